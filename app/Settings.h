@@ -1,0 +1,32 @@
+#pragma once
+// The settings store: one operation per value and direction over the shared settings key
+// HKEY_LOCAL_MACHINE\SOFTWARE\Harrow\Kestrel. Silent on every failure; reads yield defaults.
+#include <cstdint>
+#include <string>
+
+bool OpenSettingsKey();
+long CreateSettingsKey();
+long CloseSettingsKey();
+bool ReadVersion(unsigned char& first, unsigned char& second);
+void WriteVersion(unsigned char first, unsigned char second);
+bool ReadStartMinimized();
+bool ReadGetAll();
+bool ReadLog();
+bool ReadUseBetween();
+void WriteStartMinimized(bool);
+void WriteGetAll(bool);
+void WriteLog(bool);
+void WriteUseBetween(bool);
+bool ReadLimit(int32_t& value);
+bool ReadOrder(int32_t& value);
+void WriteLimit(int32_t value);
+void WriteOrder(int32_t value);
+std::string ReadStartDate();
+std::string ReadEndDate();
+std::string ReadLogFile();
+void WriteStartDate(const std::string&);
+void WriteEndDate(const std::string&);
+void WriteLogFile(const std::string&);
+void ConvertLogFlag();
+void ConvertStartMinimizedFlag();
+std::string GetDefaultLogin();

@@ -1,0 +1,1 @@
+# Sources of controls/: target_sources(kestrel_core ...) for plain C++, kestrel_gui for Qt.

@@ -1,0 +1,24 @@
+#pragma once
+// A search request and the pure text operations that turn it into SQL.
+#include <cstdint>
+#include <string>
+
+struct SearchRequest {
+  std::string m_strMask;       // as typed
+  bool m_bUseBetween = false;
+  std::string m_strStartDate;  // display text of the start date box
+  std::string m_strEndDate;
+  std::string m_strStartBound; // SQL bound, empty when no range applies
+  std::string m_strEndBound;
+  bool m_bGetAll = false;
+  int32_t m_nLimit = 20;
+  int32_t m_nOrder = 1;        // 0 FIRST->LAST, 1 LAST->FIRST, -1 none selected
+};
+
+std::string NormaliseSearchMask(std::string mask);
+bool NextMaskWord(std::string& rest, std::string& word);
+std::string BuildDupesQuery(const std::string& mask, const std::string& startBound,
+                            const std::string& endBound, int limit, int order, bool countOnly);
+int CountDigits(const std::string& text);
+bool IsValidMonthDay(const std::string& text);
+std::string ToSqlDate(const std::string& text);

@@ -1,0 +1,1 @@
+# Sources of res/: target_sources(kestrel_core ...) for plain C++, kestrel_gui for Qt.

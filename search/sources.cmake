@@ -1,0 +1,1 @@
+# Sources of search/: target_sources(kestrel_core ...) for plain C++, kestrel_gui for Qt.

@@ -1,0 +1,1 @@
+# Tests of app/ (kestrel_test).

@@ -1,0 +1,1 @@
+# Tests of db/ (kestrel_test).

@@ -1,0 +1,1 @@
+# Tests of search/ (kestrel_test).
