@@ -4,15 +4,15 @@
 #include <string>
 
 struct SearchRequest {
-  std::string m_strMask;       // as typed
+  std::string m_strMask;  // as typed
   bool m_bUseBetween = false;
   std::string m_strStartDate;  // display text of the start date box
   std::string m_strEndDate;
-  std::string m_strStartBound; // SQL bound, empty when no range applies
+  std::string m_strStartBound;  // SQL bound, empty when no range applies
   std::string m_strEndBound;
   bool m_bGetAll = false;
   int32_t m_nLimit = 20;
-  int32_t m_nOrder = 1;        // 0 FIRST->LAST, 1 LAST->FIRST, -1 none selected
+  int32_t m_nOrder = 1;  // 0 FIRST->LAST, 1 LAST->FIRST, -1 none selected
 };
 
 std::string NormaliseSearchMask(std::string mask);

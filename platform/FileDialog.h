@@ -9,12 +9,12 @@ constexpr unsigned OFN_HIDEREADONLY = 0x4;
 constexpr unsigned OFN_CREATEPROMPT = 0x2000;
 
 struct FileDialogRequest {
-  bool open = true;             // Open (true) or Save As (false)
-  std::string defaultExtension; // without the dot, or empty for none
-  std::string initialFile;      // initial file name, or empty
-  unsigned flags = 0;           // OFN_* bits
-  std::string filter;           // "Name|pattern|Name|pattern||"
-  void* owner = nullptr;        // owning window (a QWidget* in the GUI)
+  bool open = true;              // Open (true) or Save As (false)
+  std::string defaultExtension;  // without the dot, or empty for none
+  std::string initialFile;       // initial file name, or empty
+  unsigned flags = 0;            // OFN_* bits
+  std::string filter;            // "Name|pattern|Name|pattern||"
+  void* owner = nullptr;         // owning window (a QWidget* in the GUI)
 };
 
 // Returns the full path chosen, or nothing when the user cancelled.

@@ -15,11 +15,20 @@ int ShowOnUiThread(void* owner, const std::string& text, const std::string& capt
   box.setText(QString::fromStdString(text));
   box.setAccessibleDescription(box.text());
   switch (flags & MB_ICONMASK) {
-    case MB_ICONSTOP: box.setIcon(QMessageBox::Critical); break;
-    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-    case MB_ICONEXCLAMATION: box.setIcon(QMessageBox::Warning); break;
-    case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
-    default: break;
+    case MB_ICONSTOP:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case MB_ICONQUESTION:
+      box.setIcon(QMessageBox::Question);
+      break;
+    case MB_ICONEXCLAMATION:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case MB_ICONINFORMATION:
+      box.setIcon(QMessageBox::Information);
+      break;
+    default:
+      break;
   }
   if ((flags & MB_TYPEMASK) == MB_YESNO) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);

@@ -8,4 +8,6 @@ int WSAStartup(std::uint16_t requested, WSADATA* data) {
   return 0;
 }
 
-int WSACleanup() { return 0; }
+int WSACleanup() {
+  return 0;
+}

@@ -1,1 +1,3 @@
-# Sources of res/: target_sources(kestrel_core ...) for plain C++, kestrel_gui for Qt.
+target_sources(kestrel_core PRIVATE
+  ${CMAKE_SOURCE_DIR}/res/Menus.cpp
+  ${CMAKE_SOURCE_DIR}/res/Strings.cpp)

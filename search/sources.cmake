@@ -1,1 +1,2 @@
-# Sources of search/: target_sources(kestrel_core ...) for plain C++, kestrel_gui for Qt.
+target_sources(kestrel_core PRIVATE
+  ${CMAKE_SOURCE_DIR}/search/SessionLog.cpp)

@@ -30,7 +30,8 @@ TEST(MessageBoxSeam, AnswersOkOrYesWithoutHandlerAndRoutesToHandler) {
 TEST(FileDialogSeam, CancelsWithoutHandler) {
   auto previous = SetFileDialogHandler(nullptr);
   EXPECT_FALSE(ShowFileDialog({}).has_value());
-  SetFileDialogHandler([](const FileDialogRequest& r) { return std::optional<std::string>("/x/" + r.initialFile); });
+  SetFileDialogHandler(
+      [](const FileDialogRequest& r) { return std::optional<std::string>("/x/" + r.initialFile); });
   FileDialogRequest request;
   request.initialFile = "kestrel.log";
   EXPECT_EQ(ShowFileDialog(request).value(), "/x/kestrel.log");
