@@ -1,0 +1,330 @@
+#include "controls/HistoryCombo.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPainter>
+#include <QSignalBlocker>
+#include <QSvgRenderer>
+#include <QToolButton>
+#include <algorithm>
+
+#include "controls/HistoryStore.h"
+#include "controls/ToolbarPlacement.h"
+#include "platform/FileDialog.h"
+#include "res/Strings.h"
+#include "res/ToolbarResource.h"
+
+static void InitToolbarResources() {
+  Q_INIT_RESOURCE(toolbar);
+}
+
+namespace {
+
+// A button is its 16x15 image with a border; the toolbar adds its own borders around the row.
+constexpr int kButtonWidth = 23;
+constexpr int kButtonHeight = 22;
+constexpr int kToolbarId = 0xE800;
+constexpr QRgb kImageBackground = 0xFFC0C0C0;  // light grey: shows the button face instead
+
+QString ToQ(const std::string& s) {
+  return QString::fromStdString(s);
+}
+std::string FromQ(const QString& s) {
+  return s.toStdString();
+}
+
+std::vector<QPixmap> LoadStrip(const ToolbarResource& resource) {
+  InitToolbarResources();
+  const int count = static_cast<int>(resource.commands.size());
+  QImage strip(resource.imageWidth * count, resource.imageHeight, QImage::Format_ARGB32);
+  strip.fill(kImageBackground);
+  QSvgRenderer renderer(ToQ(resource.imagePath));
+  if (renderer.isValid()) {
+    QPainter painter(&strip);
+    renderer.render(&painter, QRectF(0, 0, strip.width(), strip.height()));
+  }
+  for (int y = 0; y < strip.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(strip.scanLine(y));
+    for (int x = 0; x < strip.width(); ++x) {
+      if (line[x] == kImageBackground) line[x] = 0;
+    }
+  }
+  std::vector<QPixmap> images;
+  for (int i = 0; i < count; ++i) {
+    images.push_back(QPixmap::fromImage(
+        strip.copy(i * resource.imageWidth, 0, resource.imageWidth, resource.imageHeight)));
+  }
+  return images;
+}
+
+}  // namespace
+
+CHistoryCombo::CHistoryCombo(int toolbarPosition, bool bOutside, unsigned toolbarResource, QWidget* parent)
+    : QComboBox(parent),
+      m_nToolbarPosition(toolbarPosition),
+      m_bOutside(bOutside),
+      m_nToolbarResource(toolbarResource) {
+  setEditable(true);
+  // Completion is our own, and only AddToHistory puts items in: not Enter, not Qt's completer.
+  setCompleter(nullptr);
+  setInsertPolicy(QComboBox::NoInsert);
+  setDuplicatesEnabled(true);
+  lineEdit()->installEventFilter(this);
+  installEventFilter(this);
+  connect(lineEdit(), &QLineEdit::textEdited, this, &CHistoryCombo::OnEditTextEdited);
+  connect(this, &QComboBox::currentIndexChanged, this, &CHistoryCombo::OnIndexChanged);
+  connect(this, &QComboBox::editTextChanged, this, [this] { UpdateButtonStates(); });
+  if (parent) CreateToolbar();
+}
+
+CHistoryCombo::~CHistoryCombo() {
+  delete m_pToolbar.data();
+}
+
+QString CHistoryCombo::ToolbarTooltip(unsigned id) {
+  if (id == 0) return QString();
+  const std::string text = LoadResString(id);
+  const size_t newline = text.find('\n');
+  if (newline == std::string::npos) return QString();
+  // The tooltip buffer holds 80 characters with its terminating NUL.
+  return ToQ(text.substr(newline + 1)).left(79);
+}
+
+void CHistoryCombo::CreateToolbar(QWidget* parent) {
+  if (!parent) parent = parentWidget();
+  if (!parent || m_pToolbar) return;
+  m_pToolbar = new QToolBar(parent);
+  m_pToolbar->setObjectName(QString::number(kToolbarId));
+  m_pToolbar->setAccessibleName(tr("History toolbar"));
+  m_pToolbar->setMovable(false);
+  m_pToolbar->setFloatable(false);
+  m_pToolbar->setOrientation(Qt::Horizontal);
+  m_pToolbar->setIconSize(QSize(16, 15));
+  m_pToolbar->layout()->setSpacing(0);
+  m_pToolbar->layout()->setContentsMargins(ToolbarPlacement::kLeftBorder, ToolbarPlacement::kTopBorder,
+                                           ToolbarPlacement::kRightBorder, ToolbarPlacement::kBottomBorder);
+  m_pToolbar->hide();
+  LoadToolbar();
+  UpdateToolbarButtons();
+  SetToolbarPosition(m_nToolbarPosition, m_bOutside);
+}
+
+void CHistoryCombo::LoadToolbar() {
+  m_loaded.clear();
+  const ToolbarResource* resource = ToolbarResource::Find(m_nToolbarResource);
+  if (!resource) return;
+  std::vector<QPixmap> images = LoadStrip(*resource);
+  for (size_t i = 0; i < resource->commands.size(); ++i)
+    m_loaded.push_back({resource->commands[i], images[i]});
+}
+
+void CHistoryCombo::UpdateToolbarButtons() {
+  if (!m_pToolbar) return;
+  std::vector<Button> shown;
+  const size_t n = std::min<size_t>(m_loaded.size(), 10);
+  for (size_t i = 0; i < n; ++i) {
+    if (m_abShowButton[i]) shown.push_back(m_loaded[i]);
+  }
+  m_bHasShownButtons = !shown.empty();
+  if (!m_bHasShownButtons) shown.assign(m_loaded.begin(), m_loaded.end());
+  m_pToolbar->clear();
+  for (const Button& button : shown) {
+    QAction* action = m_pToolbar->addAction(QIcon(button.image), ToolbarTooltip(button.id));
+    action->setData(button.id);
+    action->setObjectName(QString::number(button.id));
+    const unsigned id = button.id;
+    connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    if (QWidget* widget = m_pToolbar->widgetForAction(action)) {
+      widget->setFixedSize(kButtonWidth, kButtonHeight);
+      widget->setObjectName(QString::number(button.id));
+      widget->setAccessibleName(ToolbarTooltip(button.id));
+    }
+  }
+  m_pToolbar->setFixedSize(ToolbarPlacement::kLeftBorder + kButtonWidth * static_cast<int>(shown.size()) +
+                               ToolbarPlacement::kRightBorder,
+                           ToolbarPlacement::kTopBorder + kButtonHeight + ToolbarPlacement::kBottomBorder);
+  UpdateButtonStates();
+}
+
+void CHistoryCombo::SetToolbarPosition(int position, bool bOutside) {
+  m_nToolbarPosition = position;
+  m_bOutside = bOutside;
+  if (!m_pToolbar) return;
+  const QRect g = geometry();
+  QPoint topLeft = g.topLeft();
+  if (m_pToolbar->parentWidget() != parentWidget()) {
+    topLeft = m_pToolbar->parentWidget()->mapFromGlobal(mapToGlobal(QPoint(0, 0)));
+  }
+  const ToolbarPlacement::Rect r{topLeft.x(), topLeft.y(), topLeft.x() + g.width(), topLeft.y() + g.height()};
+  int x = 0, y = 0;
+  // Position 1 hides the toolbar; codes without a place do the same.
+  if (!ToolbarPlacement::Origin(position, bOutside, r, m_pToolbar->width(), m_pToolbar->height(), x, y)) {
+    m_pToolbar->hide();
+    return;
+  }
+  m_pToolbar->move(x, y);
+  m_pToolbar->setVisible(m_bHasShownButtons);
+  m_pToolbar->raise();
+  m_pToolbar->update();
+}
+
+void CHistoryCombo::ShowButton(int index, bool bShow) {
+  if (index >= 0 && index < 10) m_abShowButton[index] = bShow;
+}
+
+void CHistoryCombo::RefreshToolbar() {
+  if (!m_pToolbar) return;
+  LoadToolbar();
+  UpdateToolbarButtons();
+  SetToolbarPosition(GetToolbarPosition(), m_bOutside);
+}
+
+void CHistoryCombo::UpdateButtonStates() {
+  if (!m_pToolbar) return;
+  for (QAction* action : m_pToolbar->actions()) {
+    const unsigned id = action->data().toUInt();
+    bool enabled = false;
+    if (id == ID_HISTORY_ADD) enabled = CanAddItem();
+    if (id == ID_HISTORY_DELETE) enabled = CanRemoveItem();
+    if (id == ID_HISTORY_BROWSE) enabled = CanBrowse();
+    action->setEnabled(enabled);
+  }
+}
+
+void CHistoryCombo::OnCommand(unsigned id) {
+  if (id == ID_HISTORY_ADD && CanAddItem()) AddToHistory();
+  if (id == ID_HISTORY_DELETE && CanRemoveItem()) RemoveItem(-1);
+  if (id == ID_HISTORY_BROWSE && CanBrowse()) BrowseForFile();
+}
+
+bool CHistoryCombo::CanAddItem() {
+  return !currentText().isEmpty();
+}
+bool CHistoryCombo::CanRemoveItem() {
+  return m_model.GetCurSel() >= 0;
+}
+bool CHistoryCombo::CanBrowse() {
+  return true;
+}
+
+void CHistoryCombo::SyncList(const QString& editText) {
+  {
+    const QSignalBlocker block(this);
+    QStringList items;
+    for (const std::string& item : m_model.Items()) items << ToQ(item);
+    QStringList shown;
+    for (int i = 0; i < count(); ++i) shown << itemText(i);
+    if (items != shown) {
+      clear();
+      addItems(items);
+    }
+    setCurrentIndex(m_model.GetCurSel());
+    if (m_model.GetCurSel() < 0) setEditText(editText);
+  }
+  UpdateButtonStates();
+}
+
+bool CHistoryCombo::AddToHistory(const QString& text) {
+  const QString item = text.isEmpty() ? currentText() : text;
+  if (item.isEmpty()) return false;
+  const bool added = m_model.AddToHistory(FromQ(item));
+  SyncList(item);
+  lineEdit()->selectAll();
+  return added;
+}
+
+bool CHistoryCombo::RemoveItem(int index) {
+  const QString edit = currentText();
+  if (!m_model.RemoveItem(index)) return false;
+  // Removing the last item empties the edit field too.
+  SyncList(m_model.Count() == 0 ? QString() : edit);
+  return true;
+}
+
+void CHistoryCombo::SetMaxHistoryCount(unsigned count) {
+  m_model.SetMaxHistoryCount(count);
+  SyncList(currentText());
+}
+
+QString CHistoryCombo::GetHistoryString() const {
+  return ToQ(m_model.GetHistoryString());
+}
+
+void CHistoryCombo::SetHistoryString(const QString& history) {
+  m_model.SetHistoryString(FromQ(history));
+  SyncList(QString());
+}
+
+bool CHistoryCombo::BrowseForFile() {
+  FileDialogRequest request;
+  request.open = true;
+  request.flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+  // Every file, extensionless ones included: "*.*" of the original is "*" here, and a start name
+  // of "*.*" would only be a file of that name.
+  request.filter = "All Files (*.*)|*||";
+  request.owner = this;
+  std::optional<std::string> path = ShowFileDialog(request);
+  if (!path) return false;
+  m_model.SetCurSel(-1);
+  SyncList(ToQ(*path));
+  return true;
+}
+
+bool CHistoryCombo::SaveHistory(const QString& valueName, const QString& company, const QString& application,
+                                HKEY root, bool bAddCurrentText) {
+  std::string c = FromQ(company), a = FromQ(application);
+  if (!HistoryStore::ResolveNames(FromQ(valueName), c, a)) return false;
+  if (bAddCurrentText) AddToHistory();
+  return HistoryStore::WriteHistory(root, c, a, FromQ(valueName), m_model.GetHistoryString());
+}
+
+bool CHistoryCombo::RestoreHistory(const QString& valueName, const QString& company,
+                                   const QString& application, HKEY root, bool bSelectFirst) {
+  std::string c = FromQ(company), a = FromQ(application);
+  if (!HistoryStore::ResolveNames(FromQ(valueName), c, a)) return false;
+  SetHistoryString(ToQ(HistoryStore::ReadHistory(root, c, a, FromQ(valueName))));
+  if (bSelectFirst && m_model.Count() > 0) {
+    m_model.SetCurSel(0);
+    SyncList(QString());
+    lineEdit()->selectAll();
+  }
+  return true;
+}
+
+void CHistoryCombo::OnIndexChanged(int index) {
+  // A choice from the list (mouse, arrow keys) selects that item.
+  m_model.SetCurSel(index);
+  UpdateButtonStates();
+}
+
+void CHistoryCombo::OnEditTextEdited(const QString& text) {
+  const qsizetype n = text.size();
+  const int found = m_bAutoComplete && n > 0 ? m_model.FindPrefix(FromQ(text)) : -1;
+  m_model.SetCurSel(found);
+  if (found >= 0) {
+    {
+      const QSignalBlocker block(this);
+      setCurrentIndex(found);
+    }
+    // The completed tail is selected, so the next character typed replaces it.
+    lineEdit()->setSelection(static_cast<int>(n), static_cast<int>(currentText().size() - n));
+  }
+  UpdateButtonStates();
+}
+
+bool CHistoryCombo::eventFilter(QObject* watched, QEvent* e) {
+  if (e->type() == QEvent::KeyPress && (watched == this || watched == lineEdit())) {
+    const int key = static_cast<QKeyEvent*>(e)->key();
+    m_bAutoComplete = key != Qt::Key_Delete && key != Qt::Key_Backspace;
+  }
+  return QComboBox::eventFilter(watched, e);
+}
+
+bool CHistoryCombo::event(QEvent* e) {
+  if (e->type() == QEvent::ParentChange && !m_pToolbar && parentWidget()) CreateToolbar();
+  return QComboBox::event(e);
+}
