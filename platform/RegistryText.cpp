@@ -66,21 +66,25 @@ bool ParseHexBytes(const std::string& s, std::vector<BYTE>& out) {
 }
 
 // The data part of a value line (after '='). deleted is set for "-".
-bool ParseData(const std::string& s, DWORD& type, std::vector<BYTE>& data, bool& deleted) {
+bool ParseData(const std::string& raw, DWORD& type, std::vector<BYTE>& data, bool& deleted) {
   deleted = false;
-  if (TrimRight(s) == "-") {
+  if (TrimRight(raw) == "-") {
     deleted = true;
     return true;
   }
-  if (!s.empty() && s[0] == '"') {
+  if (!raw.empty() && raw[0] == '"') {
     size_t pos = 0;
     std::string text;
-    if (!ParseQuoted(s, pos, text) || !TrimRight(s.substr(pos)).empty()) return false;
+    if (!ParseQuoted(raw, pos, text) || !TrimRight(raw.substr(pos)).empty()) return false;
     type = REG_SZ;
     data.assign(text.begin(), text.end());
     data.push_back(0);
     return true;
   }
+  // The type words are read in any letter case.
+  std::string s = raw;
+  for (size_t i = 0; i < s.size() && s[i] != ':'; ++i)
+    if (s[i] >= 'A' && s[i] <= 'Z') s[i] = char(s[i] - 'A' + 'a');
   if (s.compare(0, 6, "dword:") == 0) {
     std::string digits = TrimRight(s.substr(6));
     if (digits.size() != 8) return false;
@@ -210,7 +214,7 @@ bool ParseRegistryText(const std::string& input, RegistryTree& tree) {
     if (pos >= line.size() || line[pos] != '=') return false;
     std::string data = line.substr(pos + 1);
     // Long hex lists may run on over lines ending in '\'.
-    if (data.compare(0, 3, "hex") == 0) {
+    if (EqualsNoCase(data.substr(0, 3), "hex")) {
       while (!data.empty() && data.back() == '\\' && i + 1 < lines.size()) {
         data.pop_back();
         data += TrimRight(TrimLeft(lines[++i]));
