@@ -82,8 +82,9 @@ TEST_F(MaskedEditTest, MoveKeysStopOnInputPositions) {
   Key(Qt::Key_Up);
   EXPECT_EQ(edit->cursorPosition(), 1);
   Key(Qt::Key_Right);
-  Key(Qt::Key_Down);
   EXPECT_EQ(edit->cursorPosition(), 3);  // the separator is skipped
+  Key(Qt::Key_Down);
+  EXPECT_EQ(edit->cursorPosition(), 4);
   Key(Qt::Key_End);
   Key(Qt::Key_Home);
   EXPECT_EQ(edit->cursorPosition(), 0);
@@ -244,9 +245,13 @@ TEST_F(MaskedEditTest, RandomSequenceKeepsThePicture) {
                         mods[pick(std::size(mods))]);
         break;
       case 2:
-      case 3:
-        QTest::keyClicks(edit.get(), QString(chars[pick(static_cast<int>(chars.size()))]));
+      case 3: {
+        const QChar ch = chars[pick(static_cast<int>(chars.size()))];
+        const int key = ch.unicode() < 0x7f ? int(ch.toUpper().unicode()) : int(Qt::Key_unknown);
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(edit.get(), &press);
         break;
+      }
       case 4: {
         QString clip;
         for (int i = pick(6); i > 0; --i) clip += chars[pick(static_cast<int>(chars.size()))];
@@ -254,7 +259,7 @@ TEST_F(MaskedEditTest, RandomSequenceKeepsThePicture) {
         break;
       }
       case 5:
-        edit->setSelection(pick(18), pick(18) - 9);
+        edit->setSelection(pick(15), pick(15) - 7);
         break;
       case 6: {
         QInputMethodEvent ime;
@@ -271,7 +276,7 @@ TEST_F(MaskedEditTest, RandomSequenceKeepsThePicture) {
         break;
     }
     ASSERT_EQ(edit->text(), edit->GetDisplayText()) << "step " << step;
-    ASSERT_EQ(edit->text().size(), 15) << "step " << step;
+    ASSERT_EQ(edit->text().size(), 14) << "step " << step;
   }
 }
 

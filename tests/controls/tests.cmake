@@ -5,7 +5,4 @@ kestrel_test(masked_edit_model_test SOURCES
   ${_controls}/LocaleSeparatorsTest.cpp)
 kestrel_test(history_model_test SOURCES ${_controls}/HistoryModelTest.cpp)
 kestrel_test(masked_edit_test GUI SOURCES ${_controls}/MaskedEditTest.cpp ${_controls}/GuiTestApp.cpp)
-# The history combo keeps its history in the registry store.
-if(EXISTS ${CMAKE_SOURCE_DIR}/platform/Registry.cpp)
-  kestrel_test(history_combo_test GUI SOURCES ${_controls}/HistoryComboTest.cpp ${_controls}/GuiTestApp.cpp)
-endif()
+kestrel_test(history_combo_test GUI SOURCES ${_controls}/HistoryComboTest.cpp ${_controls}/GuiTestApp.cpp)
