@@ -4,6 +4,7 @@ QApplication& GuiTestApp() {
   static int argc = 1;
   static char name[] = "kestrel_test";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  // Never destroyed: at exit Qt's own globals may already be gone.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
