@@ -1,6 +1,10 @@
 target_sources(kestrel_core PRIVATE
   ${CMAKE_SOURCE_DIR}/platform/MessageBox.cpp
   ${CMAKE_SOURCE_DIR}/platform/FileDialog.cpp
-  ${CMAKE_SOURCE_DIR}/platform/SocketsStartup.cpp)
+  ${CMAKE_SOURCE_DIR}/platform/SocketsStartup.cpp
+  ${CMAKE_SOURCE_DIR}/platform/Registry.cpp
+  ${CMAKE_SOURCE_DIR}/platform/RegistryFile.cpp
+  ${CMAKE_SOURCE_DIR}/platform/RegistryText.cpp
+  ${CMAKE_SOURCE_DIR}/platform/RegistryTree.cpp)
 target_sources(kestrel_gui PRIVATE
   ${CMAKE_SOURCE_DIR}/platform/QtMessageBox.cpp)

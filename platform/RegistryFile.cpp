@@ -1,0 +1,159 @@
+#include "platform/RegistryFile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+
+#include "platform/RegistryText.h"
+
+namespace {
+
+// Far beyond anything Kestrel writes; a larger file is not ours.
+constexpr off_t kMaxFileSize = 16 << 20;
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : m_fd(fd) {}
+  ~FileDescriptor() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return m_fd; }
+  int release() {
+    int fd = m_fd;
+    m_fd = -1;
+    return fd;
+  }
+
+ private:
+  int m_fd;
+};
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+bool MakeFolders(const std::string& folder) {
+  if (folder.empty() || Exists(folder)) return !folder.empty();
+  size_t slash = folder.find_last_of('/');
+  if (slash != std::string::npos && slash > 0 && !MakeFolders(folder.substr(0, slash))) return false;
+  return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += size_t(n);
+  }
+  return true;
+}
+
+bool SyncFolder(const std::string& folder) {
+  FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return fd.get() >= 0 && ::fsync(fd.get()) == 0;
+}
+
+}  // namespace
+
+std::string RegistryFile::Folder() const {
+  size_t slash = m_path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : m_path.substr(0, slash);
+}
+
+RegistryFile::State RegistryFile::Load(RegistryTree& tree) const {
+  tree = RegistryTree();
+  FileDescriptor fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) return (errno == ENOENT || errno == ENOTDIR) ? State::Missing : State::Bad;
+  struct stat st;
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) return State::Bad;
+  std::string text;
+  char buf[8192];
+  for (;;) {
+    ssize_t n = ::read(fd.get(), buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return State::Bad;
+    if (n == 0) break;
+    text.append(buf, size_t(n));
+    if (text.size() > size_t(kMaxFileSize)) return State::Bad;
+  }
+  if (!ParseRegistryText(text, tree)) {
+    tree = RegistryTree();
+    return State::Bad;
+  }
+  return State::Good;
+}
+
+bool RegistryFile::IsWritable() const {
+  if (m_path.empty()) return false;
+  std::string folder = Folder();
+  while (!Exists(folder)) {
+    size_t slash = folder.find_last_of('/');
+    if (slash == std::string::npos) return false;
+    folder = slash == 0 ? "/" : folder.substr(0, slash);
+  }
+  if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) return false;
+  return !Exists(m_path) || ::faccessat(AT_FDCWD, m_path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+bool RegistryFile::MoveAside() const {
+  char stamp[32];
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  for (int n = 0; n < 1000; ++n) {
+    std::string target = m_path + ".bad-" + stamp + (n ? "-" + std::to_string(n) : "");
+    if (::renameat2(AT_FDCWD, m_path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno == EEXIST) continue;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // No RENAME_NOREPLACE here: every writer holds the lock, so look, then move.
+    if (Exists(target)) continue;
+    return ::rename(m_path.c_str(), target.c_str()) == 0;
+  }
+  return false;
+}
+
+bool RegistryFile::WriteReplacing(const std::string& text) const {
+  std::string temp = m_path + ".tmp";
+  ::unlink(temp.c_str());  // a crashed writer's leftover
+  FileDescriptor fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  if (fd.get() < 0) return false;
+  struct stat old;
+  if (::stat(m_path.c_str(), &old) == 0) ::fchmod(fd.get(), old.st_mode & 07777);
+  bool ok = WriteAll(fd.get(), text) && ::fsync(fd.get()) == 0;
+  ok = (::close(fd.release()) == 0) && ok;
+  if (!ok || ::rename(temp.c_str(), m_path.c_str()) != 0) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  return SyncFolder(Folder());
+}
+
+bool RegistryFile::Update(const std::function<bool(RegistryTree&)>& change) const {
+  // A read-only file counts as read-only even though its folder would let a rename replace it.
+  if (!IsWritable() || !MakeFolders(Folder())) return false;
+  std::string lockPath = m_path + ".lock";
+  int lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (lockFd < 0) lockFd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+  FileDescriptor lock(lockFd);  // held until the new file is in place
+  if (lock.get() < 0) return false;
+  while (::flock(lock.get(), LOCK_EX) != 0)
+    if (errno != EINTR) return false;
+
+  RegistryTree tree;
+  State state = Load(tree);
+  if (!change(tree)) return true;
+  if (state == State::Bad && !MoveAside()) return false;
+  return WriteReplacing(FormatRegistryText(tree));
+}

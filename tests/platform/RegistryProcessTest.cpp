@@ -1,0 +1,180 @@
+// The store shared by real processes: concurrent writers, writers killed at random moments, and
+// a user without write access.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <random>
+
+#include "platform/Registry.h"
+#include "platform/RegistryFile.h"
+#include "tests/support/RegistryFixture.h"
+
+namespace {
+
+const char kKestrel[] = "SOFTWARE\\Harrow\\Kestrel";
+
+void WriteNumberValue(const std::string& name, DWORD value) {
+  HKEY key = nullptr;
+  if (RegCreateKeyEx(HKEY_LOCAL_MACHINE, kKestrel, 0, "", 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    _exit(3);
+  if (RegSetValueEx(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4) != ERROR_SUCCESS)
+    _exit(4);
+  RegCloseKey(key);
+}
+
+bool ReadNumberValue(const std::string& name, DWORD& value) {
+  HKEY key = nullptr;
+  if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKestrel, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  DWORD size = 4;
+  LONG r = RegQueryValueEx(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+  RegCloseKey(key);
+  return r == ERROR_SUCCESS;
+}
+
+// Output of the probe run as an unprivileged user (as this user when not root: modes then apply).
+std::string RunProbe(const std::string& probe, const std::string& args) {
+  std::string command = (geteuid() == 0 ? "runuser -u nobody -- " : "") + probe + " " + args + " 2>&1";
+  std::string out;
+  if (FILE* p = popen(command.c_str(), "r")) {
+    char buf[256];
+    while (fgets(buf, sizeof buf, p)) out += buf;
+    pclose(p);
+  }
+  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+  return out;
+}
+
+}  // namespace
+
+using RegistryProcesses = RegistryFixture;
+
+TEST_F(RegistryProcesses, TwoWritersAtOnceLoseNothing) {
+  const int kEach = 150;
+  int go[2];
+  ASSERT_EQ(pipe(go), 0);
+  pid_t children[2];
+  for (int c = 0; c < 2; ++c) {
+    children[c] = fork();
+    ASSERT_GE(children[c], 0);
+    if (children[c] == 0) {
+      char byte;
+      close(go[1]);
+      if (read(go[0], &byte, 1) != 0) _exit(5);  // both start when the pipe closes
+      for (int i = 0; i < kEach; ++i) WriteNumberValue((c ? "B" : "A") + std::to_string(i), DWORD(i));
+      _exit(0);
+    }
+  }
+  close(go[0]);
+  close(go[1]);
+  for (pid_t child : children) {
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  }
+  int missing = 0;
+  for (int i = 0; i < kEach; ++i) {
+    for (const char* prefix : {"A", "B"}) {
+      DWORD v = 99999;
+      if (!ReadNumberValue(prefix + std::to_string(i), v) || v != DWORD(i)) ++missing;
+    }
+  }
+  EXPECT_EQ(missing, 0);
+}
+
+TEST_F(RegistryProcesses, AWriterKilledAtAnyMomentLeavesAWholeFile) {
+  std::mt19937 random(12345);
+  std::uniform_int_distribution<int> delay(0, 4000);
+  DWORD lastSeen = 0;
+  for (int round = 0; round < 60; ++round) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      // Rewrites a block of values over and over so the kill lands mid-write often.
+      for (DWORD n = 1;; ++n) {
+        WriteNumberValue("Counter", n);
+        WriteNumberValue("Pad" + std::to_string(n % 40), n);
+      }
+    }
+    usleep(useconds_t(delay(random)));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+
+    RegistryTree tree;
+    RegistryFile::State state = RegistryFile(RegFile()).Load(tree);
+    ASSERT_NE(state, RegistryFile::State::Bad) << "round " << round << ":\n" << FileText();
+    DWORD counter = 0;
+    if (state == RegistryFile::State::Good && ReadNumberValue("Counter", counter)) lastSeen = counter;
+  }
+  EXPECT_EQ(CountFiles("Kestrel.reg.bad-"), 0);
+  EXPECT_GT(lastSeen, 0u);
+  // The lock died with its holder: the next writer is not held up.
+  WriteNumberValue("After", 1);
+  DWORD after = 0;
+  EXPECT_TRUE(ReadNumberValue("After", after));
+}
+
+class RegistryReadOnly : public RegistryFixture {
+ protected:
+  void SetUp() override {
+    RegistryFixture::SetUp();
+    // The probe and the store must be reachable by the unprivileged user.
+    chmod(m_dir.path().c_str(), 0755);
+    m_probe = m_dir.file("registry_probe");
+    std::filesystem::copy_file(REGISTRY_PROBE, m_probe);
+    chmod(m_probe.c_str(), 0755);
+    std::filesystem::create_directories(m_dir.path() + "/Harrow");
+  }
+  std::string Probe(const std::string& args) { return RunProbe(m_probe, RegFile() + " " + args); }
+
+  std::string m_probe;
+};
+
+TEST_F(RegistryReadOnly, AStoreThatCannotBeWrittenRefusesAllAccessButStillReads) {
+  const std::string harrow = m_dir.path() + "/Harrow";
+  PutFile(
+      "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Harrow\\Kestrel]\r\n"
+      "\"LOGFILE\"=\"kept.log\"\r\n");
+  const std::string original = FileText();
+  if (geteuid() == 0) {
+    chmod(harrow.c_str(), 0755);  // owned by root: folder and file read-only to nobody
+    chmod(RegFile().c_str(), 0644);
+  } else {
+    chmod(harrow.c_str(), 0555);
+    chmod(RegFile().c_str(), 0444);
+  }
+  EXPECT_EQ(Probe("open all"), "5");
+  EXPECT_EQ(Probe("open read"), "0");
+  EXPECT_EQ(Probe("get LOGFILE"), "0 kept.log");
+  EXPECT_EQ(Probe("set LOGFILE other.log"), "5");
+
+  // A writable folder does not make a read-only file writable.
+  chmod(harrow.c_str(), 0777);
+  EXPECT_EQ(Probe("open all"), "5");
+  EXPECT_EQ(Probe("set LOGFILE other.log"), "5");
+  EXPECT_EQ(FileText(), original);
+
+  // And the same user can write once the file is writable: the refusals above were real.
+  if (geteuid() == 0)
+    chown(RegFile().c_str(), 65534, 65534);
+  else
+    chmod(RegFile().c_str(), 0644);
+  EXPECT_EQ(Probe("open all"), "0");
+  EXPECT_EQ(Probe("set LOGFILE other.log"), "0");
+  EXPECT_EQ(Probe("get LOGFILE"), "0 other.log");
+  chmod(harrow.c_str(), 0755);
+}
+
+TEST_F(RegistryReadOnly, StartUpWithoutWriteAccessShowsBothNoticesEveryTime) {
+  const std::string harrow = m_dir.path() + "/Harrow";
+  chmod(harrow.c_str(), geteuid() == 0 ? 0755 : 0555);
+  EXPECT_EQ(Probe("startup"), "first upgrade hidden=0");
+  EXPECT_EQ(Probe("startup"), "first upgrade hidden=0");
+  EXPECT_FALSE(std::filesystem::exists(RegFile()));
+  chmod(harrow.c_str(), 0755);
+}
