@@ -1,2 +1,5 @@
 target_sources(kestrel_core PRIVATE
+  ${CMAKE_SOURCE_DIR}/search/ColumnSorter.cpp
   ${CMAKE_SOURCE_DIR}/search/SessionLog.cpp)
+target_sources(kestrel_gui PRIVATE
+  ${CMAKE_SOURCE_DIR}/search/ResultListCtrl.cpp)
