@@ -7,7 +7,6 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QPainter>
-#include <QStyleOptionFocusRect>
 
 #include "platform/MessageBox.h"
 #include "res/Menus.h"
@@ -128,9 +127,9 @@ void CResultListCtrl::SortByColumn(int column) {
   // Taking the rows out drops their selection; the list keeps it across a sort.
   QTreeWidgetItem* current = currentItem();
   const int column0OrCurrent = currentColumn();
+  std::vector<bool> selected(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) selected[static_cast<size_t>(i)] = topLevelItem(i)->isSelected();
   QList<QTreeWidgetItem*> rows = invisibleRootItem()->takeChildren();
-  std::vector<bool> selected(rows.size());
-  for (int i = 0; i < count; ++i) selected[static_cast<size_t>(i)] = rows[i]->isSelected();
   QList<QTreeWidgetItem*> sorted;
   sorted.reserve(count);
   for (size_t index : order) sorted.push_back(rows[static_cast<qsizetype>(index)]);
@@ -219,15 +218,14 @@ void CResultListCtrl::drawRow(QPainter* painter, const QStyleOptionViewItem& opt
                       metrics.elidedText(text, Qt::ElideRight, std::max(0, inner.width())));
   }
 
+  // A dotted frame round the band, only while the list has the focus.
   const QModelIndex current = currentIndex();
   if (hasFocus() && current.isValid() && current.row() == index.row() && current.parent() == index.parent()) {
     painter->setClipping(false);
-    QStyleOptionFocusRect focus;
-    focus.initFrom(this);
-    focus.rect = band;
-    focus.state |= QStyle::State_KeyboardFocusChange;
-    focus.backgroundColor = highlighted ? highlight : window;
-    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, this);
+    QPen pen(highlighted ? highlightText : windowText, 0, Qt::DotLine);
+    painter->setPen(pen);
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRect(band.adjusted(0, 0, -1, -1));
   }
   painter->restore();
 }
@@ -274,7 +272,10 @@ void CResultListCtrl::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void CResultListCtrl::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+  // Not every platform turns these keys into a context-menu event; a second opening from one
+  // that does only places the menu again.
+  const bool menuKey = event->key() == Qt::Key_Menu && event->modifiers() == Qt::NoModifier;
+  if (menuKey || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
     OpenPopupMenuFromKeyboard();
     event->accept();
     return;
