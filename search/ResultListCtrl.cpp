@@ -126,7 +126,7 @@ void CResultListCtrl::SortByColumn(int column) {
 
   // Taking the rows out drops their selection; the list keeps it across a sort.
   QTreeWidgetItem* current = currentItem();
-  const int column0OrCurrent = currentColumn();
+  const int savedColumn = currentColumn();
   std::vector<bool> selected(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) selected[static_cast<size_t>(i)] = topLevelItem(i)->isSelected();
   QList<QTreeWidgetItem*> rows = invisibleRootItem()->takeChildren();
@@ -143,7 +143,7 @@ void CResultListCtrl::SortByColumn(int column) {
     selection.select(left, right);
   }
   if (current) {
-    selectionModel()->setCurrentIndex(indexFromItem(current, column0OrCurrent < 0 ? 0 : column0OrCurrent),
+    selectionModel()->setCurrentIndex(indexFromItem(current, savedColumn < 0 ? 0 : savedColumn),
                                       QItemSelectionModel::NoUpdate);
   }
   selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
