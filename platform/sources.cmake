@@ -7,4 +7,5 @@ target_sources(kestrel_core PRIVATE
   ${CMAKE_SOURCE_DIR}/platform/RegistryText.cpp
   ${CMAKE_SOURCE_DIR}/platform/RegistryTree.cpp)
 target_sources(kestrel_gui PRIVATE
-  ${CMAKE_SOURCE_DIR}/platform/QtMessageBox.cpp)
+  ${CMAKE_SOURCE_DIR}/platform/QtMessageBox.cpp
+  ${CMAKE_SOURCE_DIR}/platform/QtFileDialog.cpp)
