@@ -10,3 +10,4 @@ target_compile_definitions(search_session_log_test PRIVATE SESSION_LOG_WRITER="$
 add_dependencies(search_session_log_test session_log_writer)
 
 kestrel_test(search_result_list_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/ResultListCtrlTest.cpp GUI)
+kestrel_test(search_worker_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/SearchWorkerTest.cpp THREADED)
