@@ -1,1 +1,6 @@
 # Sources of app/: target_sources(kestrel_core ...) for plain C++, kestrel_gui for Qt.
+target_sources(kestrel_gui PRIVATE
+  ${CMAKE_SOURCE_DIR}/app/CommandEvent.cpp
+  ${CMAKE_SOURCE_DIR}/app/MainFrame.cpp
+  ${CMAKE_SOURCE_DIR}/app/SplashDlg.cpp
+  ${CMAKE_SOURCE_DIR}/app/TrayIcon.cpp)

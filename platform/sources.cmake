@@ -1,6 +1,8 @@
 target_sources(kestrel_core PRIVATE
   ${CMAKE_SOURCE_DIR}/platform/MessageBox.cpp
   ${CMAKE_SOURCE_DIR}/platform/FileDialog.cpp
+  ${CMAKE_SOURCE_DIR}/platform/Shell.cpp
   ${CMAKE_SOURCE_DIR}/platform/SocketsStartup.cpp)
 target_sources(kestrel_gui PRIVATE
-  ${CMAKE_SOURCE_DIR}/platform/QtMessageBox.cpp)
+  ${CMAKE_SOURCE_DIR}/platform/QtMessageBox.cpp
+  ${CMAKE_SOURCE_DIR}/platform/QtShell.cpp)
