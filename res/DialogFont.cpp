@@ -11,7 +11,6 @@ QFont Candidate(int pixelSize, int stretch) {
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(pixelSize);
   font.setStretch(stretch);
-  font.setHintingPreference(QFont::PreferFullHinting);
   return font;
 }
 
@@ -21,7 +20,7 @@ QFont ChooseDialogFont() {
   // Of the stretches that give 6 x 13 the narrowest with some room to spare is taken: labels were
   // measured against a narrow face, and the spare room keeps a hinting change from tipping the
   // base width to 5.
-  const int minimumSample = 26 * (2 * kTargetUnits.cx - 1) + 6;
+  const int minimumSample = 26 * (2 * kTargetUnits.cx - 1) + 10;
   for (int pixelSize : {11, 12, 10, 13, 9}) {
     if (MeasureDialogBaseUnits(Candidate(pixelSize, QFont::Unstretched)).cy != kTargetUnits.cy) continue;
     int chosen = 0;

@@ -1,1 +1,3 @@
 # Tests of app/ (kestrel_test).
+kestrel_test(app_main_frame_test GUI SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/MainFrameTest.cpp)
+kestrel_test(app_splash_test GUI SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/SplashDlgTest.cpp)
