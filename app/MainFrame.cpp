@@ -2,6 +2,8 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
 #include <QScreen>
 
 #include "app/CommandEvent.h"
@@ -17,6 +19,9 @@ CMainFrame::CMainFrame(QWidget* parent)
   setWindowTitle(QString::fromStdString(LoadResString(AFX_IDS_APP_TITLE)));
   setWindowIcon(m_hIcon);
   setAccessibleName(windowTitle());
+  // The client area can be taller than the form's background bitmap: continue its bottom edge.
+  const QImage background = LoadBitmapResource(IDB_BACKGROUND).toImage();
+  if (!background.isNull()) m_clrBackground = background.pixelColor(0, background.height() - 1);
 
   QRect desktop(0, 0, kFrameWidth, kFrameHeight);
   if (QScreen* screen = QGuiApplication::primaryScreen()) desktop = screen->geometry();
@@ -121,6 +126,11 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 void CMainFrame::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   if (m_pView) m_pView->setGeometry(rect());
+}
+
+void CMainFrame::paintEvent(QPaintEvent*) {
+  // Painted rather than set in the palette, which the view's controls would inherit.
+  if (m_clrBackground.isValid()) QPainter(this).fillRect(rect(), m_clrBackground);
 }
 
 void CMainFrame::FitToDecorations() {

@@ -1,6 +1,7 @@
 #pragma once
 // The one top-level window: a small fixed-size frame with no menu, tool or status bar, holding
 // the search form as its only view and owning the tray icon. Minimising hides it into the tray.
+#include <QColor>
 #include <QIcon>
 #include <QPointer>
 #include <QRect>
@@ -59,6 +60,7 @@ class CMainFrame : public QWidget, public ShellNotifySink {
   void hideEvent(QHideEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   void EnsureTrayIcon();
@@ -66,6 +68,7 @@ class CMainFrame : public QWidget, public ShellNotifySink {
 
   CTrayIcon m_trayIcon;
   QIcon m_hIcon;
+  QColor m_clrBackground;
   QPointer<QWidget> m_pView;
   bool m_bDestroying = false;
 };
