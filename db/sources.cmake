@@ -1,1 +1,4 @@
-# Sources of db/: target_sources(kestrel_core ...) for plain C++, kestrel_gui for Qt.
+target_sources(kestrel_core PRIVATE
+  ${CMAKE_SOURCE_DIR}/db/SearchRequest.cpp
+  ${CMAKE_SOURCE_DIR}/db/DupesConnection.cpp
+  ${CMAKE_SOURCE_DIR}/db/WorkerRun.cpp)

@@ -2,10 +2,13 @@ target_sources(kestrel_core PRIVATE
   ${CMAKE_SOURCE_DIR}/platform/MessageBox.cpp
   ${CMAKE_SOURCE_DIR}/platform/FileDialog.cpp
   ${CMAKE_SOURCE_DIR}/platform/LocaleSeparators.cpp
+  ${CMAKE_SOURCE_DIR}/platform/Shell.cpp
   ${CMAKE_SOURCE_DIR}/platform/SocketsStartup.cpp
   ${CMAKE_SOURCE_DIR}/platform/Registry.cpp
   ${CMAKE_SOURCE_DIR}/platform/RegistryFile.cpp
   ${CMAKE_SOURCE_DIR}/platform/RegistryText.cpp
   ${CMAKE_SOURCE_DIR}/platform/RegistryTree.cpp)
 target_sources(kestrel_gui PRIVATE
-  ${CMAKE_SOURCE_DIR}/platform/QtMessageBox.cpp)
+  ${CMAKE_SOURCE_DIR}/platform/QtMessageBox.cpp
+  ${CMAKE_SOURCE_DIR}/platform/QtFileDialog.cpp
+  ${CMAKE_SOURCE_DIR}/platform/QtShell.cpp)

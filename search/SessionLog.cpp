@@ -21,19 +21,32 @@ std::string SessionLog::FormatHeader(const SessionLogHeader& header) {
   return text;
 }
 
-bool SessionLog::LogSearchHeader(const std::string& path, const SessionLogHeader& header) {
-  Close();
-  m_writesOk = true;
-  // Append to what is there; create only a missing file. Never truncate a log that exists.
-  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
+std::string SessionLog::FailureText(const std::string& path) {
+  return "Cannot write to log file " + path;
+}
+
+bool SessionLog::Open(const std::string& path) {
+  if (path.empty() || path.find('\0') != std::string::npos) return false;
+  // Append to what is there; create only a missing file; never truncate a log that exists.
+  // O_NONBLOCK only for the open itself, so a FIFO without a reader fails instead of hanging.
+  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
   if (fd < 0) return false;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     ::close(fd);
     return false;
   }
   m_fd = fd;
-  Write(FormatHeader(header));
   return true;
+}
+
+bool SessionLog::LogSearchHeader(const std::string& path, const SessionLogHeader& header) {
+  Close();
+  m_path = path;
+  m_writesOk = Open(path);
+  if (!m_writesOk) return false;
+  Write(FormatHeader(header));
+  return IsOpen();
 }
 
 void SessionLog::LogResultRow(const std::string& date, const std::string& directory) {
@@ -51,18 +64,21 @@ void SessionLog::LogSearchSummary(const std::string& summary) {
 void SessionLog::Close() {
   if (m_fd < 0) return;
   ::flock(m_fd, LOCK_UN);
-  ::close(m_fd);
+  if (::close(m_fd) != 0 && errno != EINTR) m_writesOk = false;  // a deferred write error
   m_fd = -1;
 }
 
 void SessionLog::Write(const std::string& text) {
+  if (!IsOpen()) return;
   const char* p = text.data();
   size_t left = text.size();
   while (left > 0) {
     ssize_t n = ::write(m_fd, p, left);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
+      // Stop the block here: later lines after a lost one would misrepresent the search.
       m_writesOk = false;
+      Close();
       return;
     }
     p += n;

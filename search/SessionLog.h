@@ -1,7 +1,13 @@
 #pragma once
 // The session log: one appended block per retrieval (header, a line per row, the summary).
 // The file is opened for appending (created only when missing, never truncated) and held under
-// an exclusive advisory lock from the header to the summary.
+// an exclusive advisory lock (flock) from the header to the summary, so a second writer is
+// refused instead of interleaving its lines.
+//
+// Failures never stop the search. When the file cannot be opened, created or locked, or a write
+// fails, the log closes the file, ignores every later call of the block and WritesSucceeded()
+// turns false; the caller finishes the search, shows its summary, and then shows FailureText()
+// once (caption "Kestrel Error", exclamation icon).
 #include <cstdint>
 #include <string>
 
@@ -21,8 +27,8 @@ class SessionLog {
   SessionLog(const SessionLog&) = delete;
   SessionLog& operator=(const SessionLog&) = delete;
 
-  // Opens path and writes the header lines in one write. False when the file could not be
-  // opened or locked; the search goes on without a log then.
+  // Opens path and writes the header lines in one write. True when the header is in the file
+  // and the file stays open for the rows; false when it could not be opened, locked or written.
   bool LogSearchHeader(const std::string& path, const SessionLogHeader& header);
   // Two blanks, date, one blank, directory, CR LF. Does nothing while closed.
   void LogResultRow(const std::string& date, const std::string& directory);
@@ -30,14 +36,20 @@ class SessionLog {
   void LogSearchSummary(const std::string& summary);
   void Close();
   bool IsOpen() const { return m_fd >= 0; }
-  // False once a write failed (disk full, file gone read-only); the search still completes.
+  // False once the open or a write of the current block failed; reset by the next header.
   bool WritesSucceeded() const { return m_writesOk; }
+  // The path of the current (or last) block.
+  const std::string& Path() const { return m_path; }
 
   static std::string FormatHeader(const SessionLogHeader& header);
+  // "Cannot write to log file " followed by the path.
+  static std::string FailureText(const std::string& path);
 
  private:
+  bool Open(const std::string& path);
   void Write(const std::string& text);
 
   int m_fd = -1;
   bool m_writesOk = true;
+  std::string m_path;
 };

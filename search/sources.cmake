@@ -1,2 +1,9 @@
 target_sources(kestrel_core PRIVATE
-  ${CMAKE_SOURCE_DIR}/search/SessionLog.cpp)
+  ${CMAKE_SOURCE_DIR}/search/ColumnSorter.cpp
+  ${CMAKE_SOURCE_DIR}/search/LogSessionCommand.cpp
+  ${CMAKE_SOURCE_DIR}/search/SessionLog.cpp
+  ${CMAKE_SOURCE_DIR}/search/SettingsLogPort.cpp
+  ${CMAKE_SOURCE_DIR}/search/SearchPortGuard.cpp
+  ${CMAKE_SOURCE_DIR}/search/SearchWorker.cpp)
+target_sources(kestrel_gui PRIVATE
+  ${CMAKE_SOURCE_DIR}/search/ResultListCtrl.cpp)

@@ -2,3 +2,5 @@
 kestrel_test(app_settings_test SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/app/SettingsTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/app/StartupSettingsTest.cpp)
+kestrel_test(app_main_frame_test GUI SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/MainFrameTest.cpp)
+kestrel_test(app_splash_test GUI SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/SplashDlgTest.cpp)

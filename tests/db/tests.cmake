@@ -1,1 +1,3 @@
 # Tests of db/ (kestrel_test).
+kestrel_test(db_search_request_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/db/SearchRequestTest.cpp)
+kestrel_test(db_connection_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/db/DupesConnectionTest.cpp THREADED)

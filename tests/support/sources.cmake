@@ -1,3 +1,8 @@
 target_sources(kestrel_test_support PRIVATE
   ${CMAKE_CURRENT_SOURCE_DIR}/support/TempDir.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/support/RegistryFixture.cpp)
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/RegistryFixture.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/RecordingShell.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/LoopbackAddress.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/SilentListener.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/TestDbServer.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/RecordingSearchPort.cpp)

@@ -1,0 +1,143 @@
+#include "app/MainFrame.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QScreen>
+
+#include "app/CommandEvent.h"
+#include "res/Artwork.h"
+#include "res/ResourceIds.h"
+#include "res/Strings.h"
+
+CMainFrame::CMainFrame(QWidget* parent)
+    : QWidget(parent, Qt::Window), m_hIcon(LoadIconResource(IDR_MAINFRAME)) {
+  // Caption with system menu and minimise box only: no maximise box, no sizing border.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setWindowTitle(QString::fromStdString(LoadResString(AFX_IDS_APP_TITLE)));
+  setWindowIcon(m_hIcon);
+  setAccessibleName(windowTitle());
+  // The client area can be taller than the form's background bitmap: continue its bottom edge.
+  const QImage background = LoadBitmapResource(IDB_BACKGROUND).toImage();
+  if (!background.isNull()) m_clrBackground = background.pixelColor(0, background.height() - 1);
+
+  QRect desktop(0, 0, kFrameWidth, kFrameHeight);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) desktop = screen->geometry();
+  const QRect frame = FrameRect(desktop);
+  setFixedSize(frame.size());
+  move(frame.topLeft());
+}
+
+CMainFrame::~CMainFrame() {
+  m_bDestroying = true;
+  m_trayIcon.SetVisible(false);
+}
+
+QRect CMainFrame::FrameRect(const QRect& desktop) {
+  const int right = desktop.x() + desktop.width();
+  const int bottom = desktop.y() + desktop.height();
+  return QRect((right - kFrameWidth) / 2, (bottom - kFrameHeight) / 2, kFrameWidth, kFrameHeight);
+}
+
+void CMainFrame::SetView(QWidget* view) {
+  if (m_pView == view) return;
+  m_pView = view;
+  if (!view) return;
+  view->setParent(this);
+  view->setGeometry(rect());
+  view->show();
+}
+
+bool CMainFrame::DestroyWindow() {
+  if (m_bDestroying) return false;
+  m_bDestroying = true;
+  m_trayIcon.SetVisible(false);
+  hide();
+  deleteLater();
+  return true;
+}
+
+void CMainFrame::OnShellNotify(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  if (message == WM_TRAYNOTIFY) m_trayIcon.OnTrayNotification(wParam, lParam);
+}
+
+void CMainFrame::ShowNormalOnTop() {
+  showNormal();
+  raise();
+  activateWindow();
+}
+
+bool CMainFrame::OnCommand(unsigned id) {
+  if (m_pView && CCommandEvent::Send(m_pView, id)) return true;
+  switch (id) {
+    case ID_SHOW_KESTREL:
+      ShowNormalOnTop();
+      return true;
+    case ID_EXIT_KESTREL:
+      DestroyWindow();
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool CMainFrame::event(QEvent* event) {
+  if (event->type() == CCommandEvent::EventType()) {
+    OnCommand(static_cast<CCommandEvent*>(event)->Id());
+    return true;
+  }
+  if (event->type() == QEvent::Move) FitToDecorations();
+  return QWidget::event(event);
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  // Minimised, the frame leaves the task bar and lives on as the tray icon. Without a tray icon
+  // it stays an ordinary minimised window, or nothing would bring it back.
+  if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&
+      m_trayIcon.IsShown() && !m_bDestroying)
+    hide();
+}
+
+void CMainFrame::EnsureTrayIcon() {
+  if (m_bDestroying || m_trayIcon.IsShown()) return;
+  m_trayIcon.Create(this, &m_hIcon, kTrayIconId, "Kestrel");
+  m_trayIcon.SetVisible(true);
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  EnsureTrayIcon();
+  FitToDecorations();
+}
+
+void CMainFrame::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  EnsureTrayIcon();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  event->ignore();
+  DestroyWindow();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (m_pView) m_pView->setGeometry(rect());
+}
+
+void CMainFrame::paintEvent(QPaintEvent*) {
+  // Painted rather than set in the palette, which the view's controls would inherit.
+  if (m_clrBackground.isValid()) QPainter(this).fillRect(rect(), m_clrBackground);
+}
+
+void CMainFrame::FitToDecorations() {
+  // Qt sizes the client area; the frame's 460 x 375 is the outer size, so the window manager's
+  // decorations come off it once they are known, down to the original client area.
+  const QSize decorations = frameGeometry().size() - geometry().size();
+  const QSize client(qMax(kMinClientWidth, kFrameWidth - decorations.width()),
+                     qMax(kMinClientHeight, kFrameHeight - decorations.height()));
+  if (client != size()) setFixedSize(client);
+}

@@ -1,0 +1,74 @@
+#pragma once
+// The one top-level window: a small fixed-size frame with no menu, tool or status bar, holding
+// the search form as its only view and owning the tray icon. Minimising hides it into the tray.
+#include <QColor>
+#include <QIcon>
+#include <QPointer>
+#include <QRect>
+#include <QWidget>
+
+#include "app/TrayIcon.h"
+#include "platform/Shell.h"
+
+class CMainFrame : public QWidget, public ShellNotifySink {
+  Q_OBJECT
+
+ public:
+  static constexpr int kFrameWidth = 460;
+  static constexpr int kFrameHeight = 375;
+  // The client area of the original frame; the least we give the view when the window manager's
+  // decorations would leave less inside 460 x 375.
+  static constexpr int kMinClientWidth = 454;
+  static constexpr int kMinClientHeight = 350;
+  static constexpr uint32_t kTrayIconId = 1;
+
+  // Created hidden, placed by the centring rule, titled from string 57344.
+  explicit CMainFrame(QWidget* parent = nullptr);
+  ~CMainFrame() override;
+
+  // Outer rectangle of the frame on a desktop: 460 x 375, left = (right edge - 460) / 2 and
+  // top = (bottom edge - 375) / 2, halves truncated.
+  static QRect FrameRect(const QRect& desktop);
+
+  // The view fills the client area; the frame takes ownership. Commands go to it first.
+  void SetView(QWidget* view);
+  QWidget* GetActiveView() const { return m_pView; }
+
+  // Removes the tray icon, then hides the frame and deletes it once control returns to the event
+  // loop (the frame's QObject::destroyed is the end of the program). Every way out ends here.
+  virtual bool DestroyWindow();
+
+  CTrayIcon& TrayIcon() { return m_trayIcon; }
+  bool IsTrayIconShown() const { return m_trayIcon.IsShown(); }
+  const QIcon& FrameIcon() const { return m_hIcon; }
+
+  // Tray notifications (WM_TRAYNOTIFY) go to the tray icon object unchanged.
+  void OnShellNotify(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+
+  // A menu command: delivered to the view as a CCommandEvent; when the view does not take it,
+  // "&Show Kestrel" and "&Exit Kestrel" are handled here so the tray works without a form.
+  // True when someone handled the command.
+  virtual bool OnCommand(unsigned id);
+
+  // Shows the frame in its normal state on top of the others.
+  void ShowNormalOnTop();
+
+ protected:
+  bool event(QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void EnsureTrayIcon();
+  void FitToDecorations();
+
+  CTrayIcon m_trayIcon;
+  QIcon m_hIcon;
+  QColor m_clrBackground;
+  QPointer<QWidget> m_pView;
+  bool m_bDestroying = false;
+};

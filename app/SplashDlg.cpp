@@ -1,0 +1,58 @@
+#include "app/SplashDlg.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QScreen>
+
+#include "res/Artwork.h"
+#include "res/DialogBuilder.h"
+#include "res/ResourceIds.h"
+#include "res/Strings.h"
+
+CSplashDlg::CSplashDlg(QWidget* parent, int timerPeriod)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_nTimerPeriod(timerPeriod) {
+  setModal(true);
+  setAccessibleName(QString::fromStdString(LoadResString(AFX_IDS_APP_TITLE)));
+  const DialogTemplate* splash = LoadDialogTemplate(IDD_SPLASH);
+  DialogBuilder builder(*splash);
+  builder.SetAccessibleName(IDC_SPLASH_PICTURE, accessibleName());
+  builder.Build(this);
+  resize(builder.DialogSize());
+  m_pPicture = qobject_cast<QLabel*>(GetDlgItem(this, IDC_SPLASH_PICTURE));
+}
+
+bool CSplashDlg::OnInitDialog() {
+  const QPixmap bitmap = LoadBitmapResource(IDB_SPLASH);
+  if (m_pPicture) {
+    m_pPicture->setPixmap(bitmap);
+    m_pPicture->setGeometry(0, 0, bitmap.width(), bitmap.height());
+  }
+  // The window takes the bitmap's size, keeping its top-left corner, then moves to the centre.
+  setFixedSize(bitmap.size());
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+  }
+  m_nTimer = startTimer(m_nTimerPeriod);
+  return true;
+}
+
+void CSplashDlg::showEvent(QShowEvent* event) {
+  if (!m_bInitialised) {
+    m_bInitialised = true;
+    OnInitDialog();
+  }
+  QDialog::showEvent(event);
+}
+
+void CSplashDlg::timerEvent(QTimerEvent*) {
+  if (m_nTimer) killTimer(m_nTimer);
+  m_nTimer = 0;
+  done(0);
+}
+
+void CSplashDlg::mousePressEvent(QMouseEvent* event) {
+  QDialog::mousePressEvent(event);
+  if (event->button() == Qt::LeftButton) done(0);
+}

@@ -1,0 +1,112 @@
+#include "app/TrayIcon.h"
+
+#include <QAction>
+#include <QCursor>
+#include <QMenu>
+#include <QWidget>
+#include <cstring>
+
+#include "app/CommandEvent.h"
+#include "res/Menus.h"
+#include "res/ResourceIds.h"
+
+CTrayIcon::~CTrayIcon() {
+  if (m_nShown) RemoveIcon();
+}
+
+void CTrayIcon::Create(QWidget* owner, const QIcon* icon, uint32_t id, const char* tip) {
+  m_nShown = 0;
+  m_pOwner = owner;
+  m_hOwner = dynamic_cast<ShellNotifySink*>(owner);
+  m_hIcon = icon;
+  m_nId = id;
+  if (tip) {
+    std::strncpy(m_szTip, tip, sizeof m_szTip - 1);
+    m_szTip[sizeof m_szTip - 1] = '\0';
+  }
+  m_bCreated = true;
+}
+
+void CTrayIcon::SetVisible(bool visible) {
+  if (!m_bCreated) return;
+  const int requested = visible ? 1 : 0;
+  if (requested == m_nShown) return;
+  if (requested) {
+    if (AddIcon()) m_nShown = 1;
+  } else {
+    if (RemoveIcon()) m_nShown = 0;
+  }
+}
+
+void CTrayIcon::FillRecord() {
+  m_nid = NOTIFYICONDATA();
+  m_nid.cbSize = kNotifyIconDataSize;
+  m_nid.hWnd = m_hOwner;
+  m_nid.uID = m_nId;
+  m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  m_nid.uCallbackMessage = WM_TRAYNOTIFY;
+  m_nid.hIcon = m_hIcon;
+  std::memcpy(m_nid.szTip, m_szTip, sizeof m_nid.szTip);
+}
+
+bool CTrayIcon::AddIcon() {
+  FillRecord();
+  return Shell_NotifyIcon(NIM_ADD, m_nid);
+}
+
+bool CTrayIcon::RemoveIcon() {
+  return Shell_NotifyIcon(NIM_DELETE, m_nid);
+}
+
+void CTrayIcon::OnTrayNotification(uintptr_t wParam, intptr_t lParam) {
+  if (wParam != m_nId) return;
+  const QPoint cursor = QCursor::pos();
+  switch (lParam) {
+    case WM_LBUTTONDOWN:
+      OnIconLButtonDown(cursor.x(), cursor.y());
+      break;
+    case WM_LBUTTONDBLCLK:
+      OnIconLButtonDblClk(cursor.x(), cursor.y());
+      break;
+    case WM_RBUTTONDOWN:
+      OnIconRButtonDown(cursor.x(), cursor.y());
+      break;
+    default:
+      break;
+  }
+}
+
+void CTrayIcon::OnIconLButtonDown(int, int) {
+  if (!m_pOwner) return;
+  m_pOwner->showNormal();
+  m_pOwner->raise();
+  m_pOwner->activateWindow();
+  m_pOwner->repaint();
+}
+
+void CTrayIcon::OnIconLButtonDblClk(int, int) {}
+
+QMenu* CTrayIcon::CreateTrayMenu(QWidget* parent) {
+  auto* menu = new QMenu(parent);
+  for (const MenuItemData& item : LoadMenuResource(IDR_TRAY_MENU)) {
+    if (item.id == 0) {
+      menu->addSeparator();
+      continue;
+    }
+    QAction* action = menu->addAction(QString::fromUtf8(item.caption));
+    action->setData(item.id);
+  }
+  return menu;
+}
+
+void CTrayIcon::OnIconRButtonDown(int x, int y) {
+  if (!m_pOwner) return;
+  // The command goes to the top-level window, which the owner may be a child of.
+  QWidget* target = m_pOwner->window();
+  QMenu* menu = CreateTrayMenu();
+  menu->setObjectName(QStringLiteral("%1").arg(IDR_TRAY_MENU));
+  QAction* chosen = menu->exec(QPoint(x, y));
+  const unsigned command = chosen ? chosen->data().toUInt() : 0;
+  delete menu;
+  if (command) CCommandEvent::Post(target, command);
+}

@@ -1,0 +1,56 @@
+#pragma once
+// The frame's icon in the notification area. A holder, not a window: it fills the notification
+// record, asks the shell to add or delete it, and turns the owner's notifications into the three
+// mouse handlers.
+#include <cstdint>
+
+#include "platform/Shell.h"
+
+class QIcon;
+class QMenu;
+class QWidget;
+
+// The callback message of the tray icon.
+constexpr uint32_t WM_TRAYNOTIFY = WM_USER + 1;
+
+class CTrayIcon {
+ public:
+  CTrayIcon() = default;
+  CTrayIcon(const CTrayIcon&) = delete;
+  CTrayIcon& operator=(const CTrayIcon&) = delete;
+  virtual ~CTrayIcon();
+
+  // Remembers owner, icon, id and tip (at most 63 characters); adds nothing yet. The owner
+  // receives the notifications when it is a ShellNotifySink.
+  void Create(QWidget* owner, const QIcon* icon, uint32_t id, const char* tip);
+  // Adds or removes the icon; nothing before Create. The state changes only when the shell agrees.
+  void SetVisible(bool visible);
+  bool AddIcon();
+  bool RemoveIcon();
+  // wParam: icon id, lParam: mouse message.
+  void OnTrayNotification(uintptr_t wParam, intptr_t lParam);
+
+  virtual void OnIconLButtonDown(int x, int y);
+  virtual void OnIconLButtonDblClk(int x, int y);
+  virtual void OnIconRButtonDown(int x, int y);
+
+  bool IsShown() const { return m_nShown != 0; }
+  bool IsCreated() const { return m_bCreated; }
+  const NOTIFYICONDATA& Record() const { return m_nid; }
+
+ protected:
+  // The pop-up of menu 130, as the right click shows it (exposed for tests and subclasses).
+  static QMenu* CreateTrayMenu(QWidget* parent = nullptr);
+
+ private:
+  void FillRecord();
+
+  int m_nShown = 0;
+  bool m_bCreated = false;
+  QWidget* m_pOwner = nullptr;
+  ShellNotifySink* m_hOwner = nullptr;
+  const QIcon* m_hIcon = nullptr;
+  uint32_t m_nId = 0;
+  char m_szTip[64] = {};
+  NOTIFYICONDATA m_nid;
+};

@@ -1,0 +1,59 @@
+#pragma once
+// The results list of the search form: a two-column report list (date, directory), one top-level
+// item per row and no data of its own. It draws its own selection band, sorts on a header click,
+// copies rows to the clipboard and owns the pop-up menu 105 of the form's secondary commands.
+#include <QTreeWidget>
+
+class QMenu;
+
+class CResultListCtrl : public QTreeWidget {
+  Q_OBJECT
+
+ public:
+  explicit CResultListCtrl(QWidget* parent = nullptr);
+  ~CResultListCtrl() override;
+
+  // 0 = the column-0 label only, 1 = all columns, 2 = the whole row to the right edge.
+  // A larger mode is ignored. Returns the mode held before the call.
+  int SetHighlightType(int mode);
+  int GetHighlightType() const { return m_nHighlight; }
+
+  // "date directory\r\n" per row, in display order: every row / the selected rows.
+  void CopyAll();
+  void CopySelected();
+
+  // Check marks of "&Log Session" and "Start &Minimized" in the pop-up menu.
+  void SetLogCheck(bool checked);
+  void SetStartMinimizedCheck(bool checked);
+
+  void RepaintSelectedItems();
+  // What a click on the header of column does.
+  void SortByColumn(int column);
+
+  QMenu* PopupMenu() const { return m_pMenu; }
+  // Opens the pop-up at globalPos; from the keyboard, 5 pixels into the list's top-left corner.
+  void OpenPopupMenu(const QPoint& globalPos);
+  void OpenPopupMenuFromKeyboard();
+
+ signals:
+  // A command of the pop-up menu, for the list's owner (the form) to carry out; the ids are the
+  // ID_* commands of res/ResourceIds.h, the two copy commands included.
+  void commandIssued(unsigned id);
+
+ protected:
+  void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+
+ private:
+  void PlaceOnClipboard(const QString& text);
+  QRect HighlightRect(const QTreeWidgetItem* item, int top, int height) const;
+
+  QMenu* m_pMenu = nullptr;
+  int m_nHighlight = 0;
+};

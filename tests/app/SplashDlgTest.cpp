@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+#include "app/SplashDlg.h"
+
+TEST(SplashDlg, ShowsTheBitmapCentredBorderlessAndClosesOnAClick) {
+  CSplashDlg splash;
+  EXPECT_EQ(splash.TimerPeriod(), 4000);
+  EXPECT_TRUE(splash.windowFlags() & Qt::FramelessWindowHint);
+  QRect shown;
+  QSize picture;
+  QElapsedTimer clock;
+  QTimer::singleShot(100, [&] {
+    shown = splash.geometry();
+    ASSERT_NE(splash.Picture(), nullptr);
+    picture = splash.Picture()->pixmap().size();
+    clock.start();
+    QTest::mouseClick(splash.Picture(), Qt::LeftButton, {}, QPoint(100, 100));
+  });
+  EXPECT_EQ(splash.exec(), 0);
+  EXPECT_LT(clock.elapsed(), 500);
+  EXPECT_EQ(picture, QSize(346, 259));
+  EXPECT_EQ(shown.size(), QSize(346, 259));
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_LE(std::abs(shown.center().x() - area.center().x()), 1);
+  EXPECT_LE(std::abs(shown.center().y() - area.center().y()), 1);
+}
+
+TEST(SplashDlg, RightClickDoesNotCloseItButTheTimerDoes) {
+  CSplashDlg splash;
+  QElapsedTimer clock;
+  bool stillOpen = false;
+  QTimer::singleShot(200, [&] {
+    QTest::mouseClick(&splash, Qt::RightButton, {}, QPoint(10, 10));
+    stillOpen = splash.isVisible();
+  });
+  clock.start();
+  EXPECT_EQ(splash.exec(), 0);
+  const qint64 elapsed = clock.elapsed();
+  EXPECT_TRUE(stillOpen);
+  EXPECT_GE(elapsed, 3950);
+  EXPECT_LT(elapsed, 5500);
+}
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "db/DupesConnection.h"
+#include "db/SearchRequest.h"
+#include "db/WorkerRun.h"
+#include "platform/MessageBox.h"
+#include "tests/support/LoopbackAddress.h"
+#include "tests/support/SilentListener.h"
+#include "tests/support/TestDbServer.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+struct Servers {
+  TestDbServer good;
+  TestDbServer other;
+  TestDbServer noLogin{TestDbServer::Guest::Missing};
+  TestDbServer noRights{TestDbServer::Guest::NoRights};
+  LoopbackAddress refused;
+  SilentListener silent;
+  Servers() {
+    good.AddDupes({{"1998-02-05", "020598", "O'Neil.Tools-GRP"},
+                   {"1998-02-06", "020698", "Back\\Slash-GRP"},
+                   {"1998-02-07", "020798", "Plain.Release-GRP"},
+                   {"1998-02-08", "020898", "Ends.With\\"}});
+  }
+};
+
+Servers& S() {
+  static Servers servers;
+  return servers;
+}
+
+struct Recorder : ConnectionFeedback {
+  std::vector<std::string> statuses;
+  std::vector<std::string> messages;
+  void SetStatus(const std::string& text) override { statuses.push_back(text); }
+  int ShowMessage(const std::string& text, const std::string& caption, unsigned flags) override {
+    messages.push_back(caption + "|" + std::to_string(flags) + "|" + text);
+    return IDOK;
+  }
+};
+
+const std::string kError = "Kestrel Error|" + std::to_string(MB_OK | MB_ICONEXCLAMATION) + "|";
+
+DupesEndpoints Ends(const std::string& primary, const std::string& backup) {
+  DupesEndpoints ends;
+  ends.m_strPrimary = primary;
+  ends.m_strBackup = backup;
+  return ends;
+}
+
+using Texts = std::vector<std::string>;
+
+class DupesConnectionTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    InitDupesLibrary();
+    S();
+  }
+};
+
+}  // namespace
+
+TEST_F(DupesConnectionTest, ProbeTellsOpenRefusedAndSilentPortsApart) {
+  EXPECT_TRUE(IsServerReachable(S().good.address(), 3306, 3));
+  EXPECT_TRUE(IsServerReachable(S().good.address(), 6033, 3));  // the backup's probe port
+
+  auto start = Clock::now();
+  EXPECT_FALSE(IsServerReachable(S().refused.address(), 3306, 3));
+  EXPECT_LT(SecondsSince(start), 0.5) << "a refused connect answers at once";
+
+  start = Clock::now();
+  EXPECT_FALSE(IsServerReachable(S().silent.address(), 3306, 1));
+  EXPECT_GE(SecondsSince(start), 0.95);
+
+  EXPECT_FALSE(IsServerReachable("not an address", 3306, 1));
+  EXPECT_FALSE(IsServerReachable("", 3306, 1));
+}
+
+TEST_F(DupesConnectionTest, StopWakesABlockedProbe) {
+  auto run = WorkerRun::Create();
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    run->Stop();
+  });
+  const auto start = Clock::now();
+  EXPECT_FALSE(IsServerReachable(S().silent.address(), 3306, 20, run->WakeFd()));
+  EXPECT_LT(SecondsSince(start), 2.0);
+  stopper.join();
+  // Once stopped, a probe gives up at once.
+  EXPECT_FALSE(IsServerReachable(S().silent.address(), 3306, 20, run->WakeFd()));
+}
+
+TEST_F(DupesConnectionTest, PrimaryUpConnectsSelectsAndCloses) {
+  DupesConnection c(Ends(S().good.address(), S().other.address()), "ZEBRANO", "ZEBRANO");
+  Recorder r;
+  ASSERT_TRUE(OpenDupesDatabase(c, r));
+  EXPECT_TRUE(c.m_bConnected);
+  EXPECT_EQ(r.statuses, (Texts{"Testing Database Availability", "Connecting to Database"}));
+  std::string value;
+  ASSERT_TRUE(QuerySingleValue(c, "SELECT COUNT(*) FROM DUPES", value));
+  EXPECT_EQ(value, "4");
+  EXPECT_FALSE(QuerySingleValue(c, "SELECT DUPES_DIR FROM DUPES WHERE DUPES_ID < 0", value)) << "no row";
+  EXPECT_FALSE(QuerySingleValue(c, "SELEKT 1", value));
+  EXPECT_FALSE(QuerySingleValue(c, "DELETE FROM DUPES", value)) << "the guest may only read";
+  EXPECT_EQ(S().good.GuestConnections(), 1);
+  CloseDupesDatabase(c, r);
+  EXPECT_FALSE(c.m_bConnected);
+  EXPECT_EQ(r.statuses.back(), "Disconnecting from database");
+  EXPECT_TRUE(S().good.WaitGuestConnections(0, 3000));
+  EXPECT_TRUE(r.messages.empty());
+}
+
+TEST_F(DupesConnectionTest, SilentPrimaryCostsTheFullProbeThenBackup) {
+  DupesConnection c(Ends(S().silent.address(), S().good.address()), "ZEBRANO", "ZEBRANO");
+  Recorder r;
+  const auto start = Clock::now();
+  ASSERT_TRUE(OpenDupesDatabase(c, r));
+  EXPECT_GE(SecondsSince(start), 2.9);
+  EXPECT_EQ(r.statuses, (Texts{"Testing Database Availability", "Testing Backup Database Availability",
+                               "Connecting to Backup Database"}));
+  CloseDupesDatabase(c, r);
+}
+
+TEST_F(DupesConnectionTest, RefusedPrimaryFailsOverAtOnce) {
+  DupesConnection c(Ends(S().refused.address(), S().good.address()), "ZEBRANO", "ZEBRANO");
+  Recorder r;
+  const auto start = Clock::now();
+  ASSERT_TRUE(OpenDupesDatabase(c, r));
+  EXPECT_LT(SecondsSince(start), 1.0);
+  EXPECT_EQ(r.statuses, (Texts{"Testing Database Availability", "Testing Backup Database Availability",
+                               "Connecting to Backup Database"}));
+  CloseDupesDatabase(c, r);
+}
+
+TEST_F(DupesConnectionTest, LoginRefusedByPrimaryConnectsBackupWithoutProbe) {
+  // The backup's probe port is refused: only an unprobed connect can reach it.
+  DupesEndpoints ends = Ends(S().noLogin.address(), S().good.address());
+  ends.m_nBackupProbePort = 1;
+  DupesConnection c(ends, "ZEBRANO", "ZEBRANO");
+  Recorder r;
+  ASSERT_TRUE(OpenDupesDatabase(c, r));
+  EXPECT_EQ(r.statuses, (Texts{"Testing Database Availability", "Connecting to Database",
+                               "Connecting to Backup Database"}));
+  EXPECT_TRUE(r.messages.empty());
+  CloseDupesDatabase(c, r);
+}
+
+TEST_F(DupesConnectionTest, FailuresShowTheirOneMessage) {
+  {
+    DupesConnection c(Ends(S().refused.address(), S().refused.address()), "ZEBRANO", "ZEBRANO");
+    Recorder r;
+    EXPECT_FALSE(OpenDupesDatabase(c, r));
+    EXPECT_EQ(r.messages, (Texts{kError + "Neither database available!"}));
+    EXPECT_FALSE(c.m_bConnected);
+    CloseDupesDatabase(c, r);
+    EXPECT_EQ(r.statuses, (Texts{"Testing Database Availability", "Testing Backup Database Availability"}));
+  }
+  {
+    DupesConnection c(Ends(S().noLogin.address(), S().noLogin.address()), "ZEBRANO", "ZEBRANO");
+    Recorder r;
+    EXPECT_FALSE(OpenDupesDatabase(c, r));
+    EXPECT_EQ(r.messages, (Texts{kError + "Cannot connect to either database server!"}));
+    CloseDupesDatabase(c, r);
+    EXPECT_EQ(r.statuses.back(), "Connecting to Backup Database");
+  }
+  {
+    DupesConnection c(Ends(S().good.address(), S().good.address()), "ZEBRANO", "wrong");
+    Recorder r;
+    EXPECT_FALSE(OpenDupesDatabase(c, r));
+    EXPECT_EQ(r.messages, (Texts{kError + "Cannot connect to either database server!"}));
+  }
+  {
+    DupesConnection c(Ends(S().noRights.address(), S().good.address()), "ZEBRANO", "ZEBRANO");
+    Recorder r;
+    EXPECT_FALSE(OpenDupesDatabase(c, r));
+    EXPECT_EQ(r.messages, (Texts{kError + "Cannot access database!"}));
+    EXPECT_TRUE(c.m_bConnected) << "the caller's closing step must still run";
+    CloseDupesDatabase(c, r);
+    EXPECT_EQ(r.statuses, (Texts{"Testing Database Availability", "Connecting to Database",
+                                 "Disconnecting from database"}));
+    EXPECT_TRUE(S().noRights.WaitGuestConnections(0, 3000));
+  }
+}
+
+TEST_F(DupesConnectionTest, QuotesAndBackslashesInAMaskNeverChangeTheStatement) {
+  DupesConnection c(Ends(S().good.address(), S().good.address()), "ZEBRANO", "ZEBRANO");
+  Recorder r;
+  ASSERT_TRUE(OpenDupesDatabase(c, r));
+  auto count = [&](const std::string& mask) {
+    std::string value;
+    if (!QuerySingleValue(c, BuildDupesQuery(mask, "", "", 20, 1, true), value)) return std::string("error");
+    return value;
+  };
+  struct Case {
+    const char* mask;
+    const char* count;
+  } cases[] = {
+      {"O'Neil", "1"},   {"Back\\Slash", "1"}, {"With\\", "1"},        {"\\", "2"},
+      {"'", "1"},        {"' OR 'a'='a", "0"}, {"x' OR 1=1 -- ", "0"}, {"\\' OR 1=1 #", "0"},
+      {"''OR''='", "0"}, {"Plain", "1"},       {"*GRP", "3"},
+  };
+  for (const auto& k : cases) EXPECT_EQ(count(k.mask), k.count) << k.mask;
+
+  // With backslashes taken literally a word may match nothing, but the statement stays whole.
+  ASSERT_EQ(mysql_query(c.m_mysql, "SET SESSION sql_mode = 'NO_BACKSLASH_ESCAPES'"), 0);
+  for (const auto& k : cases) {
+    const std::string n = count(k.mask);
+    EXPECT_NE(n, "error") << k.mask;
+    EXPECT_NE(n, "4") << k.mask << " matched every row";
+  }
+  CloseDupesDatabase(c, r);
+}

@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <thread>
+
+#include "platform/MessageBox.h"
+#include "platform/QtFileDialog.h"
+#include "platform/QtMessageBox.h"
+
+TEST(QtFileDialog, FilterListBecomesQtNameFilters) {
+  EXPECT_EQ(ToQtNameFilters("Log Files (*.log)|*.log|All Files (*.*)|*.*||").toStdString(),
+            "Log Files (*.log) (*.log);;All Files (*.*) (*)");
+  EXPECT_EQ(ToQtNameFilters("All Files (*.*)| *.* ||").toStdString(), "All Files (*.*) (*)");
+  EXPECT_EQ(ToQtNameFilters("").toStdString(), "");
+}
+
+// A worker thread's box appears on the UI thread, keeps its texts and icon, and the worker gets
+// the button the user pressed.
+TEST(QtMessageBox, WorkerBoxIsShownOnUiThreadAndAnswered) {
+  InstallQtMessageBox();
+  std::atomic<int> answer{0};
+  std::thread worker([&] {
+    answer = ShowMessageBox(nullptr, "Are you sure?", "Kestrel Warning", MB_YESNO | MB_ICONEXCLAMATION);
+  });
+  // The box runs its own event loop inside ours, so it is found and answered from a timer.
+  std::string title, text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    title = box->windowTitle().toStdString();
+    text = box->text().toStdString();
+    icon = box->icon();
+    box->button(QMessageBox::No)->click();
+  });
+  poll.start(10);
+  for (int i = 0; i < 500 && answer == 0; ++i) QTest::qWait(10);
+  worker.join();
+  EXPECT_EQ(answer, IDNO);
+  EXPECT_EQ(title, "Kestrel Warning");
+  EXPECT_EQ(text, "Are you sure?");
+  EXPECT_EQ(icon, QMessageBox::Warning);
+  SetMessageBoxHandler(nullptr);
+}
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

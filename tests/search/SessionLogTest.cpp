@@ -1,0 +1,189 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+
+#include "search/SessionLog.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+const char kBlock[] =
+    "-------------------------------------\r\n"
+    "Log Open\r\n"
+    "Search Mask: a*b|c\r\n"
+    "Items to Return: 57\r\n"
+    "Order: Last to First\r\n"
+    "  010198 Some.Release-GRP\r\n"
+    "  123197 \r\n"
+    "2 of 57 items retrieved (1000 total)\r\n";
+
+void WriteBlock(SessionLog& log, const std::string& path) {
+  SessionLogHeader header;
+  header.mask = "a*b|c";
+  header.limit = 57;
+  header.order = 1;
+  ASSERT_TRUE(log.LogSearchHeader(path, header));
+  log.LogResultRow("010198", "Some.Release-GRP");
+  log.LogResultRow("123197", "");
+  log.LogSearchSummary("2 of 57 items retrieved (1000 total)");
+}
+
+// Runs the writer helper as nobody (when root) and returns its report line.
+std::string RunWriterUnprivileged(const std::string& path) {
+  std::string command = std::string(geteuid() == 0 ? "runuser -u nobody -- " : "") + SESSION_LOG_WRITER +
+                        " '" + path + "' 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return "popen failed";
+  std::string out;
+  char buffer[256];
+  while (fgets(buffer, sizeof buffer, pipe)) out += buffer;
+  pclose(pipe);
+  return out;
+}
+
+}  // namespace
+
+TEST(SessionLog, BlocksAreAppendedByteForByteAndFollowEachOther) {
+  TempDir dir;
+  const std::string path = dir.file("kestrel.log");
+  SessionLog log;
+  WriteBlock(log, path);
+  EXPECT_FALSE(log.IsOpen());
+  EXPECT_TRUE(log.WritesSucceeded());
+  EXPECT_EQ(ReadWholeFile(path), kBlock);
+
+  // The second block starts right after the first summary; Between only when ticked.
+  SessionLogHeader header;
+  header.mask = "  Mixed & Case ";
+  header.useBetween = true;
+  header.startDate = "01/01/1998";
+  header.endDate = "12/31/1998";
+  header.limit = 2000;
+  header.order = 0;
+  ASSERT_TRUE(log.LogSearchHeader(path, header));
+  log.LogSearchSummary("0 of 0 items retrieved (5 total)");
+  EXPECT_EQ(ReadWholeFile(path), std::string(kBlock) +
+                                     "-------------------------------------\r\n"
+                                     "Log Open\r\n"
+                                     "Search Mask:   Mixed & Case \r\n"
+                                     "Between Dates: 01/01/1998 and 12/31/1998\r\n"
+                                     "Items to Return: 2000\r\n"
+                                     "Order: First to Last\r\n"
+                                     "0 of 0 items retrieved (5 total)\r\n");
+}
+
+TEST(SessionLog, AnExistingFileIsNeverTruncated) {
+  TempDir dir;
+  const std::string path = dir.file("old.log");
+  WriteWholeFile(path, "earlier session\r\n");
+  SessionLog log;
+  WriteBlock(log, path);
+  EXPECT_EQ(ReadWholeFile(path), std::string("earlier session\r\n") + kBlock);
+  // Lines after the summary, or without a header, go nowhere.
+  log.LogResultRow("x", "y");
+  log.LogSearchSummary("z");
+  EXPECT_EQ(ReadWholeFile(path), std::string("earlier session\r\n") + kBlock);
+}
+
+TEST(SessionLog, AFileLockedByAnotherProcessIsLeftAlone) {
+  TempDir dir;
+  const std::string path = dir.file("locked.log");
+  WriteWholeFile(path, "kept\r\n");
+  int ready[2], release[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(release), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int fd = open(path.c_str(), O_WRONLY);
+    char c = (fd >= 0 && flock(fd, LOCK_EX) == 0) ? 'y' : 'n';
+    (void)!write(ready[1], &c, 1);
+    (void)!read(release[0], &c, 1);
+    _exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  ASSERT_EQ(c, 'y');
+
+  SessionLog log;
+  SessionLogHeader header;
+  EXPECT_FALSE(log.LogSearchHeader(path, header));
+  EXPECT_FALSE(log.IsOpen());
+  EXPECT_FALSE(log.WritesSucceeded());
+  EXPECT_EQ(log.Path(), path);
+  log.LogResultRow("010198", "dir");
+  log.LogSearchSummary("summary");
+  EXPECT_EQ(ReadWholeFile(path), "kept\r\n");
+
+  // While this process holds it, a second writer is refused as well.
+  (void)!write(release[1], "x", 1);
+  waitpid(child, nullptr, 0);
+  ASSERT_TRUE(log.LogSearchHeader(path, header));
+  EXPECT_TRUE(log.WritesSucceeded());
+  SessionLog second;
+  EXPECT_FALSE(second.LogSearchHeader(path, header));
+  log.Close();
+  for (int fd : {ready[0], ready[1], release[0], release[1]}) close(fd);
+}
+
+TEST(SessionLog, UnwritableFileOrMissingFolderFailsAndReportsIt) {
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+  const std::string readOnly = dir.file("readonly.log");
+  WriteWholeFile(readOnly, "root's\r\n");
+  ASSERT_EQ(chmod(readOnly.c_str(), 0644), 0);
+
+  EXPECT_EQ(RunWriterUnprivileged(readOnly), "opened=0 ok=0\n");
+  EXPECT_EQ(ReadWholeFile(readOnly), "root's\r\n");
+  EXPECT_EQ(RunWriterUnprivileged(dir.file("missing/kestrel.log")), "opened=0 ok=0\n");
+  // A folder the user may not write: the file cannot be created there.
+  EXPECT_EQ(RunWriterUnprivileged(dir.file("new.log")), "opened=0 ok=0\n");
+  EXPECT_NE(access(dir.file("new.log").c_str(), F_OK), 0);
+
+  // The same helper succeeds where it may write, so the failures above are the modes'.
+  const std::string open = dir.file("open");
+  ASSERT_EQ(mkdir(open.c_str(), 0777), 0);
+  ASSERT_EQ(chmod(open.c_str(), 0777), 0);
+  EXPECT_EQ(RunWriterUnprivileged(open + "/kestrel.log"), "opened=1 ok=1\n");
+  EXPECT_EQ(SessionLog::FailureText("/x/k.log"), "Cannot write to log file /x/k.log");
+}
+
+TEST(SessionLog, AFailedWriteEndsTheBlock) {
+  SessionLog log;
+  SessionLogHeader header;
+  EXPECT_FALSE(log.LogSearchHeader("/dev/full", header));
+  EXPECT_FALSE(log.IsOpen());
+  EXPECT_FALSE(log.WritesSucceeded());
+  EXPECT_FALSE(log.LogSearchHeader("", header));
+
+  // A row that no longer fits (file size limit): no later row and no summary follow it.
+  TempDir dir;
+  const std::string path = dir.file("limited.log");
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const std::string headerText = SessionLog::FormatHeader(header);
+    rlimit limit{headerText.size() + 10, headerText.size() + 10};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    SessionLog limited;
+    bool opened = limited.LogSearchHeader(path, header);
+    limited.LogResultRow("010198", "first");  // 18 bytes: cut after 10
+    bool failedAtRow = !limited.WritesSucceeded() && !limited.IsOpen();
+    limited.LogResultRow("020198", "second");
+    limited.LogSearchSummary("summary");
+    _exit(opened && failedAtRow ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadWholeFile(path), SessionLog::FormatHeader(header) + "  010198 f");
+}
