@@ -34,7 +34,8 @@ bool CSplashDlg::OnInitDialog() {
     const QRect area = screen->availableGeometry();
     move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
   }
-  m_nTimer = startTimer(m_nTimerPeriod);
+  // A coarse timer may fire up to 5% early; the splash keeps its full time.
+  m_nTimer = startTimer(m_nTimerPeriod, Qt::PreciseTimer);
   return true;
 }
 

@@ -123,7 +123,9 @@ class SearchRun {
     if (Stopped()) return;
 
     m_guard.DeleteAllRows();
+    bool logTried = false;
     bool logging = m_guard.OpenLogIfOn([&](const std::string& path) {
+      logTried = true;
       SessionLogHeader header;
       header.mask = mask;
       header.useBetween = now.m_bUseBetween;
@@ -157,6 +159,10 @@ class SearchRun {
     if (logging) m_guard.WriteLogIfOn([&] { m_log.LogSearchSummary(summary); });
     m_summary = summary;
     m_guard.ShowMessage(summary, "Dupe Successful", MB_OK | MB_ICONINFORMATION);
+    // The search went on without its log; say so once, after the summary.
+    if (logTried && !m_log.WritesSucceeded()) {
+      m_guard.ShowMessage(SessionLog::FailureText(m_log.Path()), "Kestrel Error", MB_OK | MB_ICONEXCLAMATION);
+    }
   }
 
   void End() {

@@ -307,6 +307,24 @@ TEST_F(SearchWorkerTest, SessionLogGetsHeaderRowsAndSummaryAndStopsWhenSwitchedO
   EXPECT_EQ(ReadWholeFile(path), size);
 }
 
+TEST_F(SearchWorkerTest, UnwritableLogStillListsAndSaysSoOnceAfterTheSummary) {
+  TempDir dir;
+  const std::string path = dir.file("missing-folder/session.log");
+  port->SetLogging(true, path);
+  RunSearch(Request("Alpha.", 3));
+  EXPECT_EQ(Rows().size(), 3u);
+  const Texts messages = port->EventsOf("message:");
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].substr(0, messages[0].find('|')), "Dupe Successful");
+  EXPECT_EQ(messages[1],
+            "Kestrel Error|" + Hex(MB_OK | MB_ICONEXCLAMATION) + "|Cannot write to log file " + path);
+
+  // Logging off: no such message.
+  port = std::make_shared<RecordingSearchPort>();
+  RunSearch(Request("Alpha.", 3));
+  EXPECT_EQ(port->EventsOf("message:").size(), 1u);
+}
+
 TEST_F(SearchWorkerTest, ServerKilledWhileAnsweringGivesOneSqlMessage) {
   TestDbServer doomed;
   doomed.AddGeneratedDupes(50, "Doomed");
