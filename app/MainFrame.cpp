@@ -54,6 +54,8 @@ bool CMainFrame::DestroyWindow() {
   if (m_bDestroying) return false;
   m_bDestroying = true;
   m_trayIcon.SetVisible(false);
+  // The view saves its inputs while its controls still stand.
+  if (m_pView) m_pView->close();
   hide();
   deleteLater();
   return true;
@@ -61,6 +63,12 @@ bool CMainFrame::DestroyWindow() {
 
 void CMainFrame::OnShellNotify(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   if (message == WM_TRAYNOTIFY) m_trayIcon.OnTrayNotification(wParam, lParam);
+}
+
+void CMainFrame::ShowWindow(bool visible) {
+  // Shown or hidden, the frame has its tray icon from the first time on.
+  EnsureTrayIcon();
+  setVisible(visible);
 }
 
 void CMainFrame::ShowNormalOnTop() {

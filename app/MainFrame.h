@@ -50,6 +50,9 @@ class CMainFrame : public QWidget, public ShellNotifySink {
   // True when someone handled the command.
   virtual bool OnCommand(unsigned id);
 
+  // Start-up's last step: the frame shown or left hidden, with its tray icon in place either way.
+  void ShowWindow(bool visible);
+
   // Shows the frame in its normal state on top of the others.
   void ShowNormalOnTop();
 

@@ -1,14 +1,38 @@
 #include <QApplication>
-#include <QLabel>
+#include <cstdio>
+#include <cstdlib>
 
+#include "app/KestrelApp.h"
+#include "app/QuitSignals.h"
 #include "db/DupesConnection.h"
+#include "db/WorkerRun.h"
+#include "platform/QtFileDialog.h"
 #include "platform/QtMessageBox.h"
+#include "platform/QtShell.h"
+#include "platform/SocketsStartup.h"
 
 int main(int argc, char** argv) {
   InitDupesLibrary();  // before any thread
   QApplication app(argc, argv);
+  // Viewers, the statistics window and message boxes close without ending the program.
+  QApplication::setQuitOnLastWindowClosed(false);
   InstallQtMessageBox();
-  QLabel placeholder("Kestrel");
-  placeholder.show();
-  return app.exec();
+  InstallQtFileDialog();
+  InstallQtShell();
+
+  CKestrelApp theApp(DupesEndpoints{KESTREL_PRIMARY_SERVER, KESTREL_BACKUP_SERVER});
+  QObject::connect(&theApp, &CKestrelApp::mainWindowDestroyed, &app, &QCoreApplication::quit);
+  if (!theApp.InitInstance()) return 1;
+  InstallQuitSignals([&theApp] { theApp.QuitQuietly(); });
+
+  const int code = QApplication::exec();
+  WSACleanup();
+  // A worker still inside a library call is not waited for: settings and history are saved, so
+  // leave without running destructors under it.
+  if (WorkerRun::AnyUnfinished()) {
+    WorkerRun::StopAll();
+    std::fflush(nullptr);
+    std::quick_exit(code);
+  }
+  return code;
 }

@@ -76,3 +76,10 @@ void WorkerRun::StopAll() {
   std::lock_guard<std::mutex> lock(RegistryMutex());
   for (WorkerRun* run : Registry()) run->Stop();
 }
+
+bool WorkerRun::AnyUnfinished() {
+  std::lock_guard<std::mutex> lock(RegistryMutex());
+  for (WorkerRun* run : Registry())
+    if (!run->IsFinished()) return true;
+  return false;
+}

@@ -44,6 +44,8 @@ class WorkerRun {
 
   // Stops every live run (Quit).
   static void StopAll();
+  // Whether a live run has not finished yet.
+  static bool AnyUnfinished();
 
  private:
   std::atomic<bool> m_stopped{false};

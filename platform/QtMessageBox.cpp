@@ -2,10 +2,9 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QMetaObject>
-#include <QThread>
 
 #include "platform/MessageBox.h"
+#include "platform/UiThread.h"
 
 namespace {
 
@@ -46,12 +45,8 @@ int ShowOnUiThread(void* owner, const std::string& text, const std::string& capt
 
 void InstallQtMessageBox() {
   SetMessageBoxHandler([](void* owner, const std::string& text, const std::string& caption, unsigned flags) {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app) return (flags & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
-    if (QThread::currentThread() == app->thread()) return ShowOnUiThread(owner, text, caption, flags);
-    int answer = IDOK;
-    QMetaObject::invokeMethod(
-        app, [&] { answer = ShowOnUiThread(owner, text, caption, flags); }, Qt::BlockingQueuedConnection);
+    int answer = (flags & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
+    RunOnUiThread([&] { answer = ShowOnUiThread(owner, text, caption, flags); });
     return answer;
   });
 }

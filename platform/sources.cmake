@@ -1,5 +1,6 @@
 target_sources(kestrel_core PRIVATE
   ${CMAKE_SOURCE_DIR}/platform/MessageBox.cpp
+  ${CMAKE_SOURCE_DIR}/platform/DataExchange.cpp
   ${CMAKE_SOURCE_DIR}/platform/FileDialog.cpp
   ${CMAKE_SOURCE_DIR}/platform/LocaleSeparators.cpp
   ${CMAKE_SOURCE_DIR}/platform/Shell.cpp
@@ -11,4 +12,5 @@ target_sources(kestrel_core PRIVATE
 target_sources(kestrel_gui PRIVATE
   ${CMAKE_SOURCE_DIR}/platform/QtMessageBox.cpp
   ${CMAKE_SOURCE_DIR}/platform/QtFileDialog.cpp
-  ${CMAKE_SOURCE_DIR}/platform/QtShell.cpp)
+  ${CMAKE_SOURCE_DIR}/platform/QtShell.cpp
+  ${CMAKE_SOURCE_DIR}/platform/UiThread.cpp)

@@ -6,4 +6,6 @@ target_sources(kestrel_core PRIVATE
   ${CMAKE_SOURCE_DIR}/search/SearchPortGuard.cpp
   ${CMAKE_SOURCE_DIR}/search/SearchWorker.cpp)
 target_sources(kestrel_gui PRIVATE
-  ${CMAKE_SOURCE_DIR}/search/ResultListCtrl.cpp)
+  ${CMAKE_SOURCE_DIR}/search/KestrelView.cpp
+  ${CMAKE_SOURCE_DIR}/search/QtSearchFormPort.cpp
+  ${CMAKE_SOURCE_DIR}/search/ResultListCtrl.cpp

@@ -1,0 +1,73 @@
+#include "app/KestrelApp.h"
+
+#include "app/MainFrame.h"
+#include "app/Settings.h"
+#include "app/SplashDlg.h"
+#include "app/StartupSettings.h"
+#include "platform/MessageBox.h"
+#include "platform/SocketsStartup.h"
+#include "res/ResourceIds.h"
+#include "res/Strings.h"
+#include "search/KestrelView.h"
+
+namespace {
+
+void ShowNotice(StartupNotice notice) {
+  if (notice == StartupNotice::FirstTimeUsage) {
+    ShowMessageBox(nullptr,
+                   "Thank you for using Kestrel!\nPlease read the help file (Kestrel.hlp) for information",
+                   "First Time Usage", MB_OK | MB_ICONINFORMATION);
+  } else {
+    ShowMessageBox(nullptr,
+                   "Thank you for upgrading to the latest version of Kestrel!\nPlease read the help file "
+                   "(Kestrel.hlp) for updates",
+                   "Upgrade Complete", MB_OK | MB_ICONINFORMATION);
+  }
+}
+
+}  // namespace
+
+CKestrelApp::CKestrelApp(DupesEndpoints endpoints, int splashPeriod)
+    : m_endpoints(std::move(endpoints)), m_nSplashPeriod(splashPeriod) {}
+
+CKestrelApp::~CKestrelApp() {
+  delete m_pMainWnd.data();
+}
+
+bool CKestrelApp::InitInstance() {
+  WSADATA wsaData;
+  if (WSAStartup(MAKEWORD(1, 1), &wsaData) != 0 || wsaData.wVersion != MAKEWORD(1, 1)) {
+    WSACleanup();
+    ShowMessageBox(nullptr, LoadResString(IDS_SOCKETS_INIT_FAILED), LoadResString(AFX_IDS_APP_TITLE),
+                   MB_OK | MB_ICONEXCLAMATION);
+    return false;
+  }
+
+  const StartupSettings startup = ApplyStartupSettings(ShowNotice);
+  m_bStartHidden = startup.startHidden;
+  if (!m_bStartHidden) {
+    CSplashDlg splash(nullptr, m_nSplashPeriod);
+    splash.exec();
+  }
+
+  // The frame with its form; the form sets itself up at once, shown or not.
+  auto* frame = new CMainFrame;
+  auto* view = new CKestrelView(m_endpoints);
+  frame->SetView(view);
+  view->OnInitialUpdate();
+  m_pMainWnd = frame;
+  m_pView = view;
+  connect(frame, &QObject::destroyed, this, &CKestrelApp::mainWindowDestroyed);
+
+  frame->ShowWindow(!m_bStartHidden);
+  if (!m_bStartHidden) {
+    frame->repaint();
+    view->setFocus();
+  }
+  return true;
+}
+
+void CKestrelApp::QuitQuietly() {
+  if (m_pView) m_pView->OnDestroy(true);
+  if (m_pMainWnd) m_pMainWnd->DestroyWindow();
+}

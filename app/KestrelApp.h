@@ -1,0 +1,41 @@
+#pragma once
+// The application object: brings Kestrel up (sockets, the first-run and upgrade notices, the
+// splash screen, the frame with its form and tray icon) and takes it down again.
+#include <QObject>
+#include <QPointer>
+
+#include "app/KestrelDoc.h"
+#include "app/MainFrame.h"
+#include "db/DupesEndpoints.h"
+#include "search/KestrelView.h"
+
+class CKestrelApp : public QObject {
+  Q_OBJECT
+
+ public:
+  // splashPeriod: how long the splash screen stays without a click (milliseconds).
+  explicit CKestrelApp(DupesEndpoints endpoints, int splashPeriod = 4000);
+  ~CKestrelApp() override;
+
+  // Start-up, once. False ends the program at once (sockets could not be started).
+  bool InitInstance();
+
+  // SIGTERM and SIGINT: as Quit, with the inputs saved without any message box.
+  void QuitQuietly();
+
+  CMainFrame* MainFrame() const { return m_pMainWnd; }
+  CKestrelView* View() const { return m_pView; }
+  bool StartedHidden() const { return m_bStartHidden; }
+
+ signals:
+  // The main frame is gone: the message loop should end.
+  void mainWindowDestroyed();
+
+ private:
+  DupesEndpoints m_endpoints;
+  int m_nSplashPeriod;
+  bool m_bStartHidden = false;
+  CKestrelDoc m_document;
+  QPointer<CMainFrame> m_pMainWnd;
+  QPointer<CKestrelView> m_pView;
+};

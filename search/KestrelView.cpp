@@ -1,0 +1,428 @@
+#include "search/KestrelView.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+
+#include "app/CommandEvent.h"
+#include "app/MainFrame.h"
+#include "app/Settings.h"
+#include "controls/HistoryCombo.h"
+#include "controls/MaskedEdit.h"
+#include "platform/DataExchange.h"
+#include "platform/MessageBox.h"
+#include "res/Artwork.h"
+#include "res/DialogBuilder.h"
+#include "res/ResourceIds.h"
+#include "res/Strings.h"
+#include "search/NfoCommand.h"
+#include "search/QtSearchFormPort.h"
+#include "search/ResultListCtrl.h"
+#include "search/SearchWorker.h"
+#include "search/SettingsLogPort.h"
+#include "search/StatisticsDlg.h"
+
+namespace {
+
+constexpr char kCancel[] = "Cancel";
+constexpr char kDateMask[] = "##/##/####";
+constexpr int kDateLength = 10;
+constexpr unsigned kMaxHistory = 20;
+constexpr int kHistoryToolbarPosition = 12;  // right of the combo, centred vertically
+const char* const kOrders[] = {"FIRST->LAST", "LAST->FIRST"};
+
+QString ToQ(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+template <typename T>
+T* Control(QWidget* form, int id) {
+  return qobject_cast<T*>(GetDlgItem(form, id));
+}
+
+}  // namespace
+
+CKestrelView::CKestrelView(const DupesEndpoints& endpoints, QWidget* parent)
+    : QWidget(parent), m_endpoints(endpoints), m_background(LoadBitmapResource(IDB_BACKGROUND)) {
+  BuildControls();
+}
+
+CKestrelView::~CKestrelView() {
+  OnDestroy(true);
+  // A running worker must not outlive the form it reports to.
+  if (m_pRunningWorker) m_pRunningWorker->Stop();
+}
+
+void CKestrelView::BuildControls() {
+  const DialogTemplate* form = LoadDialogTemplate(IDD_KESTREL_FORM);
+  DialogBuilder builder(*form);
+  builder.SetFactory(IDC_MASK, [](const DialogControl&, QWidget* parent) {
+    return new CHistoryCombo(kHistoryToolbarPosition, false, IDR_HISTORY_TOOLBAR, parent);
+  });
+  auto dateEdit = [](const DialogControl&, QWidget* parent) { return new CMaskedEdit(nullptr, parent); };
+  builder.SetFactory(IDC_START_DATE, dateEdit);
+  builder.SetFactory(IDC_END_DATE, dateEdit);
+  builder.SetFactory(IDC_RESULTS,
+                     [](const DialogControl&, QWidget* parent) { return new CResultListCtrl(parent); });
+  builder.SetAccessibleName(IDC_START_DATE, "Start date");
+  builder.SetAccessibleName(IDC_END_DATE, "End date");
+  builder.SetAccessibleName(IDC_RESULTS, "Results");
+  builder.SetAccessibleName(IDC_STATUS, "Status");
+  builder.Build(this);
+  setMinimumSize(builder.DialogSize());
+
+  m_pMask = Control<CHistoryCombo>(this, IDC_MASK);
+  m_pStartDate = Control<CMaskedEdit>(this, IDC_START_DATE);
+  m_pEndDate = Control<CMaskedEdit>(this, IDC_END_DATE);
+  m_pBetween = Control<QCheckBox>(this, IDC_BETWEEN);
+  m_pGetAll = Control<QCheckBox>(this, IDC_GET_ALL);
+  m_pQuit = Control<QPushButton>(this, IDC_QUIT);
+  m_pDupe = Control<QPushButton>(this, IDC_DUPE);
+  m_pLimit = Control<QLineEdit>(this, IDC_LIMIT);
+  m_pStatus = Control<QLineEdit>(this, IDC_STATUS);
+  m_pOrder = Control<QListWidget>(this, IDC_ORDER);
+  m_pList = Control<CResultListCtrl>(this, IDC_RESULTS);
+  m_pMask->CreateToolbar(this);
+
+  connect(m_pDupe, &QPushButton::clicked, this, &CKestrelView::OnDupe);
+  connect(m_pQuit, &QPushButton::clicked, this, &CKestrelView::OnQuit);
+  connect(m_pGetAll, &QCheckBox::clicked, this, &CKestrelView::OnGetAll);
+  connect(m_pBetween, &QCheckBox::clicked, this, &CKestrelView::OnBetween);
+  connect(m_pList, &CResultListCtrl::commandIssued, this, [this](unsigned id) { OnCommand(id); });
+  connect(m_pList->PopupMenu(), &QMenu::aboutToShow, this, &CKestrelView::UpdateNfoCommand);
+
+  // Enter anywhere on the form presses the default button, as in a dialog.
+  for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
+  setFocusProxy(m_pMask);
+}
+
+void CKestrelView::OnInitialUpdate() {
+  if (m_bInitialised) return;
+  m_bInitialised = true;
+  UpdateData(false);
+
+  for (CMaskedEdit* date : {m_pStartDate, m_pEndDate}) {
+    date->SetMask(kDateMask);
+    date->SetPromptChar('_');
+    date->setEnabled(false);
+  }
+
+  // Only the Delete button of the history toolbar is shown.
+  m_pMask->ShowButton(0, false);
+  m_pMask->ShowButton(1, true);
+  m_pMask->ShowButton(2, false);
+  m_pMask->RefreshToolbar();
+  m_pMask->SetMaxHistoryCount(kMaxHistory);
+
+  m_pList->setColumnCount(2);
+  m_pList->setHeaderLabels({"Date", "Directory"});
+  m_pList->setColumnWidth(0, 50);
+  m_pList->setColumnWidth(1, 350);
+  m_pList->SetHighlightType(2);
+
+  for (const char* order : kOrders) m_pOrder->addItem(order);
+  m_pOrder->setCurrentRow(1);
+
+  SetStatusText("Idle");
+  RepaintNow();
+
+  m_bLog = false;
+  m_strLogFile = "kestrel.log";
+  OpenSettingsKey();
+  m_bLog = ReadLog();
+  m_pList->SetLogCheck(m_bLog);
+  m_strLogFile = ReadLogFile();
+  m_bStartMinimized = ReadStartMinimized();
+  m_pList->SetStartMinimizedCheck(m_bStartMinimized);
+  UpdateData(true);
+
+  m_pGetAll->setChecked(ReadGetAll());
+  OnGetAll();
+  int32_t limit = 0;
+  if (ReadLimit(limit)) m_pLimit->setText(QString::number(limit));
+  const std::string startDate = ReadStartDate();
+  if (startDate.size() == kDateLength) m_pStartDate->SetInputText(ToQ(startDate));
+  const std::string endDate = ReadEndDate();
+  if (endDate.size() == kDateLength) m_pEndDate->SetInputText(ToQ(endDate));
+  m_pBetween->setChecked(ReadUseBetween());
+  OnBetween();
+  int32_t order = 0;
+  if (ReadOrder(order)) m_pOrder->setCurrentRow(order);
+  UpdateData(true);
+  CloseSettingsKey();
+
+  m_pMask->RestoreHistory("MaskHistory", "Harrow", "Kestrel", HKEY_LOCAL_MACHINE, true);
+  WSAStartup(MAKEWORD(1, 1), &m_wsaData);
+  m_pMask->setFocus();
+}
+
+bool CKestrelView::UpdateData(bool bSaveAndValidate, bool quiet) {
+  if (!bSaveAndValidate) {
+    m_pLimit->setText(QString::number(m_nLimit));
+    m_pGetAll->setChecked(m_bGetAll != 0);
+    m_pBetween->setChecked(m_bUseBetween != 0);
+    return true;
+  }
+  int32_t limit = 0;
+  if (!ScanWholeNumber(m_pLimit->text().toStdString(), limit)) {
+    if (!quiet) {
+      ShowMessageBox(this, "Please enter an integer.", LoadResString(AFX_IDS_APP_TITLE),
+                     MB_OK | MB_ICONEXCLAMATION);
+      m_pLimit->setFocus();
+      m_pLimit->selectAll();
+    }
+    return false;
+  }
+  m_nLimit = limit;
+  m_bGetAll = m_pGetAll->isChecked() ? 1 : 0;
+  m_bUseBetween = m_pBetween->isChecked() ? 1 : 0;
+  return true;
+}
+
+void CKestrelView::OnDestroy(bool quiet) {
+  if (m_bDestroyed || !m_bInitialised) return;
+  m_bDestroyed = true;
+  UpdateData(true, quiet);
+  OpenSettingsKey();
+  WriteGetAll(m_bGetAll != 0);
+  WriteLimit(m_nLimit);
+  WriteStartDate(m_pStartDate->GetDisplayText().toStdString());
+  WriteEndDate(m_pEndDate->GetDisplayText().toStdString());
+  WriteUseBetween(m_bUseBetween != 0);
+  WriteOrder(m_pOrder->currentRow());
+  CloseSettingsKey();
+  m_pMask->SaveHistory("MaskHistory", "Harrow", "Kestrel", HKEY_LOCAL_MACHINE, false);
+}
+
+void CKestrelView::OnDupe() {
+  if (IsBusy()) {
+    CancelWork();
+  } else {
+    StartSearch();
+  }
+}
+
+void CKestrelView::StartSearch() {
+  m_pMask->AddToHistory();
+  SetButtonCaption(kCancel);
+  OpenSettingsKey();
+  const std::string loginId = GetDefaultLogin();
+  const std::string password = GetDefaultLogin();
+  CloseSettingsKey();
+
+  SearchWorkerContext context;
+  context.port = std::make_shared<QtSearchFormPort>(this);
+  context.endpoints = m_endpoints;
+  context.loginId = loginId;
+  context.password = password;
+  m_pRunningWorker = StartSearchWorker(std::move(context));
+}
+
+void CKestrelView::CancelWork() {
+  // The run is stopped on this thread, between two of its visits here, so nothing of it shows
+  // from now on; it closes its own connection once it lets go of the library.
+  std::shared_ptr<WorkerRun> run = std::move(m_pRunningWorker);
+  const bool connected = run && run->IsConnected();
+  if (run) run->Stop();
+  SetButtonCaption("Dupe!");
+  if (connected) {
+    SetStatusText("Disconnecting from database");
+    RepaintNow();
+  }
+  SetStatusText("Idle");
+  RepaintNow();
+}
+
+void CKestrelView::OnQuit() {
+  if (auto* frame = qobject_cast<CMainFrame*>(window())) {
+    frame->DestroyWindow();
+  } else {
+    window()->close();
+  }
+}
+
+void CKestrelView::OnGetAll() {
+  UpdateData(true);
+  m_pLimit->setEnabled(m_bGetAll == 0);
+}
+
+void CKestrelView::OnBetween() {
+  UpdateData(true);
+  const bool use = m_bUseBetween != 0;
+  m_pStartDate->setEnabled(use);
+  m_pEndDate->setEnabled(use);
+  if (!use) {
+    m_strStartBound.clear();
+    m_strEndBound.clear();
+  }
+}
+
+bool CKestrelView::OnCommand(unsigned id) {
+  switch (id) {
+    case ID_COPY_ALL:
+      m_pList->CopyAll();
+      return true;
+    case ID_COPY_SELECTED:
+      m_pList->CopySelected();
+      return true;
+    case ID_CLEAR_LIST:
+      ClearList();
+      return true;
+    case ID_LOG_SESSION:
+      LogSession();
+      return true;
+    case ID_DATABASE_STATISTICS:
+      CStatisticsDlg::Open(m_endpoints, window());
+      return true;
+    case ID_START_MINIMIZED:
+      ToggleStartMinimized();
+      return true;
+    case ID_RETRIEVE_NFO:
+      RetrieveNfo();
+      return true;
+    case ID_SHOW_KESTREL:
+      if (auto* frame = qobject_cast<CMainFrame*>(window())) {
+        frame->ShowNormalOnTop();
+      } else {
+        window()->showNormal();
+      }
+      return true;
+    case ID_EXIT_KESTREL:
+      OnQuit();
+      return true;
+    default:
+      return false;
+  }
+}
+
+void CKestrelView::ClearList() {
+  m_pList->clear();
+  SetStatusText("Idle");
+  RepaintNow();
+}
+
+void CKestrelView::LogSession() {
+  SettingsLogPort settings;
+  RunLogSessionCommand(m_bLog, m_strLogFile, window(), settings,
+                       [this](bool on) { m_pList->SetLogCheck(on); });
+}
+
+void CKestrelView::ToggleStartMinimized() {
+  m_bStartMinimized = !m_bStartMinimized;
+  OpenSettingsKey();
+  WriteStartMinimized(m_bStartMinimized);
+  CloseSettingsKey();
+  m_pList->SetStartMinimizedCheck(m_bStartMinimized);
+}
+
+void CKestrelView::RetrieveNfo() {
+  // One worker at a time: the NFO worker would share the caption and the running-worker slot.
+  if (IsBusy()) return;
+  NfoFormHooks hooks;
+  QPointer<CKestrelView> self(this);
+  hooks.setStatus = [self](const std::string& text) {
+    if (self) self->SetStatusText(text);
+  };
+  hooks.setCaption = [self](const std::string& text) {
+    if (self) self->SetButtonCaption(text);
+  };
+  hooks.repaint = [self] {
+    if (self) self->RepaintNow();
+  };
+  if (std::shared_ptr<WorkerRun> run = RetrieveNfoFile(this, m_pList, hooks, m_endpoints)) {
+    m_pRunningWorker = std::move(run);
+  }
+}
+
+void CKestrelView::UpdateNfoCommand() {
+  for (QAction* action : m_pList->PopupMenu()->actions()) {
+    if (action->text() == QStringLiteral("Retrieve &Nfo File")) action->setEnabled(!IsBusy());
+  }
+}
+
+void CKestrelView::SetStatusText(const std::string& text) {
+  m_pStatus->setText(ToQ(text));
+}
+
+void CKestrelView::SetButtonCaption(const std::string& text) {
+  m_pDupe->setText(ToQ(text));
+}
+
+QString CKestrelView::StatusText() const {
+  return m_pStatus->text();
+}
+
+QString CKestrelView::ButtonCaption() const {
+  return m_pDupe->text();
+}
+
+bool CKestrelView::IsBusy() const {
+  return m_pDupe->text() == QLatin1String(kCancel);
+}
+
+SearchRequest CKestrelView::ReadRequest(bool exchange) {
+  if (exchange) UpdateData(true);
+  SearchRequest request;
+  request.m_strMask = m_pMask->currentText().toStdString();
+  request.m_bUseBetween = m_bUseBetween != 0;
+  request.m_strStartDate = m_pStartDate->GetDisplayText().toStdString();
+  request.m_strEndDate = m_pEndDate->GetDisplayText().toStdString();
+  request.m_strStartBound = m_strStartBound;
+  request.m_strEndBound = m_strEndBound;
+  request.m_bGetAll = m_bGetAll != 0;
+  request.m_nLimit = m_nLimit;
+  request.m_nOrder = m_pOrder->currentRow();
+  return request;
+}
+
+void CKestrelView::WriteLimitAndBounds(int32_t limit, const std::string& startBound,
+                                       const std::string& endBound) {
+  m_nLimit = limit;
+  m_strStartBound = startBound;
+  m_strEndBound = endBound;
+}
+
+void CKestrelView::RepaintNow() {
+  repaint();
+}
+
+bool CKestrelView::event(QEvent* event) {
+  if (event->type() == CCommandEvent::EventType()) {
+    return OnCommand(static_cast<CCommandEvent*>(event)->Id());
+  }
+  return QWidget::event(event);
+}
+
+bool CKestrelView::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (enter && key->modifiers() == Qt::NoModifier && m_pDupe->isEnabled()) {
+      // A focused push button takes Enter itself; an open drop-down list picks its item first.
+      if (auto* button = qobject_cast<QPushButton*>(watched)) {
+        button->click();
+        return true;
+      }
+      if (m_pMask->view() && m_pMask->view()->isVisible()) return false;
+      m_pDupe->click();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void CKestrelView::paintEvent(QPaintEvent*) {
+  if (m_background.isNull()) return;
+  QPainter(this).drawPixmap(0, 0, m_background);
+}
+
+void CKestrelView::closeEvent(QCloseEvent* event) {
+  OnDestroy();
+  QWidget::closeEvent(event);
+}

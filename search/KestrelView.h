@@ -1,0 +1,126 @@
+#pragma once
+// The search form: the one window the user works in. It holds the inputs of a search, the
+// results list, the status line and the button that starts a search or cancels the running
+// work; it carries out the commands of the results list's pop-up and of the tray menu, loads its
+// inputs from the settings store when it is created and saves them when it goes away.
+#include <QPixmap>
+#include <QPointer>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "db/DupesEndpoints.h"
+#include "db/SearchRequest.h"
+#include "db/WorkerRun.h"
+#include "platform/SocketsStartup.h"
+
+class CHistoryCombo;
+class CMaskedEdit;
+class CResultListCtrl;
+class QCheckBox;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+class CKestrelView : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit CKestrelView(const DupesEndpoints& endpoints, QWidget* parent = nullptr);
+  ~CKestrelView() override;
+
+  // The set-up of the framework's first update; runs once, whether or not the form is shown.
+  void OnInitialUpdate();
+  // Data exchange. From the controls, a limit that is no whole number shows "Please enter an
+  // integer." (unless quiet), puts the focus on the field and returns false with every field as
+  // it was.
+  bool UpdateData(bool bSaveAndValidate = true, bool quiet = false);
+  // The destruction step: the inputs to the settings store, the mask history saved. Runs once;
+  // quiet (SIGTERM) shows no message box.
+  void OnDestroy(bool quiet = false);
+
+  // Button 1002: start a search, or cancel the running work when the caption reads "Cancel".
+  void OnDupe();
+  // Button 1003 and "&Exit Kestrel": the main frame goes, at once.
+  void OnQuit();
+  void OnGetAll();
+  void OnBetween();
+  // A menu command (ID_* of res/ResourceIds.h); true when the form handled it.
+  bool OnCommand(unsigned id);
+
+  // The status line and the main button, as the workers and the form set them.
+  void SetStatusText(const std::string& text);
+  void SetButtonCaption(const std::string& text);
+  QString StatusText() const;
+  QString ButtonCaption() const;
+  bool IsBusy() const;  // the caption reads "Cancel"
+
+  // The search request as the controls and fields hold it (exchange first, when asked).
+  SearchRequest ReadRequest(bool exchange);
+  void WriteLimitAndBounds(int32_t limit, const std::string& startBound, const std::string& endBound);
+
+  bool IsLogging() const { return m_bLog; }
+  const std::string& LogFilePath() const { return m_strLogFile; }
+  bool IsStartMinimized() const { return m_bStartMinimized; }
+  const std::shared_ptr<WorkerRun>& RunningWorker() const { return m_pRunningWorker; }
+
+  CHistoryCombo* MaskCombo() const { return m_pMask; }
+  CMaskedEdit* StartDateEdit() const { return m_pStartDate; }
+  CMaskedEdit* EndDateEdit() const { return m_pEndDate; }
+  QLineEdit* LimitEdit() const { return m_pLimit; }
+  QCheckBox* GetAllCheck() const { return m_pGetAll; }
+  QCheckBox* BetweenCheck() const { return m_pBetween; }
+  QListWidget* OrderList() const { return m_pOrder; }
+  CResultListCtrl* ResultList() const { return m_pList; }
+  QLineEdit* StatusLine() const { return m_pStatus; }
+  QPushButton* DupeButton() const { return m_pDupe; }
+  QPushButton* QuitButton() const { return m_pQuit; }
+
+  // Fields of the form, exchanged with the controls.
+  int32_t m_nLimit = 20;
+  int m_bGetAll = 0;
+  int m_bUseBetween = 0;
+  std::string m_strStartBound;
+  std::string m_strEndBound;
+
+ protected:
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildControls();
+  void StartSearch();
+  void CancelWork();
+  void RetrieveNfo();
+  void ToggleStartMinimized();
+  void LogSession();
+  void ClearList();
+  void RepaintNow();
+  void UpdateNfoCommand();
+
+  DupesEndpoints m_endpoints;
+  QPixmap m_background;
+  bool m_bInitialised = false;
+  bool m_bDestroyed = false;
+
+  bool m_bLog = false;
+  bool m_bStartMinimized = false;
+  std::string m_strLogFile = "kestrel.log";
+  WSADATA m_wsaData;
+  std::shared_ptr<WorkerRun> m_pRunningWorker;
+
+  CHistoryCombo* m_pMask = nullptr;
+  CMaskedEdit* m_pStartDate = nullptr;
+  CMaskedEdit* m_pEndDate = nullptr;
+  QLineEdit* m_pLimit = nullptr;
+  QCheckBox* m_pGetAll = nullptr;
+  QCheckBox* m_pBetween = nullptr;
+  QListWidget* m_pOrder = nullptr;
+  CResultListCtrl* m_pList = nullptr;
+  QLineEdit* m_pStatus = nullptr;
+  QPushButton* m_pDupe = nullptr;
+  QPushButton* m_pQuit = nullptr;
+};
