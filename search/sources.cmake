@@ -8,4 +8,4 @@ target_sources(kestrel_core PRIVATE
 target_sources(kestrel_gui PRIVATE
   ${CMAKE_SOURCE_DIR}/search/KestrelView.cpp
   ${CMAKE_SOURCE_DIR}/search/QtSearchFormPort.cpp
-  ${CMAKE_SOURCE_DIR}/search/ResultListCtrl.cpp
+  ${CMAKE_SOURCE_DIR}/search/ResultListCtrl.cpp)
