@@ -11,3 +11,6 @@ add_dependencies(search_session_log_test session_log_writer)
 
 kestrel_test(search_result_list_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/ResultListCtrlTest.cpp GUI)
 kestrel_test(search_worker_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/SearchWorkerTest.cpp THREADED)
+kestrel_test(search_kestrel_view_test GUI THREADED SOURCES
+  ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/controls/GuiTestApp.cpp)

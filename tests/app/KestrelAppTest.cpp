@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <chrono>
+
+#include "app/KestrelApp.h"
+#include "app/Settings.h"
+#include "app/SplashDlg.h"
+#include "controls/HistoryCombo.h"
+#include "platform/MessageBox.h"
+#include "tests/controls/GuiTestApp.h"
+#include "tests/support/RecordingMessageBox.h"
+#include "tests/support/RecordingShell.h"
+#include "tests/support/RegistryFixture.h"
+#include "tests/support/SilentListener.h"
+
+namespace {
+
+constexpr int kSplashPeriod = 150;
+
+class KestrelApp : public RegistryFixture {
+ protected:
+  void SetUp() override {
+    RegistryFixture::SetUp();
+    GuiTestApp();
+  }
+
+  // Runs start-up and notes whether a splash screen was up meanwhile.
+  bool Start() {
+    app = std::make_unique<CKestrelApp>(DupesEndpoints{}, kSplashPeriod);
+    QTimer::singleShot(kSplashPeriod / 3, [this] {
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<CSplashDlg*>(w) && w->isVisible()) sawSplash = true;
+    });
+    return app->InitInstance();
+  }
+  std::vector<std::string> Captions() {
+    std::vector<std::string> captions;
+    for (const auto& box : boxes.Boxes()) captions.push_back(box.caption);
+    return captions;
+  }
+  void PutVersion(unsigned version) {
+    CreateSettingsKey();
+    WriteVersion(version & 0xFF, version >> 8);
+    CloseSettingsKey();
+  }
+
+  RecordingMessageBox boxes;
+  RecordingShell shell;
+  std::unique_ptr<CKestrelApp> app;
+  bool sawSplash = false;
+};
+
+TEST_F(KestrelApp, FirstStartGreetsOnceThenSplashThenTheWindow) {
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(Captions(), std::vector<std::string>{"First Time Usage"});
+  EXPECT_EQ(boxes.Boxes()[0].text,
+            "Thank you for using Kestrel!\nPlease read the help file (Kestrel.hlp) for information");
+  EXPECT_EQ(boxes.Boxes()[0].flags, MB_OK | MB_ICONINFORMATION);
+  EXPECT_TRUE(sawSplash);
+  ASSERT_NE(app->MainFrame(), nullptr);
+  EXPECT_TRUE(app->MainFrame()->isVisible());
+  EXPECT_EQ(shell.Present(), 1);
+  EXPECT_EQ(app->View()->StatusText(), "Idle");
+  EXPECT_NE(FileText().find("\"Version\"=dword:0000004b"), std::string::npos);
+
+  // The next start says nothing.
+  app.reset();
+  boxes.Clear();
+  ASSERT_TRUE(Start());
+  EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(KestrelApp, StartMinimizedShowsOnlyTheTrayIcon) {
+  PutVersion(75);
+  ASSERT_TRUE(OpenSettingsKey());
+  WriteStartMinimized(true);
+  CloseSettingsKey();
+  ASSERT_TRUE(Start());
+  QTest::qWait(50);
+  EXPECT_FALSE(sawSplash);
+  EXPECT_TRUE(boxes.Boxes().empty());
+  EXPECT_FALSE(app->MainFrame()->isVisible());
+  EXPECT_EQ(shell.Present(), 1);
+  EXPECT_EQ(shell.Count(NIM_ADD), 1);
+  // The form was set up all the same: its inputs are there to be saved.
+  EXPECT_EQ(app->View()->StatusText(), "Idle");
+  EXPECT_TRUE(app->View()->IsStartMinimized());
+  // A click on the tray icon brings the window back.
+  EXPECT_TRUE(shell.Click(WM_LBUTTONDOWN));
+  EXPECT_TRUE(app->MainFrame()->isVisible());
+}
+
+TEST_F(KestrelApp, OlderVersionsAreUpgradedOnce) {
+  PutVersion(74);
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(Captions(), std::vector<std::string>{"Upgrade Complete"});
+  app.reset();
+  boxes.Clear();
+  PutVersion(76);
+  ASSERT_TRUE(Start());
+  EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(KestrelApp, QuitSavesTheInputsRemovesTheIconAndEndsTheLoop) {
+  PutVersion(75);
+  ASSERT_TRUE(Start());
+  QSignalSpy ended(app.get(), &CKestrelApp::mainWindowDestroyed);
+  app->View()->LimitEdit()->setText("33");
+  QTest::mouseClick(app->View()->QuitButton(), Qt::LeftButton);
+  EXPECT_EQ(shell.Present(), 0);
+  ASSERT_TRUE(ended.wait(2000));
+  EXPECT_EQ(app->MainFrame(), nullptr);
+  ASSERT_TRUE(OpenSettingsKey());
+  int32_t limit = 0;
+  EXPECT_TRUE(ReadLimit(limit));
+  EXPECT_EQ(limit, 33);
+  CloseSettingsKey();
+}
+
+TEST_F(KestrelApp, QuietQuitKeepsAnUnreadableLimitSilently) {
+  PutVersion(75);
+  ASSERT_TRUE(Start());
+  QSignalSpy ended(app.get(), &CKestrelApp::mainWindowDestroyed);
+  app->View()->LimitEdit()->setText("many");
+  app->QuitQuietly();
+  ASSERT_TRUE(ended.wait(2000));
+  EXPECT_TRUE(boxes.Boxes().empty());
+  ASSERT_TRUE(OpenSettingsKey());
+  int32_t limit = 0;
+  EXPECT_TRUE(ReadLimit(limit));
+  EXPECT_EQ(limit, 20);
+  CloseSettingsKey();
+}
+
+TEST_F(KestrelApp, QuitDuringASearchStopsTheWorkerAtOnce) {
+  PutVersion(75);
+  SilentListener silent;  // the probe would wait its full three seconds
+  app = std::make_unique<CKestrelApp>(DupesEndpoints{silent.address(), silent.address()}, kSplashPeriod);
+  ASSERT_TRUE(app->InitInstance());
+  QSignalSpy ended(app.get(), &CKestrelApp::mainWindowDestroyed);
+  app->View()->MaskCombo()->setEditText("shadow");
+  QTest::mouseClick(app->View()->DupeButton(), Qt::LeftButton);
+  std::shared_ptr<WorkerRun> run = app->View()->RunningWorker();
+  ASSERT_NE(run, nullptr);
+  QTest::qWait(100);
+  const auto start = std::chrono::steady_clock::now();
+  QTest::mouseClick(app->View()->QuitButton(), Qt::LeftButton);
+  ASSERT_TRUE(ended.wait(2000));
+  EXPECT_TRUE(run->WaitFinished(500));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+  EXPECT_FALSE(WorkerRun::AnyUnfinished());
+  EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+}  // namespace
