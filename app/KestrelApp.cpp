@@ -1,5 +1,9 @@
 #include "app/KestrelApp.h"
 
+#include <QCoreApplication>
+#include <QFile>
+#include <QStringList>
+
 #include "app/MainFrame.h"
 #include "app/Settings.h"
 #include "app/SplashDlg.h"
@@ -50,6 +54,8 @@ bool CKestrelApp::InitInstance() {
     splash.exec();
   }
 
+  if (!OpenCommandLineDocument(QCoreApplication::arguments().mid(1))) return false;
+
   // The frame with its form; the form sets itself up at once, shown or not.
   auto* frame = new CMainFrame;
   auto* view = new CKestrelView(m_endpoints);
@@ -59,10 +65,26 @@ bool CKestrelApp::InitInstance() {
   m_pView = view;
   connect(frame, &QObject::destroyed, this, &CKestrelApp::mainWindowDestroyed);
 
+  // Hidden only into a tray icon: without one the window would be out of reach.
   frame->ShowWindow(!m_bStartHidden);
-  if (!m_bStartHidden) {
+  if (!frame->IsTrayIconShown()) frame->ShowWindow(true);
+  if (frame->isVisible()) {
     frame->repaint();
     view->setFocus();
+  }
+  return true;
+}
+
+bool CKestrelApp::OpenCommandLineDocument(const QStringList& arguments) {
+  // The document keeps nothing, so a file named on the command line only has to be readable.
+  for (const QString& argument : arguments) {
+    if (argument.startsWith('-')) continue;
+    QFile document(argument);
+    if (!document.open(QIODevice::ReadOnly)) {
+      ShowMessageBox(nullptr, "Failed to open document.", LoadResString(AFX_IDS_APP_TITLE),
+                     MB_OK | MB_ICONEXCLAMATION);
+      return false;
+    }
   }
   return true;
 }

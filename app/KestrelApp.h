@@ -3,6 +3,7 @@
 // splash screen, the frame with its form and tray icon) and takes it down again.
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 
 #include "app/KestrelDoc.h"
 #include "app/MainFrame.h"
@@ -22,6 +23,10 @@ class CKestrelApp : public QObject {
 
   // SIGTERM and SIGINT: as Quit, with the inputs saved without any message box.
   void QuitQuietly();
+
+  // The documents named among arguments (the command line without the program's name and Qt's
+  // own options): false, after its message, when one cannot be opened.
+  bool OpenCommandLineDocument(const QStringList& arguments);
 
   CMainFrame* MainFrame() const { return m_pMainWnd; }
   CKestrelView* View() const { return m_pView; }

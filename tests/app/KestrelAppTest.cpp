@@ -96,6 +96,32 @@ TEST_F(KestrelApp, StartMinimizedShowsOnlyTheTrayIcon) {
   EXPECT_TRUE(app->MainFrame()->isVisible());
 }
 
+TEST_F(KestrelApp, WithoutANotificationAreaAHiddenStartShowsTheWindow) {
+  PutVersion(75);
+  ASSERT_TRUE(OpenSettingsKey());
+  WriteStartMinimized(true);
+  CloseSettingsKey();
+  shell.acceptAdd = false;
+  ASSERT_TRUE(Start());
+  EXPECT_TRUE(app->MainFrame()->isVisible());
+  // Minimising then leaves an ordinary minimised window, not a hidden one.
+  app->MainFrame()->showMinimized();
+  QTest::qWait(20);
+  EXPECT_TRUE(app->MainFrame()->isVisible());
+}
+
+TEST_F(KestrelApp, ADocumentNamedOnTheCommandLineMustBeReadable) {
+  CKestrelApp kestrel(DupesEndpoints{});
+  EXPECT_TRUE(kestrel.OpenCommandLineDocument({}));
+  WriteWholeFile(m_dir.file("saved.kes"), "");
+  EXPECT_TRUE(kestrel.OpenCommandLineDocument({"-platform", m_dir.file("saved.kes").c_str()}));
+  EXPECT_TRUE(boxes.Boxes().empty());
+  EXPECT_FALSE(kestrel.OpenCommandLineDocument({"/nonexistent/file.kes"}));
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].text, "Failed to open document.");
+  EXPECT_EQ(boxes.Boxes()[0].caption, "Kestrel 7.5");
+}
+
 TEST_F(KestrelApp, OlderVersionsAreUpgradedOnce) {
   PutVersion(74);
   ASSERT_TRUE(Start());
