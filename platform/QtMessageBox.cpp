@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 
 #include "platform/MessageBox.h"
 #include "platform/UiThread.h"
@@ -9,33 +10,39 @@
 namespace {
 
 int ShowOnUiThread(void* owner, const std::string& text, const std::string& caption, unsigned flags) {
-  QMessageBox box(static_cast<QWidget*>(owner));
-  box.setWindowTitle(QString::fromStdString(caption));
-  box.setText(QString::fromStdString(text));
-  box.setAccessibleDescription(box.text());
+  const bool question = (flags & MB_TYPEMASK) == MB_YESNO;
+  // On the heap: the owner may go (Quit, a signal) while the box waits, and takes its children
+  // with it.
+  QPointer<QMessageBox> box = new QMessageBox(static_cast<QWidget*>(owner));
+  box->setWindowTitle(QString::fromStdString(caption));
+  box->setText(QString::fromStdString(text));
+  box->setAccessibleDescription(box->text());
   switch (flags & MB_ICONMASK) {
     case MB_ICONSTOP:
-      box.setIcon(QMessageBox::Critical);
+      box->setIcon(QMessageBox::Critical);
       break;
     case MB_ICONQUESTION:
-      box.setIcon(QMessageBox::Question);
+      box->setIcon(QMessageBox::Question);
       break;
     case MB_ICONEXCLAMATION:
-      box.setIcon(QMessageBox::Warning);
+      box->setIcon(QMessageBox::Warning);
       break;
     case MB_ICONINFORMATION:
-      box.setIcon(QMessageBox::Information);
+      box->setIcon(QMessageBox::Information);
       break;
     default:
       break;
   }
-  if ((flags & MB_TYPEMASK) == MB_YESNO) {
-    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(QMessageBox::Yes);
+  if (question) {
+    box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box->setDefaultButton(QMessageBox::Yes);
   } else {
-    box.setStandardButtons(QMessageBox::Ok);
+    box->setStandardButtons(QMessageBox::Ok);
   }
-  const int answer = box.exec();
+  const int answer = box->exec();
+  // A box that went with its owner was never answered: a question then counts as declined.
+  if (!box) return question ? IDNO : IDOK;
+  delete box;
   if (answer == QMessageBox::Yes) return IDYES;
   if (answer == QMessageBox::No) return IDNO;
   return IDOK;

@@ -9,3 +9,7 @@ kestrel_test(app_kestrel_app_test GUI THREADED SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/controls/GuiTestApp.cpp)
 kestrel_test(app_kestrel_process_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/KestrelProcessTest.cpp)
 add_dependencies(app_kestrel_process_test kestrel)
+# Under a real X server with the accessibility bus; leaves a screenshot in test-output/.
+add_test(NAME app_accessibility_test
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/app/accessibility_test.sh $<TARGET_FILE:kestrel> ${CMAKE_BINARY_DIR}/test-output)
+set_tests_properties(app_accessibility_test PROPERTIES TIMEOUT 120 LABELS gui)

@@ -49,6 +49,19 @@ TEST(QtMessageBox, WorkerBoxIsShownOnUiThreadAndAnswered) {
   SetMessageBoxHandler(nullptr);
 }
 
+// Quit or a signal can take the owner away while its box waits for an answer.
+TEST(QtMessageBox, OwnerDestroyedWhileTheBoxWaitsDeclines) {
+  InstallQtMessageBox();
+  auto* owner = new QWidget;
+  owner->show();
+  QTimer::singleShot(50, [owner] { delete owner; });
+  EXPECT_EQ(ShowMessageBox(owner, "Proceed?", "Kestrel Warning", MB_YESNO | MB_ICONEXCLAMATION), IDNO);
+  auto* other = new QWidget;
+  QTimer::singleShot(50, [other] { delete other; });
+  EXPECT_EQ(ShowMessageBox(other, "Done", "Kestrel", MB_OK), IDOK);
+  SetMessageBoxHandler(nullptr);
+}
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
