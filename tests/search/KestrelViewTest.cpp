@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <chrono>
@@ -332,6 +334,38 @@ TEST_F(KestrelView, ListCommandsAndStartMinimized) {
   EXPECT_EQ(ReadStartMinimized(), before);
   CloseSettingsKey();
   EXPECT_FALSE(form.OnCommand(12345));
+}
+
+TEST_F(KestrelView, TabWalksTheFormAndNfoWaitsWhileBusy) {
+  SilentListener silent;
+  CKestrelView& form = Open({silent.address(), silent.address()});
+  // Template order, skipping what cannot take the focus now (the disabled date boxes).
+  std::vector<QWidget*> chain;
+  QWidget* w = form.MaskCombo();
+  for (int i = 0; i < 200 && w && chain.size() < 8; ++i, w = w->nextInFocusChain()) {
+    if (w->parentWidget() == &form && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled()) chain.push_back(w);
+  }
+  const std::vector<QWidget*> expected = {form.MaskCombo(),   form.BetweenCheck(), form.LimitEdit(),
+                                          form.GetAllCheck(), form.OrderList(),    form.ResultList(),
+                                          form.DupeButton(),  form.QuitButton()};
+  EXPECT_EQ(std::vector<QWidget*>(chain.begin(), chain.begin() + std::min(chain.size(), expected.size())),
+            expected);
+
+  auto nfoAction = [&]() -> QAction* {
+    for (QAction* action : form.ResultList()->PopupMenu()->actions())
+      if (action->text() == "Retrieve &Nfo File") return action;
+    return nullptr;
+  };
+  ASSERT_NE(nfoAction(), nullptr);
+  Search("shadow");
+  emit form.ResultList()->PopupMenu()->aboutToShow();
+  EXPECT_FALSE(nfoAction()->isEnabled());
+  std::shared_ptr<WorkerRun> search = form.RunningWorker();
+  form.OnCommand(ID_RETRIEVE_NFO);  // refused: the search keeps the button
+  EXPECT_EQ(form.RunningWorker(), search);
+  QTest::mouseClick(form.DupeButton(), Qt::LeftButton);
+  emit form.ResultList()->PopupMenu()->aboutToShow();
+  EXPECT_TRUE(nfoAction()->isEnabled());
 }
 
 }  // namespace

@@ -14,3 +14,6 @@ kestrel_test(search_worker_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/Searc
 kestrel_test(search_kestrel_view_test GUI THREADED SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/controls/GuiTestApp.cpp)
+kestrel_test(search_kestrel_view_faults_test GUI THREADED SOURCES
+  ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewFaultsTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/controls/GuiTestApp.cpp)
