@@ -53,6 +53,8 @@ bool CKestrelApp::InitInstance() {
     CSplashDlg splash(nullptr, m_nSplashPeriod);
     splash.exec();
   }
+  // A signal during the notices or the splash ends start-up here, before any window exists.
+  if (m_bQuitRequested) return false;
 
   if (!OpenCommandLineDocument(QCoreApplication::arguments().mid(1))) return false;
 
@@ -90,6 +92,12 @@ bool CKestrelApp::OpenCommandLineDocument(const QStringList& arguments) {
 }
 
 void CKestrelApp::QuitQuietly() {
+  m_bQuitRequested = true;
+  if (!m_pMainWnd) {
+    // Still starting: end the notice's or the splash screen's loop; start-up stops after it.
+    QCoreApplication::exit(0);
+    return;
+  }
   if (m_pView) m_pView->OnDestroy(true);
   if (m_pMainWnd) m_pMainWnd->DestroyWindow();
 }

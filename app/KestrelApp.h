@@ -21,8 +21,10 @@ class CKestrelApp : public QObject {
   // Start-up, once. False ends the program at once (sockets could not be started).
   bool InitInstance();
 
-  // SIGTERM and SIGINT: as Quit, with the inputs saved without any message box.
+  // SIGTERM and SIGINT: as Quit, with the inputs saved without any message box. Before the
+  // frame exists it makes start-up stop as soon as the box or splash on screen is gone.
   void QuitQuietly();
+  bool QuitRequested() const { return m_bQuitRequested; }
 
   // The documents named among arguments (the command line without the program's name and Qt's
   // own options): false, after its message, when one cannot be opened.
@@ -40,6 +42,7 @@ class CKestrelApp : public QObject {
   DupesEndpoints m_endpoints;
   int m_nSplashPeriod;
   bool m_bStartHidden = false;
+  bool m_bQuitRequested = false;
   CKestrelDoc m_document;
   QPointer<CMainFrame> m_pMainWnd;
   QPointer<CKestrelView> m_pView;

@@ -18,8 +18,19 @@ void OnSignal(int) {
 
 }  // namespace
 
-void InstallQuitSignals(std::function<void()> quit) {
-  if (g_signalPipe[0] < 0 && ::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+void CatchQuitSignals() {
+  if (g_signalPipe[0] >= 0 || ::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  struct sigaction action = {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+}
+
+void OnQuitSignal(std::function<void()> quit) {
+  CatchQuitSignals();
+  if (g_signalPipe[0] < 0) return;
   auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
   QObject::connect(notifier, &QSocketNotifier::activated, notifier, [quit = std::move(quit)] {
     char buffer[16];
@@ -27,10 +38,4 @@ void InstallQuitSignals(std::function<void()> quit) {
     }
     quit();
   });
-  struct sigaction action = {};
-  action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
 }

@@ -12,6 +12,7 @@
 #include "platform/SocketsStartup.h"
 
 int main(int argc, char** argv) {
+  CatchQuitSignals();
   InitDupesLibrary();  // before any thread
   QApplication app(argc, argv);
   // Viewers, the statistics window and message boxes close without ending the program.
@@ -22,8 +23,8 @@ int main(int argc, char** argv) {
 
   CKestrelApp theApp(DupesEndpoints{KESTREL_PRIMARY_SERVER, KESTREL_BACKUP_SERVER});
   QObject::connect(&theApp, &CKestrelApp::mainWindowDestroyed, &app, &QCoreApplication::quit);
-  if (!theApp.InitInstance()) return 1;
-  InstallQuitSignals([&theApp] { theApp.QuitQuietly(); });
+  OnQuitSignal([&theApp] { theApp.QuitQuietly(); });
+  if (!theApp.InitInstance()) return theApp.QuitRequested() ? 0 : 1;
 
   const int code = QApplication::exec();
   WSACleanup();

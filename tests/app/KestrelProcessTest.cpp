@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -57,6 +58,21 @@ class KestrelProcess : public ::testing::Test {
     return status;
   }
 
+  // Whether pid catches sig yet (its SigCgt mask in /proc); false after three seconds.
+  static bool WaitCaught(pid_t pid, int sig) {
+    const auto end = Clock::now() + std::chrono::seconds(3);
+    while (Clock::now() < end) {
+      const std::string status = ReadWholeFile("/proc/" + std::to_string(pid) + "/status");
+      const size_t at = status.find("SigCgt:\t");
+      if (at != std::string::npos) {
+        const unsigned long long mask = std::stoull(status.substr(at + 8, 16), nullptr, 16);
+        if (mask & (1ULL << (sig - 1))) return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+  }
+
   // The form saves its inputs at the end; "GetAll" appears only then.
   std::string Settings() const { return ReadWholeFile(config.path() + "/Harrow/Kestrel.reg"); }
 
@@ -81,6 +97,27 @@ TEST_F(KestrelProcess, TermAndIntEndItAsQuitDoes) {
     const std::string settings = Settings();
     EXPECT_NE(settings.find("\"GetAll\"=dword:00000000"), std::string::npos) << settings;
     EXPECT_NE(settings.find("\"Limit\"=dword:0000002a"), std::string::npos) << settings;
+  }
+}
+
+// A session that ends while Kestrel is still coming up, or just came up.
+TEST_F(KestrelProcess, SignalsAtRandomMomentsOfStartUpEndItCleanly) {
+  std::mt19937 random(8122026);
+  std::uniform_int_distribution<int> delay(0, 400);
+  for (int i = 0; i < 30; ++i) {
+    WriteWholeFile(config.path() + "/Harrow/Kestrel.reg", kStoredSettings);
+    const pid_t pid = Launch();
+    ASSERT_GT(pid, 0);
+    // Before main a process cannot catch anything; from there on any moment will do.
+    ASSERT_TRUE(WaitCaught(pid, SIGTERM)) << "round " << i;
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay(random)));
+    ::kill(pid, i % 2 ? SIGTERM : SIGINT);
+    const int status = WaitExit(pid, 3000);
+    ASSERT_NE(status, -1) << "round " << i << ": still running";
+    ASSERT_TRUE(WIFEXITED(status)) << "round " << i << ": died of signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "round " << i;
+    // Whatever the moment, the store reads back whole.
+    EXPECT_EQ(Settings().rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u) << "round " << i;
   }
 }
 

@@ -17,3 +17,6 @@ kestrel_test(search_kestrel_view_test GUI THREADED SOURCES
 kestrel_test(search_kestrel_view_faults_test GUI THREADED SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewFaultsTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/controls/GuiTestApp.cpp)
+kestrel_test(search_stress_test GUI THREADED TIMEOUT 1500 SOURCES
+  ${CMAKE_CURRENT_SOURCE_DIR}/search/StressTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/controls/GuiTestApp.cpp)

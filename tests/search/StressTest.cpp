@@ -1,0 +1,139 @@
+// Many searches cancelled at random moments, and many starts quit at random moments, against a
+// real server: nothing may hang, crash, race (the sanitizer builds run this too), leave a
+// connection open on the server or leave a thread behind.
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <chrono>
+#include <functional>
+#include <random>
+
+#include "app/KestrelApp.h"
+#include "app/Settings.h"
+#include "controls/HistoryCombo.h"
+#include "search/KestrelView.h"
+#include "tests/controls/GuiTestApp.h"
+#include "tests/support/RecordingMessageBox.h"
+#include "tests/support/RegistryFixture.h"
+#include "tests/support/TestDbServer.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int ThreadCount() {
+  int count = 0;
+  if (DIR* dir = ::opendir("/proc/self/task")) {
+    while (dirent* entry = ::readdir(dir))
+      if (entry->d_name[0] != '.') ++count;
+    ::closedir(dir);
+  }
+  return count;
+}
+
+bool WaitUntil(const std::function<bool()>& done, int milliseconds) {
+  const auto end = Clock::now() + std::chrono::milliseconds(milliseconds);
+  while (!done()) {
+    if (Clock::now() > end) return false;
+    QTest::qWait(1);
+  }
+  return true;
+}
+
+int Rounds(const char* name, int fallback) {
+  const char* value = std::getenv(name);
+  return value ? std::atoi(value) : fallback;
+}
+
+class Stress : public RegistryFixture {
+ protected:
+  static void SetUpTestSuite() {
+    server = new TestDbServer;
+    server->AddGeneratedDupes(3000, "Stress");
+  }
+  static void TearDownTestSuite() {
+    delete server;
+    server = nullptr;
+  }
+  void SetUp() override {
+    RegistryFixture::SetUp();
+    GuiTestApp();
+    CreateSettingsKey();
+    WriteVersion(75, 0);
+    WriteStartMinimized(true);  // no splash: start-up goes straight to the frame
+    CloseSettingsKey();
+  }
+  DupesEndpoints Endpoints() const { return {server->address(), server->address()}; }
+
+  static TestDbServer* server;
+  RecordingMessageBox boxes;
+  std::mt19937 random{20261208};
+};
+
+TestDbServer* Stress::server = nullptr;
+
+TEST_F(Stress, SearchesCancelledAtRandomMoments) {
+  const int rounds = Rounds("KESTREL_STRESS_SEARCHES", 1000);
+  CKestrelView view(Endpoints());
+  view.OnInitialUpdate();
+  view.show();
+  QTest::qWait(20);
+  const int threadsBefore = ThreadCount();
+  std::uniform_int_distribution<int> delay(0, 60);
+  std::vector<std::shared_ptr<WorkerRun>> runs;
+  int cancelled = 0;
+  for (int i = 0; i < rounds; ++i) {
+    view.MaskCombo()->setEditText(i % 3 ? "stress.1" : "stress");
+    QTest::mouseClick(view.DupeButton(), Qt::LeftButton);
+    runs.push_back(view.RunningWorker());
+    QTest::qWait(delay(random));
+    if (view.IsBusy()) {
+      QTest::mouseClick(view.DupeButton(), Qt::LeftButton);
+      ++cancelled;
+      ASSERT_EQ(view.StatusText(), "Idle");
+    }
+    ASSERT_TRUE(WaitUntil([&] { return !view.IsBusy(); }, 20000)) << "round " << i;
+    ASSERT_EQ(view.ButtonCaption(), "Dupe!");
+  }
+  // The UI thread never blocks on a worker (one may be waiting for it): wait with events flowing.
+  for (const auto& run : runs) ASSERT_TRUE(WaitUntil([&] { return run->IsFinished(); }, 10000));
+  // Every run finished means every thread ended; give the last ones a moment to be reaped.
+  EXPECT_TRUE(WaitUntil([&] { return ThreadCount() <= threadsBefore; }, 5000))
+      << ThreadCount() << " threads, " << threadsBefore << " before";
+  EXPECT_TRUE(server->WaitGuestConnections(0, 10000)) << server->GuestConnections() << " left open";
+  EXPECT_GT(cancelled, 0);
+  EXPECT_LT(cancelled, rounds);  // some ran to their summary
+}
+
+TEST_F(Stress, StartsQuitAtRandomMoments) {
+  const int rounds = Rounds("KESTREL_STRESS_STARTS", 100);
+  const int threadsBefore = ThreadCount();
+  std::uniform_int_distribution<int> delay(0, 40);
+  for (int i = 0; i < rounds; ++i) {
+    CKestrelApp app(Endpoints(), 0);
+    ASSERT_TRUE(app.InitInstance());
+    QSignalSpy ended(&app, &CKestrelApp::mainWindowDestroyed);
+    app.View()->MaskCombo()->setEditText("stress");
+    QTest::mouseClick(app.View()->DupeButton(), Qt::LeftButton);
+    std::shared_ptr<WorkerRun> run = app.View()->RunningWorker();
+    QTest::qWait(delay(random));
+    const auto quit = Clock::now();
+    if (i % 2) {
+      app.QuitQuietly();
+    } else {
+      QTest::mouseClick(app.View()->QuitButton(), Qt::LeftButton);
+    }
+    ASSERT_TRUE(ended.count() > 0 || ended.wait(2000)) << "round " << i;
+    // Quit never waits for the worker, and the worker leaves on its own at once.
+    EXPECT_TRUE(WaitUntil([&] { return run->IsFinished(); }, 2000)) << "round " << i;
+    EXPECT_LT(Clock::now() - quit, std::chrono::milliseconds(1500)) << "round " << i;
+  }
+  EXPECT_TRUE(WaitUntil([&] { return ThreadCount() <= threadsBefore; }, 5000));
+  EXPECT_TRUE(server->WaitGuestConnections(0, 10000)) << server->GuestConnections() << " left open";
+}
+
+}  // namespace
