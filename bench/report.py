@@ -1,0 +1,43 @@
+"""Gathers the name=value lines of the benchmarks into a Markdown report against the budgets."""
+import pathlib
+import sys
+
+out = pathlib.Path(sys.argv[1])
+values = {}
+for name in ("list.txt", "startup.txt", "search.txt"):
+    for line in (out / name).read_text().splitlines():
+        if "=" in line and ":" not in line:
+            key, value = line.split("=", 1)
+            values[key.strip()] = float(value)
+
+budgets = [
+    ("Search overhead ratio at 2000 rows (Kestrel / mariadb client)", "search_overhead_ratio", 1.05, ""),
+    ("Longest UI-thread block during a search", "ui_longest_block_during_search_ms", 16, " ms"),
+    ("Fill the results list with 2000 rows", "list_fill_2000_ms", 15, " ms"),
+    ("Sort 2000 rows by Date", "list_sort_date_ms", 10, " ms"),
+    ("Sort 2000 rows by Directory", "list_sort_directory_ms", 10, " ms"),
+    ("Copy 2000 rows to the clipboard", "list_copy_all_ms", None, " ms"),
+    ("Start-up to the window (splash aside)", "startup_to_window_ms", 150, " ms"),
+    ("Peak memory, idle program", "kestrel_idle_peak_rss_mib", 45, " MiB"),
+    ("Peak memory, after the searches (bench process)", "search_process_peak_rss_mib", 45, " MiB"),
+]
+print("| Measure | Result | Budget | |")
+print("|---|---:|---:|---|")
+for title, key, budget, unit in budgets:
+    if key not in values:
+        print(f"| {title} | missing | | |")
+        continue
+    value = values[key]
+    verdict = "" if budget is None else ("within" if value <= budget else "OVER")
+    shown_budget = "" if budget is None else f"{budget:g}{unit}"
+    print(f"| {title} | {value:.3g}{unit} | {shown_budget} | {verdict} |")
+print()
+print("Search time against rows retrieved (medians, ms):")
+print()
+print("| Rows | Kestrel | mariadb client | Ratio |")
+print("|---:|---:|---:|---:|")
+for row in (out / "search.csv").read_text().splitlines()[1:]:
+    rows, kestrel, client, ratio = row.split(",")
+    print(f"| {rows} | {float(kestrel):.1f} | {float(client):.1f} | {float(ratio):.3f} |")
+print()
+print("Chart: search.png")
