@@ -11,6 +11,9 @@ namespace {
 
 int ShowOnUiThread(void* owner, const std::string& text, const std::string& caption, unsigned flags) {
   QMessageBox box(static_cast<QWidget*>(owner));
+  // An owned box blocks its owner's window only, as an owned system box does: a box of a hidden
+  // NFO viewer leaves the form usable.
+  if (owner) box.setWindowModality(Qt::WindowModal);
   box.setWindowTitle(QString::fromStdString(caption));
   box.setText(QString::fromStdString(text));
   box.setAccessibleDescription(box.text());

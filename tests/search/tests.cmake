@@ -11,3 +11,7 @@ add_dependencies(search_session_log_test session_log_writer)
 
 kestrel_test(search_result_list_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/ResultListCtrlTest.cpp GUI)
 kestrel_test(search_worker_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/SearchWorkerTest.cpp THREADED)
+
+kestrel_test(search_nfo_text_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/NfoTextTest.cpp)
+kestrel_test(search_nfo_worker_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/NfoWorkerTest.cpp THREADED)
+kestrel_test(search_nfo_viewer_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/NfoViewerTest.cpp GUI THREADED)
