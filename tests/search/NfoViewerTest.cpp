@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -9,10 +10,12 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "db/DupesConnection.h"
 #include "platform/MessageBox.h"
+#include "platform/QtMessageBox.h"
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
 #include "search/NfoCommand.h"
@@ -338,4 +341,47 @@ TEST_F(NfoViewer, CancelledRetrievalChangesNothingMore) {
   EXPECT_EQ(form.events.front(), "caption:Cancel");
   EXPECT_TRUE(viewer->isHidden());
   EXPECT_TRUE(boxes.empty());
+}
+
+// A real box of the worker, up while its run waits: it blocks the hidden viewer only, so the form
+// still takes a click. A box without an owner, for contrast, blocks the form.
+TEST_F(NfoViewer, FormStaysUsableWhileTheViewersMessageIsUp) {
+  InstallQtMessageBox();
+  TestDbServer server;
+  LoopbackAddress refused;
+  Form form;
+  auto* probe = new QPushButton("probe", &form.window);
+  form.window.layout()->addWidget(probe);
+  int clicks = 0;
+  QObject::connect(probe, &QPushButton::clicked, [&] { ++clicks; });
+  form.Add("040598", "No.Such-GRP");
+  form.Select({0});
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form.window));
+
+  // Runs inside the box's own event loop: click the form, then close the box.
+  std::string shown;
+  int clicksWhileUp = -1;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    poll.stop();
+    shown = box->text().toStdString();
+    const int before = clicks;
+    QTest::mouseClick(form.window.windowHandle(), Qt::LeftButton, {}, probe->geometry().center());
+    clicksWhileUp = clicks - before;
+    box->accept();
+  });
+
+  poll.start(10);
+  ShowMessageBox(nullptr, "unowned", "Kestrel", MB_OK);
+  EXPECT_EQ(shown, "unowned");
+  EXPECT_EQ(clicksWhileUp, 0);
+
+  poll.start(10);
+  auto run = RetrieveNfoFile(&form.window, form.list, form.hooks, {server.address(), refused.address()});
+  ASSERT_TRUE(WaitFinished(run));
+  EXPECT_EQ(shown, "There is no NFO Data\r\n(NFO data only available from 02-05-1998 on)");
+  EXPECT_EQ(clicksWhileUp, 1);
+  EXPECT_EQ(form.Statuses().back(), "Idle");
 }
