@@ -67,10 +67,11 @@ std::shared_ptr<WorkerRun> RetrieveNfoFile(QWidget* form, CResultListCtrl* list,
   for (int i = 0, n = list ? list->topLevelItemCount() : 0; i < n && !another; ++i) {
     QTreeWidgetItem* item = list->topLevelItem(i);
     if (!item->isSelected()) continue;
-    if (selected)
+    if (selected) {
       another = true;
-    else
+    } else {
       selected = item;
+    }
   }
   if (!selected) return Notice(form, "There is nothing selected!"), nullptr;
   if (another) return Notice(form, "You may only select 1 item!"), nullptr;
