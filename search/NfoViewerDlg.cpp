@@ -1,8 +1,10 @@
 #include "search/NfoViewerDlg.h"
 
+#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScreen>
 
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
@@ -17,6 +19,11 @@ CNfoViewerDlg::CNfoViewerDlg(QWidget* owner)
   builder.Build(this);
   setWindowTitle(QString::fromUtf8(dialogTemplate->caption));
   resize(builder.DialogSize());
+  // Centred on the screen once, where the window is made; after that it stays where it is put.
+  if (QScreen* screen = owner && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+  }
   if (owner) connect(owner, &QObject::destroyed, this, [this] { delete this; });
   OnInitDialog();
 }

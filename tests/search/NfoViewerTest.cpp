@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
@@ -128,6 +129,9 @@ TEST_F(NfoViewer, IsBuiltHiddenFromItsTemplateWithAnUnwrappedTerminalFont) {
 
   const DialogBuilder builder(*LoadDialogTemplate(IDD_NFO_VIEWER));
   EXPECT_EQ(viewer.size(), builder.DialogSize());
+  const QPoint offCentre =
+      viewer.geometry().center() - QGuiApplication::primaryScreen()->availableGeometry().center();
+  EXPECT_LE(offCentre.manhattanLength(), 2);
   const QRect ok = builder.ControlRect(*builder.Template().FindControl(IDOK_CONTROL));
   EXPECT_EQ(viewer.OkButton()->size(), ok.size());
   EXPECT_EQ(viewer.BottomGap(), viewer.height() - (ok.y() + ok.height()));
