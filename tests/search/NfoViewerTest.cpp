@@ -155,9 +155,9 @@ TEST_F(NfoViewer, ResizeKeepsOkCentredAtItsGapAndTheTextFollowingTheWindow) {
   const int gap = viewer.BottomGap();
   const QSize start = viewer.size();
   const QRect text0 = viewer.TextField()->geometry();
-  // Narrower and lower, wider and taller, an odd width (the half is truncated), then back.
+  // Narrower and lower, wider and taller (each leaves an odd width to halve), taller only, back.
   const QSize sizes[] = {start - QSize(37, 23), start + QSize(101, 59),
-                         QSize(start.width() + 6, start.height()), start};
+                         QSize(start.width(), start.height() + 10), start};
   for (const QSize& size : sizes) {
     viewer.resize(size);
     ASSERT_TRUE(QTest::qWaitFor([&] { return viewer.size() == size; }, 2000)) << size.width();
