@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "db/SqlText.h"
+
 namespace {
 
 bool IsOperator(char c) {
@@ -26,17 +28,6 @@ std::string EscapeLikeWord(const std::string& word) {
     } else {
       out += c;
     }
-  }
-  return out;
-}
-
-// A date bound is plain text in a string literal: quotes and backslashes are doubled.
-std::string EscapeLiteral(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    if (c == '\'' || c == '\\') out += c;
-    out += c;
   }
   return out;
 }
@@ -144,9 +135,9 @@ std::string BuildDupesQuery(const std::string& mask, const std::string& startBou
 
   if (range) {
     sql += " ) AND (DUPES_DATE >= '";
-    sql += EscapeLiteral(startBound);
+    sql += EscapeSqlLiteral(startBound);
     sql += "' AND DUPES_DATE <= '";
-    sql += EscapeLiteral(endBound);
+    sql += EscapeSqlLiteral(endBound);
     sql += "')";
   }
   sql += order == 1 ? " ORDER BY DUPES_DATE DESC, DUPES_ID DESC" : " ORDER BY DUPES_DATE, DUPES_ID";

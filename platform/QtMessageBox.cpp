@@ -14,6 +14,9 @@ int ShowOnUiThread(void* owner, const std::string& text, const std::string& capt
   // On the heap: the owner may go (Quit, a signal) while the box waits, and takes its children
   // with it.
   QPointer<QMessageBox> box = new QMessageBox(static_cast<QWidget*>(owner));
+  // An owned box blocks its owner's window only, as an owned system box does: a box of a hidden
+  // NFO viewer leaves the form usable.
+  if (owner) box->setWindowModality(Qt::WindowModal);
   box->setWindowTitle(QString::fromStdString(caption));
   box->setText(QString::fromStdString(text));
   box->setAccessibleDescription(box->text());

@@ -9,6 +9,7 @@
 #include "db/WorkerRun.h"
 
 class QWidget;
+class CNfoViewerDlg;
 class CResultListCtrl;
 
 // How the NFO worker reaches the form: its status line, main button and repaint. Called on the
@@ -20,6 +21,7 @@ struct NfoFormHooks {
 };
 
 // Returns the started run, or null when the command was refused ("There is nothing selected!",
-// "You may only select 1 item!", owned by form). The caller keeps the run for Cancel.
+// "You may only select 1 item!", owned by form). The caller keeps the run for Cancel. The new,
+// still hidden viewer goes to *viewer when asked for; it belongs to form's window.
 std::shared_ptr<WorkerRun> RetrieveNfoFile(QWidget* form, CResultListCtrl* list, const NfoFormHooks& hooks,
-                                           const DupesEndpoints& endpoints);
+                                           const DupesEndpoints& endpoints, CNfoViewerDlg** viewer = nullptr);

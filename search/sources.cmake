@@ -1,6 +1,8 @@
 target_sources(kestrel_core PRIVATE
   ${CMAKE_SOURCE_DIR}/search/ColumnSorter.cpp
   ${CMAKE_SOURCE_DIR}/search/LogSessionCommand.cpp
+  ${CMAKE_SOURCE_DIR}/search/NfoText.cpp
+  ${CMAKE_SOURCE_DIR}/search/NfoWorker.cpp
   ${CMAKE_SOURCE_DIR}/search/SessionLog.cpp
   ${CMAKE_SOURCE_DIR}/search/SettingsLogPort.cpp
   ${CMAKE_SOURCE_DIR}/search/SearchPortGuard.cpp
@@ -8,4 +10,6 @@ target_sources(kestrel_core PRIVATE
 target_sources(kestrel_gui PRIVATE
   ${CMAKE_SOURCE_DIR}/search/KestrelView.cpp
   ${CMAKE_SOURCE_DIR}/search/QtSearchFormPort.cpp
+  ${CMAKE_SOURCE_DIR}/search/NfoCommand.cpp
+  ${CMAKE_SOURCE_DIR}/search/NfoViewerDlg.cpp
   ${CMAKE_SOURCE_DIR}/search/ResultListCtrl.cpp)

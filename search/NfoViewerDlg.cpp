@@ -1,0 +1,80 @@
+#include "search/NfoViewerDlg.h"
+
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
+
+#include "res/DialogBuilder.h"
+#include "res/ResourceIds.h"
+#include "search/NfoText.h"
+
+CNfoViewerDlg::CNfoViewerDlg(QWidget* owner)
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_pOwner(owner) {
+  // Caption bar and sizing border, but neither system menu nor close box.
+  const DialogTemplate* dialogTemplate = LoadDialogTemplate(IDD_NFO_VIEWER);
+  DialogBuilder builder(*dialogTemplate);
+  builder.SetAccessibleName(IDC_NFO_TEXT, QStringLiteral("NFO text"));
+  builder.Build(this);
+  setWindowTitle(QString::fromUtf8(dialogTemplate->caption));
+  resize(builder.DialogSize());
+  // Centred on the screen once, where the window is made; after that it stays where it is put.
+  if (QScreen* screen = owner && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+  }
+  if (owner) connect(owner, &QObject::destroyed, this, [this] { delete this; });
+  OnInitDialog();
+}
+
+CNfoViewerDlg::~CNfoViewerDlg() = default;
+
+QFont CNfoViewerDlg::TerminalFont() {
+  // At 12 pixels, fully hinted, the face lays lines 14 pixels apart on whole pixels and its block
+  // glyphs fill the cell exactly: rows of block art join without a seam (at 13 pixels they do not).
+  QFont font(QStringLiteral("DejaVu Sans Mono"));
+  font.setStyleHint(QFont::TypeWriter);
+  font.setFixedPitch(true);
+  font.setPixelSize(12);
+  font.setHintingPreference(QFont::PreferFullHinting);
+  font.setKerning(false);
+  // Set explicitly, or the dialog font's narrowing would be inherited.
+  font.setStretch(QFont::Unstretched);
+  font.setWeight(QFont::Normal);
+  font.setItalic(false);
+  return font;
+}
+
+bool CNfoViewerDlg::OnInitDialog() {
+  m_pOk = qobject_cast<QPushButton*>(GetDlgItem(this, IDOK_CONTROL));
+  m_pText = qobject_cast<QPlainTextEdit*>(GetDlgItem(this, IDC_NFO_TEXT));
+  connect(m_pOk, &QPushButton::clicked, this, &QDialog::accept);
+  m_pText->setFont(TerminalFont());
+  m_pText->setLineWrapMode(QPlainTextEdit::NoWrap);
+  m_pText->setReadOnly(true);
+  m_pText->setUndoRedoEnabled(false);
+
+  m_nWindowWidth = width();
+  m_nWindowHeight = height();
+  m_nBottomGap = m_nWindowHeight - (m_pOk->y() + m_pOk->height());
+  m_bInitialised = true;
+  return true;
+}
+
+void CNfoViewerDlg::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  if (!m_bInitialised) return;
+  const int w = event->size().width();
+  const int h = event->size().height();
+  m_pOk->move((w - m_pOk->width()) / 2, h - m_nBottomGap - m_pOk->height());
+  m_pOk->update();
+  m_pText->resize(m_pText->width() + w - m_nWindowWidth, m_pText->height() + h - m_nWindowHeight);
+  m_pText->update();
+  m_nWindowWidth = w;
+  m_nWindowHeight = h;
+}
+
+void CNfoViewerDlg::SetNfoText(const std::string& bytes) {
+  m_pText->setPlainText(QString::fromStdString(NfoTextToUtf8(bytes)));
+}

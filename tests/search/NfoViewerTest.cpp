@@ -1,0 +1,391 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "db/DupesConnection.h"
+#include "platform/MessageBox.h"
+#include "platform/QtMessageBox.h"
+#include "res/DialogBuilder.h"
+#include "res/ResourceIds.h"
+#include "search/NfoCommand.h"
+#include "search/NfoViewerDlg.h"
+#include "search/ResultListCtrl.h"
+#include "tests/support/LoopbackAddress.h"
+#include "tests/support/RegistryFixture.h"
+#include "tests/support/SilentListener.h"
+#include "tests/support/TestDbServer.h"
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "search_nfo_viewer_test";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+const std::string kArt =
+    "\xda\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xbf  \xc9\xcd\xcd\xcd\xcd\xcd\xcd\xbb\r\n"
+    "\xb3 \xdb\xdb\xdb\xdb\xdb\xdb\xdb\xdb \xb3  \xba\xb0\xb1\xb2\xdb\xb2\xb1\xba\r\n"
+    "\xb3 \xdb\xdb\xdf\xdf\xdf\xdf\xdb\xdb \xb3  \xba\xb0\xb1\xb2\xdb\xb2\xb1\xba\r\n"
+    "\xb3 \xdb\xdb\xdc\xdc\xdc\xdc\xdb\xdb \xb3  \xc8\xcd\xcd\xcd\xcd\xcd\xcd\xbc\r\n"
+    "\xc0\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xd9  Kestrel NFO\r\n";
+
+struct Box {
+  void* owner;
+  std::string text, caption;
+  unsigned flags;
+};
+
+class NfoViewer : public RegistryFixture {
+ protected:
+  void SetUp() override {
+    RegistryFixture::SetUp();
+    App();
+    InitDupesLibrary();
+    previousBox = SetMessageBoxHandler(
+        [this](void* owner, const std::string& text, const std::string& caption, unsigned flags) {
+          boxes.push_back({owner, text, caption, flags});
+          return IDOK;
+        });
+  }
+  void TearDown() override {
+    SetMessageBoxHandler(previousBox);
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (qobject_cast<CNfoViewerDlg*>(w)) delete w;
+    RegistryFixture::TearDown();
+  }
+
+  static int ViewerCount() {
+    int n = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) n += qobject_cast<CNfoViewerDlg*>(w) != nullptr;
+    return n;
+  }
+
+  std::vector<Box> boxes;
+  MessageBoxHandler previousBox;
+};
+
+// A stand-in for the search form: the results list, and the hooks writing into a record.
+class Form {
+ public:
+  Form() {
+    window.setGeometry(50, 50, 480, 300);
+    auto* layout = new QVBoxLayout(&window);
+    list = new CResultListCtrl(&window);
+    layout->addWidget(list);
+    hooks.setStatus = [this](const std::string& t) { events.push_back("status:" + t); };
+    hooks.setCaption = [this](const std::string& t) { events.push_back("caption:" + t); };
+    hooks.repaint = [this] { events.push_back("repaint"); };
+    window.show();
+  }
+  void Add(const char* date, const char* dir) { list->addTopLevelItem(new QTreeWidgetItem({date, dir})); }
+  void Select(const std::vector<int>& rows) {
+    list->clearSelection();
+    for (int r : rows) list->topLevelItem(r)->setSelected(true);
+  }
+  Texts Statuses() const {
+    Texts out;
+    for (const auto& e : events)
+      if (e.rfind("status:", 0) == 0) out.push_back(e.substr(7));
+    return out;
+  }
+
+  QWidget window;
+  CResultListCtrl* list;
+  NfoFormHooks hooks;
+  Texts events;
+};
+
+bool WaitFinished(const std::shared_ptr<WorkerRun>& run) {
+  return QTest::qWaitFor([&] { return run->IsFinished(); }, 20000);
+}
+
+}  // namespace
+
+TEST_F(NfoViewer, IsBuiltHiddenFromItsTemplateWithAnUnwrappedTerminalFont) {
+  CNfoViewerDlg viewer;
+  EXPECT_TRUE(viewer.isHidden());
+  EXPECT_FALSE(viewer.isModal());
+  EXPECT_EQ(viewer.windowTitle(), "Dialog");
+  const Qt::WindowFlags flags = viewer.windowFlags();
+  EXPECT_TRUE(flags & Qt::WindowTitleHint);
+  EXPECT_FALSE(flags & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint));
+
+  const DialogBuilder builder(*LoadDialogTemplate(IDD_NFO_VIEWER));
+  EXPECT_EQ(viewer.size(), builder.DialogSize());
+  const QPoint offCentre =
+      viewer.geometry().center() - QGuiApplication::primaryScreen()->availableGeometry().center();
+  EXPECT_LE(offCentre.manhattanLength(), 2);
+  const QRect ok = builder.ControlRect(*builder.Template().FindControl(IDOK_CONTROL));
+  EXPECT_EQ(viewer.OkButton()->size(), ok.size());
+  EXPECT_EQ(viewer.BottomGap(), viewer.height() - (ok.y() + ok.height()));
+  EXPECT_TRUE(viewer.OkButton()->isDefault());
+
+  QPlainTextEdit* text = viewer.TextField();
+  EXPECT_EQ(text->geometry(), builder.ControlRect(*builder.Template().FindControl(IDC_NFO_TEXT)));
+  EXPECT_TRUE(text->isReadOnly());
+  EXPECT_EQ(text->lineWrapMode(), QPlainTextEdit::NoWrap);
+  const QFontInfo font(text->font());
+  EXPECT_EQ(font.family(), "DejaVu Sans Mono");
+  EXPECT_TRUE(font.fixedPitch());
+  EXPECT_FALSE(text->accessibleName().isEmpty());
+}
+
+TEST_F(NfoViewer, ResizeKeepsOkCentredAtItsGapAndTheTextFollowingTheWindow) {
+  CNfoViewerDlg viewer;
+  viewer.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
+  const QSize okSize = viewer.OkButton()->size();
+  const int gap = viewer.BottomGap();
+  const QSize start = viewer.size();
+  const QRect text0 = viewer.TextField()->geometry();
+  // Narrower and lower, wider and taller (each leaves an odd width to halve), taller only, back.
+  const QSize sizes[] = {start - QSize(37, 23), start + QSize(101, 59),
+                         QSize(start.width(), start.height() + 10), start};
+  for (const QSize& size : sizes) {
+    viewer.resize(size);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return viewer.size() == size; }, 2000)) << size.width();
+    const int w = size.width(), h = size.height();
+    EXPECT_EQ(viewer.OkButton()->geometry(),
+              QRect(QPoint((w - okSize.width()) / 2, h - gap - okSize.height()), okSize))
+        << w << "x" << h;
+    EXPECT_EQ(viewer.TextField()->geometry(), QRect(text0.topLeft(), text0.size() + (size - start)))
+        << w << "x" << h;
+  }
+}
+
+TEST_F(NfoViewer, OkAndEscHideItAndItGoesWithItsOwner) {
+  auto* owner = new QWidget;
+  QPointer<CNfoViewerDlg> viewer = new CNfoViewerDlg(owner);
+  EXPECT_EQ(viewer->parentWidget(), nullptr);
+  viewer->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
+  QTest::mouseClick(viewer->OkButton(), Qt::LeftButton);
+  EXPECT_TRUE(viewer->isHidden());
+
+  viewer->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
+  viewer->activateWindow();
+  QTest::keyClick(viewer, Qt::Key_Escape);
+  EXPECT_TRUE(viewer->isHidden());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ASSERT_FALSE(viewer.isNull());
+
+  delete owner;
+  EXPECT_TRUE(viewer.isNull());
+}
+
+TEST_F(NfoViewer, TextIsShownUnwrappedWithItsLineEndsAndReadAsAWhole) {
+  CNfoViewerDlg viewer;
+  viewer.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
+  QPlainTextEdit* text = viewer.TextField();
+
+  const std::string longLine(400, 'x');
+  viewer.SetNfoText(longLine + "\r\nsecond\nthird\r\n");
+  EXPECT_EQ(text->blockCount(), 4);
+  EXPECT_EQ(text->document()->firstBlock().layout()->lineCount(), 1);
+  EXPECT_GT(text->horizontalScrollBar()->maximum(), 0);
+  EXPECT_EQ(text->toPlainText(), QString::fromStdString(longLine) + "\nsecond\nthird\n");
+
+  // Valid UTF-8 as a whole stays UTF-8; a single byte that is not makes all of it CP437.
+  viewer.SetNfoText("\xe2\x96\x88 caf\xc3\xa9");
+  EXPECT_EQ(text->toPlainText(), QString::fromUtf8("\u2588 caf\u00e9"));
+  viewer.SetNfoText("\xdb caf\xc3\xa9");
+  EXPECT_EQ(text->toPlainText(), QString::fromUtf8("\u2588 caf\u251c\u2310"));
+}
+
+TEST_F(NfoViewer, BlockArtJoinsAcrossLinesAndCells) {
+  CNfoViewerDlg viewer;
+  viewer.setWindowTitle("Art.Release-GRP");
+  viewer.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
+  viewer.SetNfoText("\xdb\xdb\xdb\xdb\xdb\xdb\r\n\xdb\xdb\xdb\xdb\xdb\xdb\r\n\xdb\xdb\xdb\xdb\xdb\xdb\r\n");
+  const QImage image = viewer.TextField()->viewport()->grab().toImage();
+  QRect dark;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (qGray(image.pixel(x, y)) < 128) dark |= QRect(x, y, 1, 1);
+  const QFontMetrics metrics(CNfoViewerDlg::TerminalFont());
+  ASSERT_GE(dark.height(), 3 * metrics.lineSpacing() - 1);
+  ASSERT_GE(dark.width(), 6 * metrics.horizontalAdvance('x') - 1);
+  // Inside the outline no pixel is even grey: no seam between lines or cells.
+  int seams = 0;
+  for (int y = dark.top() + 1; y < dark.bottom(); ++y)
+    for (int x = dark.left() + 1; x < dark.right(); ++x) seams += qGray(image.pixel(x, y)) > 64;
+  EXPECT_EQ(seams, 0);
+
+  if (const char* path = std::getenv("KESTREL_NFO_SCREENSHOT")) {
+    viewer.SetNfoText(kArt);
+    viewer.grab().save(QString::fromLocal8Bit(path));
+  }
+}
+
+TEST_F(NfoViewer, CommandWantsExactlyOneSelectedRow) {
+  Form form;
+  form.Add("020598", "One-GRP");
+  form.Add("030598", "Two-GRP");
+  form.Add("040598", "Three-GRP");
+  const DupesEndpoints nowhere;
+  struct Case {
+    std::vector<int> rows;
+    std::string text;
+  };
+  const Case cases[] = {{{}, "There is nothing selected!"},
+                        {{0, 2}, "You may only select 1 item!"},
+                        {{1, 2}, "You may only select 1 item!"}};
+  for (const Case& k : cases) {
+    boxes.clear();
+    form.Select(k.rows);
+    EXPECT_EQ(RetrieveNfoFile(&form.window, form.list, form.hooks, nowhere), nullptr);
+    ASSERT_EQ(boxes.size(), 1u) << k.text;
+    EXPECT_EQ(boxes[0].owner, &form.window);
+    EXPECT_EQ(boxes[0].text, k.text);
+    EXPECT_EQ(boxes[0].caption, "Kestrel");
+    EXPECT_EQ(boxes[0].flags, MB_OK | MB_ICONEXCLAMATION);
+  }
+  EXPECT_EQ(ViewerCount(), 0);
+  EXPECT_TRUE(form.events.empty());
+}
+
+TEST_F(NfoViewer, TwoRetrievalsLeaveTwoViewersEachCaptionedByItsDirectory) {
+  TestDbServer server;
+  LoopbackAddress refused;
+  const std::string second = "It's \\ Second-GRP";
+  server.AddNfo("020598", "First-GRP", &kArt);
+  server.AddNfo("030598", second, &second);
+  const DupesEndpoints ends{server.address(), refused.address()};
+  Form form;
+  form.Add("020598", "First-GRP");
+  form.Add("030598", second.c_str());
+
+  std::vector<CNfoViewerDlg*> viewers;
+  for (int row : {0, 1}) {
+    form.events.clear();
+    form.Select({row});
+    CNfoViewerDlg* viewer = nullptr;
+    auto run = RetrieveNfoFile(&form.window, form.list, form.hooks, ends, &viewer);
+    ASSERT_TRUE(run && viewer);
+    EXPECT_TRUE(viewer->isHidden());
+    EXPECT_EQ(viewer->m_strDate, form.list->topLevelItem(row)->text(0));
+    EXPECT_EQ(viewer->m_strDirectory, form.list->topLevelItem(row)->text(1));
+    ASSERT_TRUE(WaitFinished(run));
+    EXPECT_EQ(form.events.front(), "caption:Cancel");
+    EXPECT_EQ(form.Statuses(), (Texts{"Testing Database Availability", "Connecting to Database",
+                                      "Retrieving NFO Data", "Disconnecting from database", "Idle"}));
+    EXPECT_EQ(std::count(form.events.begin(), form.events.end(), "repaint"), 5);
+    EXPECT_EQ(form.events.end()[-3], "caption:Dupe!");
+    EXPECT_TRUE(viewer->isVisible());
+    viewers.push_back(viewer);
+  }
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(ViewerCount(), 2);
+  EXPECT_TRUE(viewers[0]->isVisible() && viewers[1]->isVisible());
+  EXPECT_EQ(viewers[0]->windowTitle(), "First-GRP");
+  EXPECT_EQ(viewers[1]->windowTitle(), QString::fromStdString(second));
+  EXPECT_EQ(viewers[1]->TextField()->toPlainText(), QString::fromStdString(second));
+  EXPECT_TRUE(viewers[0]->TextField()->toPlainText().startsWith(QString::fromUtf8("\u250c\u2500\u2500")));
+
+  // Deleted with the form's window, not before.
+  QPointer<CNfoViewerDlg> first = viewers[0];
+  viewers[0]->OkButton()->click();
+  EXPECT_FALSE(first.isNull());
+}
+
+TEST_F(NfoViewer, WorkerMessagesBelongToTheHiddenViewerWhichStaysHidden) {
+  TestDbServer server;
+  LoopbackAddress refused;
+  server.AddNfo("040598", "No.Data-GRP", nullptr);
+  Form form;
+  form.Add("040598", "No.Data-GRP");
+  form.Select({0});
+  CNfoViewerDlg* viewer = nullptr;
+  auto run =
+      RetrieveNfoFile(&form.window, form.list, form.hooks, {server.address(), refused.address()}, &viewer);
+  ASSERT_TRUE(WaitFinished(run));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].owner, viewer);
+  EXPECT_EQ(boxes[0].caption, "Kestrel");
+  EXPECT_EQ(boxes[0].text, "There is no NFO Data\r\n(NFO data only available from 02-05-1998 on)");
+  EXPECT_TRUE(viewer->isHidden());
+  EXPECT_EQ(form.Statuses().back(), "Idle");
+}
+
+TEST_F(NfoViewer, CancelledRetrievalChangesNothingMore) {
+  SilentListener silent;
+  Form form;
+  form.Add("020598", "First-GRP");
+  form.Select({0});
+  CNfoViewerDlg* viewer = nullptr;
+  auto run =
+      RetrieveNfoFile(&form.window, form.list, form.hooks, {silent.address(), silent.address()}, &viewer);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form.events.size() >= 2; }, 5000));
+  // The form's Cancel, on the UI thread.
+  run->Stop();
+  form.events.push_back("cancel");
+  ASSERT_TRUE(WaitFinished(run));
+  QTest::qWait(50);
+  EXPECT_EQ(form.events.back(), "cancel");
+  EXPECT_EQ(form.events.front(), "caption:Cancel");
+  EXPECT_TRUE(viewer->isHidden());
+  EXPECT_TRUE(boxes.empty());
+}
+
+// A real box of the worker, up while its run waits: it blocks the hidden viewer only, so the form
+// still takes a click. A box without an owner, for contrast, blocks the form.
+TEST_F(NfoViewer, FormStaysUsableWhileTheViewersMessageIsUp) {
+  InstallQtMessageBox();
+  TestDbServer server;
+  LoopbackAddress refused;
+  Form form;
+  auto* probe = new QPushButton("probe", &form.window);
+  form.window.layout()->addWidget(probe);
+  int clicks = 0;
+  QObject::connect(probe, &QPushButton::clicked, [&] { ++clicks; });
+  form.Add("040598", "No.Such-GRP");
+  form.Select({0});
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form.window));
+
+  // Runs inside the box's own event loop: click the form, then close the box.
+  std::string shown;
+  int clicksWhileUp = -1;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    poll.stop();
+    shown = box->text().toStdString();
+    const int before = clicks;
+    QTest::mouseClick(form.window.windowHandle(), Qt::LeftButton, {}, probe->geometry().center());
+    clicksWhileUp = clicks - before;
+    box->accept();
+  });
+
+  poll.start(10);
+  ShowMessageBox(nullptr, "unowned", "Kestrel", MB_OK);
+  EXPECT_EQ(shown, "unowned");
+  EXPECT_EQ(clicksWhileUp, 0);
+
+  poll.start(10);
+  auto run = RetrieveNfoFile(&form.window, form.list, form.hooks, {server.address(), refused.address()});
+  ASSERT_TRUE(WaitFinished(run));
+  EXPECT_EQ(shown, "There is no NFO Data\r\n(NFO data only available from 02-05-1998 on)");
+  EXPECT_EQ(clicksWhileUp, 1);
+  EXPECT_EQ(form.Statuses().back(), "Idle");
+}
