@@ -109,6 +109,8 @@ CStatisticsDlg* CStatisticsDlg::Open(const DupesEndpoints& endpoints, QWidget* o
   auto* dlg = new CStatisticsDlg(endpoints, owner);
   dlg->Centre();
   dlg->show();
+  // Once shown, the frame's size is known where the platform tells it.
+  dlg->Centre();
   dlg->m_pOk->setEnabled(false);
   dlg->m_nTimer = dlg->startTimer(kCheckDelay, Qt::PreciseTimer);
   return dlg;
@@ -118,7 +120,8 @@ void CStatisticsDlg::Centre() {
   QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
   if (!screen) return;
   const QRect area = screen->availableGeometry();
-  move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+  const QSize outer = frameGeometry().size();
+  move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
 }
 
 void CStatisticsDlg::timerEvent(QTimerEvent* event) {

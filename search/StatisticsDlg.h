@@ -20,6 +20,7 @@ class CStatisticsDlg : public QDialog {
   // The "Database &Statistics" command: a new window, shown, OK disabled, the check one second
   // later. The window deletes itself when it is destroyed.
   static CStatisticsDlg* Open(const DupesEndpoints& endpoints, QWidget* owner);
+  ~CStatisticsDlg() override;
 
   QPushButton* OkButton() const { return m_pOk; }
   QLineEdit* StatusField() const { return m_pStatus; }
@@ -33,7 +34,6 @@ class CStatisticsDlg : public QDialog {
 
  protected:
   CStatisticsDlg(const DupesEndpoints& endpoints, QWidget* owner);
-  ~CStatisticsDlg() override;
 
   void timerEvent(QTimerEvent* event) override;
 
