@@ -4,8 +4,8 @@ target_sources(kestrel_core PRIVATE
   ${CMAKE_SOURCE_DIR}/search/SessionLog.cpp
   ${CMAKE_SOURCE_DIR}/search/SettingsLogPort.cpp
   ${CMAKE_SOURCE_DIR}/search/SearchPortGuard.cpp
-  ${CMAKE_SOURCE_DIR}/search/SearchWorker.cpp
-  ${CMAKE_SOURCE_DIR}/search/StatisticsCheck.cpp)
+  ${CMAKE_SOURCE_DIR}/search/SearchWorker.cpp)
 target_sources(kestrel_gui PRIVATE
-  ${CMAKE_SOURCE_DIR}/search/ResultListCtrl.cpp
-  ${CMAKE_SOURCE_DIR}/search/StatisticsDlg.cpp)
+  ${CMAKE_SOURCE_DIR}/search/ResultListCtrl.cpp)
+target_sources(kestrel_core PRIVATE ${CMAKE_SOURCE_DIR}/search/StatisticsCheck.cpp)
+target_sources(kestrel_gui PRIVATE ${CMAKE_SOURCE_DIR}/search/StatisticsDlg.cpp)
