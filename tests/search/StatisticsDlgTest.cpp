@@ -202,19 +202,6 @@ TEST_F(StatisticsDlgTest, OkAndEscapeHideTheWindowWhichLivesUntilItsOwnerGoes) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return alone.isNull(); }, 1000));
 }
 
-TEST_F(StatisticsDlgTest, OkIsNotAvailableBeforeDone) {
-  SilentListener silent(3306);
-  CStatisticsDlg* dlg = CStatisticsDlg::Open(Ends(silent.address(), S().refused.address()), owner.get());
-  ASSERT_TRUE(
-      QTest::qWaitFor([&] { return dlg->StatusField()->text() == "Testing Primary Database"; }, 5000));
-  // A click and Enter do nothing while the check runs.
-  QTest::mouseClick(dlg->OkButton(), Qt::LeftButton);
-  QTest::keyClick(dlg, Qt::Key_Return);
-  EXPECT_TRUE(dlg->isVisible());
-  EXPECT_FALSE(dlg->OkButton()->isEnabled());
-  ASSERT_TRUE(WaitDone(dlg));
-}
-
 TEST_F(StatisticsDlgTest, DestroyingTheWindowMidCheckStopsTheCheck) {
   SilentListener silent(3306);
   // Destroyed during its probe.
