@@ -30,31 +30,17 @@ void Report(ConnectionFeedback& feedback, const std::string& text) {
 
 void CloseHandle(DupesConnection& c) {
   if (!c.m_mysql) return;
-  if (c.m_pRun) {
-    c.m_pRun->WithdrawSocket();
-    c.m_pRun->SetConnected(false);
-  }
-  mysql_close(c.m_mysql);
+  if (c.m_pRun) c.m_pRun->SetConnected(false);
+  CloseDupesServer(c.m_mysql, c.m_pRun);
   c.m_mysql = nullptr;
 }
 
 bool ConnectTo(DupesConnection& c, const std::string& address) {
   CloseHandle(c);
-  c.m_mysql = mysql_init(nullptr);
+  c.m_mysql =
+      ConnectDupesServer(address, c.m_strLoginId, c.m_strPassword, c.m_endpoints.m_nConnectPort, c.m_pRun);
   if (!c.m_mysql) return false;
-  mysql_options(c.m_mysql, MYSQL_OPT_CONNECT_TIMEOUT, &kConnectTimeoutSeconds);
-  mysql_options(c.m_mysql, MYSQL_OPT_READ_TIMEOUT, &kReadWriteTimeoutSeconds);
-  mysql_options(c.m_mysql, MYSQL_OPT_WRITE_TIMEOUT, &kReadWriteTimeoutSeconds);
-  if (!mysql_real_connect(c.m_mysql, address.c_str(), c.m_strLoginId.c_str(), c.m_strPassword.c_str(),
-                          nullptr, c.m_endpoints.m_nConnectPort, nullptr, 0)) {
-    mysql_close(c.m_mysql);
-    c.m_mysql = nullptr;
-    return false;
-  }
-  if (c.m_pRun) {
-    c.m_pRun->PublishSocket(mysql_get_socket(c.m_mysql));
-    c.m_pRun->SetConnected(true);
-  }
+  if (c.m_pRun) c.m_pRun->SetConnected(true);
   return true;
 }
 
@@ -76,6 +62,28 @@ void DupesConnection::ReleaseResult() {
   if (m_pResult) mysql_free_result(m_pResult);
   m_pResult = nullptr;
   m_row = nullptr;
+}
+
+MYSQL* ConnectDupesServer(const std::string& address, const std::string& loginId, const std::string& password,
+                          unsigned port, WorkerRun* run) {
+  MYSQL* mysql = mysql_init(nullptr);
+  if (!mysql) return nullptr;
+  mysql_options(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &kConnectTimeoutSeconds);
+  mysql_options(mysql, MYSQL_OPT_READ_TIMEOUT, &kReadWriteTimeoutSeconds);
+  mysql_options(mysql, MYSQL_OPT_WRITE_TIMEOUT, &kReadWriteTimeoutSeconds);
+  if (!mysql_real_connect(mysql, address.c_str(), loginId.c_str(), password.c_str(), nullptr, port, nullptr,
+                          0)) {
+    mysql_close(mysql);
+    return nullptr;
+  }
+  if (run) run->PublishSocket(mysql_get_socket(mysql));
+  return mysql;
+}
+
+void CloseDupesServer(MYSQL* mysql, WorkerRun* run) {
+  if (!mysql) return;
+  if (run) run->WithdrawSocket();
+  mysql_close(mysql);
 }
 
 void InitDupesLibrary() {

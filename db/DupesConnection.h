@@ -39,6 +39,13 @@ void InitDupesLibrary();
 // false at once. wakeFd (optional) ends the wait early, with false, once it is readable.
 bool IsServerReachable(const std::string& address, int port, int seconds, int wakeFd = -1);
 
+// mysql_init and mysql_real_connect (no database, no socket, no flags) with the connect and
+// read/write time-outs every caller uses; null on failure. With run, the socket is published.
+MYSQL* ConnectDupesServer(const std::string& address, const std::string& loginId, const std::string& password,
+                          unsigned port, WorkerRun* run);
+// Withdraws the published socket, then closes. Null is allowed.
+void CloseDupesServer(MYSQL* mysql, WorkerRun* run);
+
 // The failover sequence: probe, connect, select dupesnukes. False after a failure that was
 // already reported, or when the run was stopped (then nothing is reported).
 bool OpenDupesDatabase(DupesConnection& connection, ConnectionFeedback& feedback);

@@ -2,19 +2,50 @@
 // The statistics window: checks both servers one after the other and shows, for each, whether
 // it answers, its last update and the number of entries.
 #include <QDialog>
+#include <memory>
 
 #include "db/DupesEndpoints.h"
+
+class QLineEdit;
+class QPushButton;
+class WorkerRun;
+struct StatisticsDlgBridge;
 
 class CStatisticsDlg : public QDialog {
   Q_OBJECT
 
  public:
+  static constexpr int kCheckDelay = 1000;  // milliseconds from the showing to the check
+
   // The "Database &Statistics" command: a new window, shown, OK disabled, the check one second
   // later. The window deletes itself when it is destroyed.
   static CStatisticsDlg* Open(const DupesEndpoints& endpoints, QWidget* owner);
+  ~CStatisticsDlg() override;
 
-  // (the rest is up to the implementation)
+  QPushButton* OkButton() const { return m_pOk; }
+  QLineEdit* StatusField() const { return m_pStatus; }
+  // The run of this window's check; null until the check has started.
+  std::shared_ptr<WorkerRun> CheckRun() const { return m_pRun; }
+
+  // The check's reports, on the UI thread.
+  void SetStatusText(const QString& text);
+  void SetFieldText(int controlId, const QString& text);
+  void OnCheckDone();
+
  protected:
   CStatisticsDlg(const DupesEndpoints& endpoints, QWidget* owner);
+
+  void timerEvent(QTimerEvent* event) override;
+
   DupesEndpoints m_endpoints;
+
+ private:
+  void Centre();
+  void StartCheck();
+
+  QPushButton* m_pOk = nullptr;
+  QLineEdit* m_pStatus = nullptr;
+  int m_nTimer = 0;
+  std::shared_ptr<StatisticsDlgBridge> m_pBridge;
+  std::shared_ptr<WorkerRun> m_pRun;
 };

@@ -14,8 +14,8 @@ SilentListener::SilentListener(int port) {
   sa.sin_port = htons(static_cast<uint16_t>(port));
   ::inet_pton(AF_INET, address().c_str(), &sa.sin_addr);
   m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  // A server that had this address before may leave connections in TIME_WAIT; the address was
-  // found free on the same terms.
+  // The address may still hold TIME_WAIT connections of a server that had it before (a test's
+  // earlier server); LoopbackAddress finds such a port free, so the bind must too.
   int one = 1;
   if (m_listenFd >= 0) ::setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   if (m_listenFd < 0 || ::bind(m_listenFd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||

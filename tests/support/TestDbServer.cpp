@@ -240,7 +240,11 @@ bool TestDbServer::WaitGuestConnections(int expected, int milliseconds) {
 }
 
 void TestDbServer::Pause() {
-  if (m_pid > 0) ::kill(m_pid, SIGSTOP);
+  if (m_pid <= 0) return;
+  ::kill(m_pid, SIGSTOP);
+  // The signal is only queued when kill returns; wait until the server has really stopped.
+  int status = 0;
+  ::waitpid(m_pid, &status, WUNTRACED);
 }
 
 void TestDbServer::Resume() {

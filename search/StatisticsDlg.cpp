@@ -1,0 +1,218 @@
+#include "search/StatisticsDlg.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimerEvent>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+
+#include "app/Settings.h"
+#include "db/WorkerRun.h"
+#include "res/DialogBuilder.h"
+#include "res/ResourceIds.h"
+#include "search/StatisticsCheck.h"
+
+// The window as its check sees it. Read and cleared on the UI thread only, so a report that
+// arrives after the window is gone finds null and is dropped.
+struct StatisticsDlgBridge {
+  CStatisticsDlg* dlg = nullptr;
+};
+
+namespace {
+
+struct FieldName {
+  int id;
+  const char* name;
+};
+
+constexpr FieldName kFieldNames[] = {
+    {IDC_PRIMARY_ACTIVE, "Primary Server Active"},    {IDC_PRIMARY_UPDATE, "Primary Last Update"},
+    {IDC_PRIMARY_COUNT, "Primary Number of Entries"}, {IDC_BACKUP_ACTIVE, "Backup Server Active"},
+    {IDC_BACKUP_UPDATE, "Backup Last Update"},        {IDC_BACKUP_COUNT, "Backup Number of Entries"},
+};
+
+// Hands the reports of every check to the UI thread, in order, and lets each check wait until
+// its report has been shown. One object for the program, living on the UI thread and never
+// destroyed, so a report always has a receiver. (The handshake is our own mutex rather than a
+// blocking queued call, whose wake-up a thread checker cannot see.)
+class StatisticsRelay : public QObject {
+  Q_OBJECT
+
+ public:
+  struct Report {
+    std::function<void()> call;
+    std::mutex mutex;
+    std::condition_variable shown;
+    bool done = false;
+  };
+
+  // Worker side: returns once the UI thread has run (or dropped) call.
+  void Deliver(std::function<void()> call) {
+    auto report = std::make_shared<Report>();
+    report->call = std::move(call);
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_pending.push_back(report);
+    }
+    QMetaObject::invokeMethod(this, "Drain", Qt::QueuedConnection);
+    std::unique_lock<std::mutex> lock(report->mutex);
+    report->shown.wait(lock, [&] { return report->done; });
+  }
+
+  Q_INVOKABLE void Drain() {
+    std::deque<std::shared_ptr<Report>> reports;
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      reports.swap(m_pending);
+    }
+    for (const auto& report : reports) {
+      report->call();
+      report->call = nullptr;  // what it holds goes here, on the UI thread
+      std::lock_guard<std::mutex> lock(report->mutex);
+      report->done = true;
+      report->shown.notify_all();
+    }
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::deque<std::shared_ptr<Report>> m_pending;
+};
+
+// Made on the UI thread (the first check starts there) and never destroyed.
+StatisticsRelay* Relay() {
+  static StatisticsRelay* relay = new StatisticsRelay;
+  return relay;
+}
+
+// Each report of the check goes to the UI thread and the check waits until it is shown, so the
+// window shows every step, in order, before the check makes its next blocking call.
+class WindowSink final : public StatisticsSink {
+ public:
+  WindowSink(StatisticsRelay* relay, std::shared_ptr<StatisticsDlgBridge> bridge,
+             std::shared_ptr<WorkerRun> run)
+      : m_relay(relay), m_bridge(std::move(bridge)), m_run(std::move(run)) {}
+
+  void SetStatus(const std::string& text) override {
+    Deliver([text = QString::fromStdString(text)](CStatisticsDlg& dlg) { dlg.SetStatusText(text); });
+  }
+  void SetField(int controlId, const std::string& text) override {
+    Deliver([controlId, text = QString::fromStdString(text)](CStatisticsDlg& dlg) {
+      dlg.SetFieldText(controlId, text);
+    });
+  }
+  void CheckDone() override {
+    Deliver([](CStatisticsDlg& dlg) { dlg.OnCheckDone(); });
+  }
+
+ private:
+  void Deliver(std::function<void(CStatisticsDlg&)> call) {
+    // The window is looked up only on the UI thread, where it is destroyed.
+    m_relay->Deliver([bridge = m_bridge, run = m_run, call = std::move(call)] {
+      if (bridge->dlg && !run->IsStopped()) call(*bridge->dlg);
+    });
+  }
+
+  StatisticsRelay* m_relay;
+  std::shared_ptr<StatisticsDlgBridge> m_bridge;
+  std::shared_ptr<WorkerRun> m_run;
+};
+
+}  // namespace
+
+CStatisticsDlg::CStatisticsDlg(const DupesEndpoints& endpoints, QWidget* owner)
+    // A pop-up with a frame but no caption bar and no system menu.
+    : QDialog(owner ? owner->window() : nullptr, Qt::Dialog | Qt::CustomizeWindowHint),
+      m_endpoints(endpoints),
+      m_pBridge(std::make_shared<StatisticsDlgBridge>()) {
+  m_pBridge->dlg = this;
+  setModal(false);
+  // The owner's window deletes it at the latest; without one, hiding it is its end.
+  if (!parentWidget()) setAttribute(Qt::WA_DeleteOnClose);
+  setAccessibleName(QStringLiteral("Database Statistics"));
+
+  DialogBuilder builder(*LoadDialogTemplate(IDD_STATISTICS));
+  // The fields' own texts are their values; the names say what they are.
+  for (const FieldName& field : kFieldNames)
+    builder.SetAccessibleName(field.id, QString::fromUtf8(field.name));
+  builder.SetAccessibleName(IDC_STATS_STATUS, QStringLiteral("Status"));
+  builder.Build(this);
+  setFixedSize(builder.DialogSize());
+  for (const FieldName& field : kFieldNames) {
+    if (QWidget* label = GetDlgItem(this, field.id))
+      label->setAccessibleDescription(static_cast<QLabel*>(label)->text());
+  }
+
+  m_pOk = qobject_cast<QPushButton*>(GetDlgItem(this, IDOK_CONTROL));
+  m_pStatus = qobject_cast<QLineEdit*>(GetDlgItem(this, IDC_STATS_STATUS));
+  connect(m_pOk, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+CStatisticsDlg::~CStatisticsDlg() {
+  m_pBridge->dlg = nullptr;
+  // The check ends on its own; nothing here waits for it.
+  if (m_pRun) m_pRun->Stop();
+}
+
+CStatisticsDlg* CStatisticsDlg::Open(const DupesEndpoints& endpoints, QWidget* owner) {
+  auto* dlg = new CStatisticsDlg(endpoints, owner);
+  dlg->Centre();
+  dlg->show();
+  // Once shown, the frame's size is known where the platform tells it.
+  dlg->Centre();
+  dlg->m_pOk->setEnabled(false);
+  dlg->m_nTimer = dlg->startTimer(kCheckDelay, Qt::PreciseTimer);
+  return dlg;
+}
+
+void CStatisticsDlg::Centre() {
+  QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect area = screen->availableGeometry();
+  const QSize outer = frameGeometry().size();
+  move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+}
+
+void CStatisticsDlg::timerEvent(QTimerEvent* event) {
+  if (event->timerId() != m_nTimer) return QDialog::timerEvent(event);
+  // The check runs once.
+  killTimer(m_nTimer);
+  m_nTimer = 0;
+  StartCheck();
+}
+
+void CStatisticsDlg::StartCheck() {
+  StatisticsCheckContext context;
+  context.endpoints = m_endpoints;
+  // The settings store belongs to the UI thread: the login is read here, not by the check.
+  OpenSettingsKey();
+  context.loginId = GetDefaultLogin();
+  context.password = GetDefaultLogin();
+  CloseSettingsKey();
+  context.run = WorkerRun::Create();
+  context.sink = std::make_shared<WindowSink>(Relay(), m_pBridge, context.run);
+  m_pRun = StartStatisticsCheck(std::move(context));
+}
+
+void CStatisticsDlg::SetStatusText(const QString& text) {
+  m_pStatus->setText(text);
+  m_pStatus->setCursorPosition(0);
+}
+
+void CStatisticsDlg::SetFieldText(int controlId, const QString& text) {
+  auto* label = qobject_cast<QLabel*>(GetDlgItem(this, controlId));
+  if (!label) return;
+  label->setText(text);
+  label->setAccessibleDescription(text);
+}
+
+void CStatisticsDlg::OnCheckDone() {
+  m_pOk->setEnabled(true);
+}
+
+#include "StatisticsDlg.moc"

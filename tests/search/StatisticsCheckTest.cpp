@@ -1,0 +1,272 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "db/DupesConnection.h"
+#include "search/StatisticsCheck.h"
+#include "tests/support/LoopbackAddress.h"
+#include "tests/support/SilentListener.h"
+#include "tests/support/TestDbServer.h"
+
+namespace {
+
+using Texts = std::vector<std::string>;
+using Clock = std::chrono::steady_clock;
+
+// Records every report as "status:<text>", "<control id>:<text>" or "done", optionally into a
+// log shared by several checks (with a tag), so their interleaving can be read.
+class RecordingSink : public StatisticsSink {
+ public:
+  struct Log {
+    std::mutex mutex;
+    std::condition_variable changed;
+    Texts events;
+  };
+
+  explicit RecordingSink(std::shared_ptr<Log> log = std::make_shared<Log>(), std::string tag = "")
+      : m_log(std::move(log)), m_tag(std::move(tag)) {}
+
+  void SetStatus(const std::string& text) override { Record("status:" + text); }
+  void SetField(int id, const std::string& text) override { Record(std::to_string(id) + ":" + text); }
+  void CheckDone() override { Record("done"); }
+
+  // Called on the check's thread, inside the report, after it was recorded.
+  std::function<void(const std::string&)> hook;
+
+  Texts Events() {
+    std::lock_guard<std::mutex> lock(m_log->mutex);
+    return m_log->events;
+  }
+  bool WaitFor(const std::string& event, int milliseconds) {
+    std::unique_lock<std::mutex> lock(m_log->mutex);
+    return m_log->changed.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] {
+      return std::find(m_log->events.begin(), m_log->events.end(), m_tag + event) != m_log->events.end();
+    });
+  }
+
+ private:
+  void Record(const std::string& event) {
+    {
+      std::lock_guard<std::mutex> lock(m_log->mutex);
+      m_log->events.push_back(m_tag + event);
+      m_log->changed.notify_all();
+    }
+    if (hook) hook(event);
+  }
+
+  std::shared_ptr<Log> m_log;
+  std::string m_tag;
+};
+
+Texts Connected(const std::string& server, int firstId, const std::string& update, const std::string& count) {
+  const std::string id = std::to_string(firstId);
+  return {"status:Testing " + server + " Database",       id + ":YES",
+          "status:Connecting to " + server + " Database", "status:Checking Last Update",
+          std::to_string(firstId + 1) + ":" + update,     "status:Counting Entries",
+          std::to_string(firstId + 2) + ":" + count};
+}
+
+Texts NoAnswer(const std::string& server, int firstId) {
+  return {"status:Testing " + server + " Database", std::to_string(firstId) + ":NO",
+          std::to_string(firstId + 1) + ":N/A", std::to_string(firstId + 2) + ":N/A"};
+}
+
+Texts LoginRefused(const std::string& server, int firstId) {
+  return {"status:Testing " + server + " Database",       std::to_string(firstId) + ":YES",
+          "status:Connecting to " + server + " Database", std::to_string(firstId) + ":NO",
+          std::to_string(firstId + 1) + ":N/A",           std::to_string(firstId + 2) + ":N/A"};
+}
+
+Texts Join(std::initializer_list<Texts> parts) {
+  Texts all;
+  for (const Texts& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+const Texts kDone = {"status:Done", "done"};
+
+struct Servers {
+  TestDbServer primary;
+  TestDbServer backup;
+  Servers() {
+    primary.AddGeneratedDupes(42, "Primary");
+    // Spaces and an "@" of their own: the texts must come through untouched.
+    primary.SetLastUpdate(" 2024-03-01 ", "@ 12:34:56 ");
+    backup.AddGeneratedDupes(7, "Backup");
+    backup.SetLastUpdate("Jan 5 2001", "23:59");
+  }
+};
+
+Servers& S() {
+  static Servers servers;
+  return servers;
+}
+
+DupesEndpoints Ends(const std::string& primary, const std::string& backup, int probeSeconds = 1) {
+  DupesEndpoints ends;
+  ends.m_strPrimary = primary;
+  ends.m_strBackup = backup;
+  ends.m_nProbeSeconds = probeSeconds;
+  return ends;
+}
+
+Texts Check(const DupesEndpoints& ends, const std::string& login = "ZEBRANO") {
+  RecordingSink sink;
+  RunStatisticsCheck(ends, login, login, sink);
+  return sink.Events();
+}
+
+class StatisticsCheckTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    InitDupesLibrary();
+    S();
+  }
+};
+
+TEST_F(StatisticsCheckTest, BothServersUpShowEachStepAndTheirOwnValues) {
+  EXPECT_EQ(Check(Ends(S().primary.address(), S().backup.address())),
+            Join({Connected("Primary", 1023, " 2024-03-01  @ @ 12:34:56 ", "42"),
+                  Connected("Backup", 1029, "Jan 5 2001 @ 23:59", "7"), kDone}));
+  // Each connection was closed at the end of its server's step.
+  EXPECT_TRUE(S().primary.WaitGuestConnections(0, 2000));
+  EXPECT_TRUE(S().backup.WaitGuestConnections(0, 2000));
+}
+
+TEST_F(StatisticsCheckTest, ServerThatDoesNotAnswerReadsNoAndTheCheckGoesOn) {
+  LoopbackAddress refused;
+  EXPECT_EQ(Check(Ends(S().primary.address(), refused.address())),
+            Join({Connected("Primary", 1023, " 2024-03-01  @ @ 12:34:56 ", "42"), NoAnswer("Backup", 1029),
+                  kDone}));
+  EXPECT_EQ(Check(Ends(refused.address(), S().backup.address())),
+            Join({NoAnswer("Primary", 1023), Connected("Backup", 1029, "Jan 5 2001 @ 23:59", "7"), kDone}));
+
+  // The backup is probed on its own port, not the primary's.
+  DupesEndpoints ends = Ends(S().primary.address(), S().backup.address());
+  ends.m_nBackupProbePort = 6034;
+  EXPECT_EQ(Check(ends), Join({Connected("Primary", 1023, " 2024-03-01  @ @ 12:34:56 ", "42"),
+                               NoAnswer("Backup", 1029), kDone}));
+}
+
+TEST_F(StatisticsCheckTest, BothDownAfterBothProbes) {
+  TestDbServer killed;
+  killed.Kill();
+  SilentListener silent(6033);
+  const auto start = Clock::now();
+  EXPECT_EQ(Check(Ends(killed.address(), silent.address())),
+            Join({NoAnswer("Primary", 1023), NoAnswer("Backup", 1029), kDone}));
+  // The silent backup costs its whole probe time.
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(900));
+}
+
+TEST_F(StatisticsCheckTest, RefusedLoginReadsNoAfterYes) {
+  TestDbServer refusing(TestDbServer::Guest::Missing);
+  EXPECT_EQ(
+      Check(Ends(refusing.address(), S().backup.address())),
+      Join({LoginRefused("Primary", 1023), Connected("Backup", 1029, "Jan 5 2001 @ 23:59", "7"), kDone}));
+  // The login handed in is the one used, for both servers.
+  EXPECT_EQ(Check(Ends(S().primary.address(), S().backup.address()), "NOBODY"),
+            Join({LoginRefused("Primary", 1023), LoginRefused("Backup", 1029), kDone}));
+}
+
+TEST_F(StatisticsCheckTest, FieldsThatCannotBeReadShowNotAvailable) {
+  // A guest without rights connects but cannot select the database: both statements fail.
+  TestDbServer noRights(TestDbServer::Guest::NoRights);
+  LoopbackAddress refused;
+  EXPECT_EQ(Check(Ends(noRights.address(), refused.address())),
+            Join({Connected("Primary", 1023, "N/A", "N/A"), NoAnswer("Backup", 1029), kDone}));
+  EXPECT_TRUE(noRights.WaitGuestConnections(0, 2000));
+
+  TestDbServer server;
+  server.AddGeneratedDupes(3, "Few");
+  // No LASTUPDATE row: only that field is lost.
+  EXPECT_EQ(Check(Ends(server.address(), refused.address())),
+            Join({Connected("Primary", 1023, "N/A", "3"), NoAnswer("Backup", 1029), kDone}));
+  // A NULL column.
+  server.Execute("ALTER TABLE LASTUPDATE MODIFY LASTUPDATE_TIME VARCHAR(32) NULL");
+  server.Execute("INSERT INTO LASTUPDATE VALUES ('2024-01-01', NULL)");
+  EXPECT_EQ(Check(Ends(server.address(), refused.address())),
+            Join({Connected("Primary", 1023, "N/A", "3"), NoAnswer("Backup", 1029), kDone}));
+  // A table of one column.
+  server.Execute("DROP TABLE LASTUPDATE");
+  server.Execute("CREATE TABLE LASTUPDATE (ONLY_ONE VARCHAR(32))");
+  server.Execute("INSERT INTO LASTUPDATE VALUES ('2024-01-01')");
+  EXPECT_EQ(Check(Ends(server.address(), refused.address())),
+            Join({Connected("Primary", 1023, "N/A", "3"), NoAnswer("Backup", 1029), kDone}));
+}
+
+TEST_F(StatisticsCheckTest, StopDuringTheProbeEndsAtOnceAndReportsNothingMore) {
+  SilentListener silent(3306);
+  auto sink = std::make_shared<RecordingSink>();
+  StatisticsCheckContext context{sink, nullptr, Ends(silent.address(), S().backup.address(), 3), "ZEBRANO",
+                                 "ZEBRANO"};
+  std::shared_ptr<WorkerRun> run = StartStatisticsCheck(context);
+  ASSERT_TRUE(sink->WaitFor("status:Testing Primary Database", 5000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const auto stopped = Clock::now();
+  run->Stop();
+  ASSERT_TRUE(run->WaitFinished(3000));
+  EXPECT_LT(Clock::now() - stopped, std::chrono::milliseconds(500));
+  EXPECT_EQ(sink->Events(), Texts{"status:Testing Primary Database"});
+  EXPECT_EQ(S().backup.GuestConnections(), 0);
+}
+
+TEST_F(StatisticsCheckTest, StopWhileTheServerStallsInAStatementEndsAtOnce) {
+  TestDbServer stalling;
+  auto sink = std::make_shared<RecordingSink>();
+  // The server stops answering right after the connection was made.
+  sink->hook = [&](const std::string& event) {
+    if (event == "status:Checking Last Update") stalling.Pause();
+  };
+  StatisticsCheckContext context{sink, nullptr, Ends(stalling.address(), S().backup.address()), "ZEBRANO",
+                                 "ZEBRANO"};
+  std::shared_ptr<WorkerRun> run = StartStatisticsCheck(context);
+  ASSERT_TRUE(sink->WaitFor("status:Checking Last Update", 5000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(run->IsFinished());
+  const auto stopped = Clock::now();
+  run->Stop();
+  const bool finished = run->WaitFinished(3000);
+  stalling.Resume();
+  ASSERT_TRUE(finished);
+  EXPECT_LT(Clock::now() - stopped, std::chrono::milliseconds(500));
+  EXPECT_EQ(sink->Events(), Texts({"status:Testing Primary Database", "1023:YES",
+                                   "status:Connecting to Primary Database", "status:Checking Last Update"}));
+}
+
+TEST_F(StatisticsCheckTest, ChecksRunOneAfterTheOtherInTheOrderStarted) {
+  SilentListener silent(3306);
+  auto log = std::make_shared<RecordingSink::Log>();
+  auto first = std::make_shared<RecordingSink>(log, "A ");
+  auto skipped = std::make_shared<RecordingSink>(log, "B ");
+  auto third = std::make_shared<RecordingSink>(log, "C ");
+  const DupesEndpoints slow = Ends(silent.address(), S().backup.address());
+  const DupesEndpoints quick = Ends(S().primary.address(), S().backup.address());
+  auto runA = StartStatisticsCheck({first, nullptr, slow, "ZEBRANO", "ZEBRANO"});
+  auto runB = StartStatisticsCheck({skipped, nullptr, quick, "ZEBRANO", "ZEBRANO"});
+  auto runC = StartStatisticsCheck({third, nullptr, quick, "ZEBRANO", "ZEBRANO"});
+
+  // A check stopped while it waits its turn leaves the queue at once and touches nothing.
+  ASSERT_TRUE(first->WaitFor("status:Testing Primary Database", 5000));
+  runB->Stop();
+  EXPECT_TRUE(runB->WaitFinished(500));
+  EXPECT_FALSE(runA->IsFinished());
+
+  ASSERT_TRUE(runA->WaitFinished(10000));
+  ASSERT_TRUE(runC->WaitFinished(10000));
+  Texts expected;
+  for (const std::string& event :
+       Join({NoAnswer("Primary", 1023), Connected("Backup", 1029, "Jan 5 2001 @ 23:59", "7"), kDone}))
+    expected.push_back("A " + event);
+  for (const std::string& event : Join({Connected("Primary", 1023, " 2024-03-01  @ @ 12:34:56 ", "42"),
+                                        Connected("Backup", 1029, "Jan 5 2001 @ 23:59", "7"), kDone}))
+    expected.push_back("C " + event);
+  EXPECT_EQ(first->Events(), expected);
+}
+
+}  // namespace

@@ -1,0 +1,241 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+
+#include "db/DupesConnection.h"
+#include "db/WorkerRun.h"
+#include "platform/Registry.h"
+#include "res/DialogBuilder.h"
+#include "res/ResourceIds.h"
+#include "search/StatisticsDlg.h"
+#include "tests/support/LoopbackAddress.h"
+#include "tests/support/SilentListener.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestDbServer.h"
+
+namespace {
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "search_statistics_dlg_test";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = [] {
+    auto* a = new QApplication(argc, argv);
+    a->setQuitOnLastWindowClosed(false);
+    return a;
+  }();
+  return *app;
+}
+
+struct Servers {
+  TestDbServer primary;
+  LoopbackAddress refused;
+  Servers() {
+    primary.AddGeneratedDupes(12, "Gui");
+    primary.SetLastUpdate("2023-12-24", "18:00:00");
+  }
+};
+
+Servers& S() {
+  static Servers servers;
+  return servers;
+}
+
+DupesEndpoints Ends(const std::string& primary, const std::string& backup, int probeSeconds = 1) {
+  DupesEndpoints ends;
+  ends.m_strPrimary = primary;
+  ends.m_strBackup = backup;
+  ends.m_nProbeSeconds = probeSeconds;
+  return ends;
+}
+
+QString FieldText(QWidget* dlg, int id) {
+  auto* label = qobject_cast<QLabel*>(GetDlgItem(dlg, id));
+  return label ? label->text() : QStringLiteral("(missing)");
+}
+
+// Each status text as it appears, with whether OK was enabled at that moment.
+struct StatusLog {
+  QStringList texts;
+  void Watch(CStatisticsDlg* dlg, const QString& tag = QString()) {
+    QObject::connect(dlg->StatusField(), &QLineEdit::textChanged, dlg, [this, dlg, tag](const QString& text) {
+      texts << tag + text + (dlg->OkButton()->isEnabled() ? " (OK on)" : "");
+    });
+  }
+};
+
+bool WaitDone(CStatisticsDlg* dlg, int milliseconds = 15000) {
+  return QTest::qWaitFor([&] { return dlg->OkButton()->isEnabled(); }, milliseconds);
+}
+
+class StatisticsDlgTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    App();
+    InitDupesLibrary();
+    S();
+  }
+  void SetUp() override {
+    SetRegistryFilePath(m_dir.file("Harrow/Kestrel.reg"));
+    owner = std::make_unique<QWidget>();
+    owner->resize(300, 200);
+    owner->show();
+  }
+  void TearDown() override {
+    owner.reset();
+    SetRegistryFilePath("");
+  }
+
+  TempDir m_dir;
+  std::unique_ptr<QWidget> owner;
+};
+
+TEST_F(StatisticsDlgTest, ShowsCheckingThenEachStepAndEnablesOkOnlyWhenDone) {
+  QElapsedTimer clock;
+  clock.start();
+  CStatisticsDlg* dlg = CStatisticsDlg::Open(Ends(S().primary.address(), S().refused.address()), owner.get());
+  StatusLog log;
+  log.Watch(dlg);
+  qint64 firstStatus = -1;
+  QObject::connect(dlg->StatusField(), &QLineEdit::textChanged, dlg, [&] {
+    if (firstStatus < 0) firstStatus = clock.elapsed();
+  });
+
+  // The window as it opens: a modeless, framed pop-up without caption or system menu, centred.
+  EXPECT_TRUE(dlg->isVisible());
+  EXPECT_FALSE(dlg->isModal());
+  EXPECT_EQ(dlg->windowType(), Qt::Dialog);
+  EXPECT_FALSE(dlg->windowFlags() &
+               (Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::FramelessWindowHint));
+  const QRect area = dlg->screen()->availableGeometry();
+  const QPointF offCentre = QRectF(dlg->frameGeometry()).center() - QRectF(area).center();
+  EXPECT_LE(qAbs(offCentre.x()), 1.0);
+  EXPECT_LE(qAbs(offCentre.y()), 1.0);
+  EXPECT_EQ(dlg->size(), DialogBuilder(*LoadDialogTemplate(IDD_STATISTICS)).DialogSize());
+  EXPECT_FALSE(dlg->OkButton()->isEnabled());
+  EXPECT_EQ(dlg->StatusField()->text(), "");
+  EXPECT_TRUE(dlg->StatusField()->isReadOnly());
+  EXPECT_EQ(dlg->StatusField()->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+  for (int id : {IDC_PRIMARY_ACTIVE, IDC_PRIMARY_UPDATE, IDC_PRIMARY_COUNT, IDC_BACKUP_ACTIVE,
+                 IDC_BACKUP_UPDATE, IDC_BACKUP_COUNT})
+    EXPECT_EQ(FieldText(dlg, id), "<checking>") << id;
+  QStringList groups;
+  for (auto* group : dlg->findChildren<QGroupBox*>()) groups << group->title();
+  EXPECT_EQ(groups, QStringList({"Primary Database", "Backup Database"}));
+
+  // A screen reader can tell the fields apart and read their values.
+  EXPECT_EQ(GetDlgItem(dlg, IDC_PRIMARY_ACTIVE)->accessibleName(), "Primary Server Active");
+  EXPECT_EQ(GetDlgItem(dlg, IDC_BACKUP_COUNT)->accessibleName(), "Backup Number of Entries");
+  EXPECT_EQ(dlg->StatusField()->accessibleName(), "Status");
+
+  ASSERT_TRUE(WaitDone(dlg));
+  // The check waited its second before it started.
+  EXPECT_GE(firstStatus, 950);
+  EXPECT_EQ(log.texts,
+            QStringList({"Testing Primary Database", "Connecting to Primary Database", "Checking Last Update",
+                         "Counting Entries", "Testing Backup Database", "Done"}));
+  EXPECT_EQ(FieldText(dlg, IDC_PRIMARY_ACTIVE), "YES");
+  EXPECT_EQ(FieldText(dlg, IDC_PRIMARY_UPDATE), "2023-12-24 @ 18:00:00");
+  EXPECT_EQ(FieldText(dlg, IDC_PRIMARY_COUNT), "12");
+  EXPECT_EQ(FieldText(dlg, IDC_BACKUP_ACTIVE), "NO");
+  EXPECT_EQ(FieldText(dlg, IDC_BACKUP_UPDATE), "N/A");
+  EXPECT_EQ(FieldText(dlg, IDC_BACKUP_COUNT), "N/A");
+  EXPECT_EQ(GetDlgItem(dlg, IDC_PRIMARY_UPDATE)->accessibleDescription(), "2023-12-24 @ 18:00:00");
+  EXPECT_EQ(dlg->StatusField()->text(), "Done");
+
+  // It runs once.
+  QTest::qWait(1200);
+  EXPECT_EQ(log.texts.size(), 6);
+}
+
+TEST_F(StatisticsDlgTest, TwoWindowsAreCheckedOneAfterTheOther) {
+  SilentListener silent(3306);
+  CStatisticsDlg* first = CStatisticsDlg::Open(Ends(silent.address(), S().refused.address()), owner.get());
+  CStatisticsDlg* second =
+      CStatisticsDlg::Open(Ends(S().primary.address(), S().refused.address()), owner.get());
+  ASSERT_NE(first, second);
+  StatusLog log;
+  log.Watch(first, "1 ");
+  log.Watch(second, "2 ");
+  ASSERT_TRUE(WaitDone(first));
+  ASSERT_TRUE(WaitDone(second));
+  EXPECT_EQ(log.texts, QStringList({"1 Testing Primary Database", "1 Testing Backup Database", "1 Done",
+                                    "2 Testing Primary Database", "2 Connecting to Primary Database",
+                                    "2 Checking Last Update", "2 Counting Entries",
+                                    "2 Testing Backup Database", "2 Done"}));
+  // Each window keeps its own results.
+  EXPECT_EQ(FieldText(first, IDC_PRIMARY_ACTIVE), "NO");
+  EXPECT_EQ(FieldText(second, IDC_PRIMARY_ACTIVE), "YES");
+  EXPECT_TRUE(first->isVisible());
+}
+
+TEST_F(StatisticsDlgTest, OkAndEscapeHideTheWindowWhichLivesUntilItsOwnerGoes) {
+  const DupesEndpoints down = Ends(S().refused.address(), S().refused.address());
+  QPointer<CStatisticsDlg> byEscape = CStatisticsDlg::Open(down, owner.get());
+  QPointer<CStatisticsDlg> byOk = CStatisticsDlg::Open(down, owner.get());
+  ASSERT_TRUE(WaitDone(byEscape));
+  ASSERT_TRUE(WaitDone(byOk));
+
+  QTest::keyClick(byEscape, Qt::Key_Escape);
+  EXPECT_FALSE(byEscape->isVisible());
+  QTest::mouseClick(byOk->OkButton(), Qt::LeftButton);
+  EXPECT_FALSE(byOk->isVisible());
+  QApplication::processEvents();
+  ASSERT_TRUE(byEscape && byOk);
+
+  owner.reset();
+  EXPECT_FALSE(byEscape);
+  EXPECT_FALSE(byOk);
+
+  // Without an owner, hiding is the window's end.
+  QPointer<CStatisticsDlg> alone = CStatisticsDlg::Open(down, nullptr);
+  ASSERT_TRUE(WaitDone(alone));
+  QTest::keyClick(alone, Qt::Key_Escape);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return alone.isNull(); }, 1000));
+}
+
+TEST_F(StatisticsDlgTest, DestroyingTheWindowMidCheckStopsTheCheck) {
+  SilentListener silent(3306);
+  // Destroyed during its probe.
+  QPointer<CStatisticsDlg> probing =
+      CStatisticsDlg::Open(Ends(silent.address(), S().refused.address(), 3), owner.get());
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return probing->StatusField()->text() == "Testing Primary Database"; }, 5000));
+  std::shared_ptr<WorkerRun> run = probing->CheckRun();
+  ASSERT_TRUE(run);
+  QElapsedTimer clock;
+  clock.start();
+  delete probing.data();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return run->IsFinished(); }, 2000));
+  EXPECT_LT(clock.elapsed(), 1000);
+
+  // Destroyed while the check waits on the UI thread for its next report to be shown.
+  QPointer<CStatisticsDlg> connected =
+      CStatisticsDlg::Open(Ends(S().primary.address(), S().refused.address()), owner.get());
+  std::shared_ptr<WorkerRun> connectedRun;
+  QObject::connect(connected->StatusField(), &QLineEdit::textChanged, connected, [&](const QString& text) {
+    if (text != "Checking Last Update") return;
+    connectedRun = connected->CheckRun();
+    connected->deleteLater();
+  });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return connected.isNull(); }, 5000));
+  ASSERT_TRUE(connectedRun);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return connectedRun->IsFinished(); }, 2000));
+  EXPECT_TRUE(S().primary.WaitGuestConnections(0, 2000));
+
+  // A window opened afterwards is checked as usual: the stopped checks left the queue.
+  CStatisticsDlg* after =
+      CStatisticsDlg::Open(Ends(S().primary.address(), S().refused.address()), owner.get());
+  ASSERT_TRUE(WaitDone(after));
+  EXPECT_EQ(FieldText(after, IDC_PRIMARY_COUNT), "12");
+}
+
+}  // namespace
