@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include "platform/FileDialog.h"
+#include "platform/UiThread.h"
 
 QString ToQtNameFilters(const std::string& filter) {
   const QStringList parts = QString::fromStdString(filter).split('|');
@@ -63,12 +64,8 @@ std::optional<std::string> RunDialog(const FileDialogRequest& request) {
 
 void InstallQtFileDialog() {
   SetFileDialogHandler([](const FileDialogRequest& request) -> std::optional<std::string> {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app) return std::nullopt;
-    if (QThread::currentThread() == app->thread()) return RunDialog(request);
     std::optional<std::string> answer;
-    QMetaObject::invokeMethod(
-        app, [&] { answer = RunDialog(request); }, Qt::BlockingQueuedConnection);
+    RunOnUiThread([&] { answer = RunDialog(request); });
     return answer;
   });
 }

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
+#include <condition_variable>
+#include <mutex>
 
 bool IsUiThread() {
   QCoreApplication* app = QCoreApplication::instance();
@@ -16,13 +18,21 @@ bool RunOnUiThread(const std::function<void()>& call) {
     call();
     return true;
   }
-  bool ran = false;
+  // A queued call and a handshake of our own rather than a blocking queued call: the same wait,
+  // but on a mutex that a thread checker can see.
+  std::mutex mutex;
+  std::condition_variable ran;
+  bool done = false;
   QMetaObject::invokeMethod(
       app,
       [&] {
         call();
-        ran = true;
+        std::lock_guard<std::mutex> lock(mutex);
+        done = true;
+        ran.notify_all();
       },
-      Qt::BlockingQueuedConnection);
-  return ran;
+      Qt::QueuedConnection);
+  std::unique_lock<std::mutex> lock(mutex);
+  ran.wait(lock, [&] { return done; });
+  return true;
 }

@@ -1,11 +1,10 @@
 #include "search/NfoCommand.h"
 
-#include <QCoreApplication>
 #include <QPointer>
-#include <QThread>
 
 #include "app/Settings.h"
 #include "platform/MessageBox.h"
+#include "platform/UiThread.h"
 #include "search/NfoViewerDlg.h"
 #include "search/NfoWorker.h"
 #include "search/ResultListCtrl.h"
@@ -19,11 +18,7 @@ class QtNfoPort : public NfoPort {
   QtNfoPort(QWidget* form, CNfoViewerDlg* viewer, NfoFormHooks hooks)
       : m_form(form), m_viewer(viewer), m_hooks(std::move(hooks)) {}
 
-  void Invoke(const std::function<void()>& call) override {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() == app->thread()) return call();
-    QMetaObject::invokeMethod(app, call, Qt::BlockingQueuedConnection);
-  }
+  void Invoke(const std::function<void()>& call) override { RunOnUiThread(call); }
 
   void SetStatus(const std::string& text) override {
     if (m_form && m_hooks.setStatus) m_hooks.setStatus(text);

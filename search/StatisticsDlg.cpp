@@ -6,13 +6,11 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimerEvent>
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
 
 #include "app/Settings.h"
 #include "db/WorkerRun.h"
+#include "platform/UiThread.h"
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
 #include "search/StatisticsCheck.h"
@@ -36,67 +34,12 @@ constexpr FieldName kFieldNames[] = {
     {IDC_BACKUP_UPDATE, "Backup Last Update"},        {IDC_BACKUP_COUNT, "Backup Number of Entries"},
 };
 
-// Hands the reports of every check to the UI thread, in order, and lets each check wait until
-// its report has been shown. One object for the program, living on the UI thread and never
-// destroyed, so a report always has a receiver. (The handshake is our own mutex rather than a
-// blocking queued call, whose wake-up a thread checker cannot see.)
-class StatisticsRelay : public QObject {
-  Q_OBJECT
-
- public:
-  struct Report {
-    std::function<void()> call;
-    std::mutex mutex;
-    std::condition_variable shown;
-    bool done = false;
-  };
-
-  // Worker side: returns once the UI thread has run (or dropped) call.
-  void Deliver(std::function<void()> call) {
-    auto report = std::make_shared<Report>();
-    report->call = std::move(call);
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      m_pending.push_back(report);
-    }
-    QMetaObject::invokeMethod(this, "Drain", Qt::QueuedConnection);
-    std::unique_lock<std::mutex> lock(report->mutex);
-    report->shown.wait(lock, [&] { return report->done; });
-  }
-
-  Q_INVOKABLE void Drain() {
-    std::deque<std::shared_ptr<Report>> reports;
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      reports.swap(m_pending);
-    }
-    for (const auto& report : reports) {
-      report->call();
-      report->call = nullptr;  // what it holds goes here, on the UI thread
-      std::lock_guard<std::mutex> lock(report->mutex);
-      report->done = true;
-      report->shown.notify_all();
-    }
-  }
-
- private:
-  std::mutex m_mutex;
-  std::deque<std::shared_ptr<Report>> m_pending;
-};
-
-// Made on the UI thread (the first check starts there) and never destroyed.
-StatisticsRelay* Relay() {
-  static StatisticsRelay* relay = new StatisticsRelay;
-  return relay;
-}
-
 // Each report of the check goes to the UI thread and the check waits until it is shown, so the
 // window shows every step, in order, before the check makes its next blocking call.
 class WindowSink final : public StatisticsSink {
  public:
-  WindowSink(StatisticsRelay* relay, std::shared_ptr<StatisticsDlgBridge> bridge,
-             std::shared_ptr<WorkerRun> run)
-      : m_relay(relay), m_bridge(std::move(bridge)), m_run(std::move(run)) {}
+  WindowSink(std::shared_ptr<StatisticsDlgBridge> bridge, std::shared_ptr<WorkerRun> run)
+      : m_bridge(std::move(bridge)), m_run(std::move(run)) {}
 
   void SetStatus(const std::string& text) override {
     Deliver([text = QString::fromStdString(text)](CStatisticsDlg& dlg) { dlg.SetStatusText(text); });
@@ -113,12 +56,11 @@ class WindowSink final : public StatisticsSink {
  private:
   void Deliver(std::function<void(CStatisticsDlg&)> call) {
     // The window is looked up only on the UI thread, where it is destroyed.
-    m_relay->Deliver([bridge = m_bridge, run = m_run, call = std::move(call)] {
-      if (bridge->dlg && !run->IsStopped()) call(*bridge->dlg);
+    RunOnUiThread([&] {
+      if (m_bridge->dlg && !m_run->IsStopped()) call(*m_bridge->dlg);
     });
   }
 
-  StatisticsRelay* m_relay;
   std::shared_ptr<StatisticsDlgBridge> m_bridge;
   std::shared_ptr<WorkerRun> m_run;
 };
@@ -195,7 +137,7 @@ void CStatisticsDlg::StartCheck() {
   context.password = GetDefaultLogin();
   CloseSettingsKey();
   context.run = WorkerRun::Create();
-  context.sink = std::make_shared<WindowSink>(Relay(), m_pBridge, context.run);
+  context.sink = std::make_shared<WindowSink>(m_pBridge, context.run);
   m_pRun = StartStatisticsCheck(std::move(context));
 }
 
@@ -214,5 +156,3 @@ void CStatisticsDlg::SetFieldText(int controlId, const QString& text) {
 void CStatisticsDlg::OnCheckDone() {
   m_pOk->setEnabled(true);
 }
-
-#include "StatisticsDlg.moc"
