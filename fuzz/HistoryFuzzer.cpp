@@ -114,7 +114,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 0:
       case 1: {
         const std::string text = in.Text(12);
-        const int equal = h.FindExact(text);
+        int equal = -1;
+        for (size_t i = 0; i < before.size() && equal < 0; ++i) {
+          if (Lower(before[i]) == Lower(text)) equal = static_cast<int>(i);
+        }
+        FUZZ_CHECK(h.FindExact(text) == equal);
         const bool added = h.AddToHistory(text);
         if (text.empty()) {
           FUZZ_CHECK(!added && h.Items() == before);
@@ -126,9 +130,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           FUZZ_CHECK(h.Count() == 0 && h.GetCurSel() == -1);
           break;
         }
-        FUZZ_CHECK(h.Items()[0] == text && h.GetCurSel() == 0);
-        for (int i = 1; i < h.Count(); ++i)
-          FUZZ_CHECK(Lower(h.Items()[static_cast<size_t>(i)]) != Lower(text));
+        // The first equal item (a restored string may hold more than one) moves to the top.
+        std::vector<std::string> wanted = before;
+        if (equal >= 0) wanted.erase(wanted.begin() + equal);
+        wanted.insert(wanted.begin(), text);
+        if (wanted.size() > h.GetMaxHistoryCount()) wanted.resize(h.GetMaxHistoryCount());
+        FUZZ_CHECK(h.Items() == wanted && h.GetCurSel() == 0);
         break;
       }
       case 2: {
