@@ -470,9 +470,9 @@ class SqlSafetyTest : public ::testing::Test {
 
     bool wellFormed = true;
     Ids wanted, loose;
+    MaskCondition exact(mask, false), wide(mask, true);
     for (size_t i = 0; i < F().rows.size(); ++i) {
       bool a = false, b = false;
-      MaskCondition exact(mask, false), wide(mask, true);
       if (!exact.Evaluate(F().rows[i], a) || !wide.Evaluate(F().rows[i], b)) {
         wellFormed = false;
         break;
