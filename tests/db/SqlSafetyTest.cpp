@@ -167,23 +167,24 @@ Pattern WordPattern(const std::string& word, bool contains, bool looseBackslash)
   return p;
 }
 
-bool WordMatches(const std::string& word, const DupeSample& row, bool looseBackslash) {
-  return Matches(WordPattern(word, true, looseBackslash), CodePoints(row.dir)) ||
-         Matches(WordPattern(word, false, looseBackslash), CodePoints(row.dateStr));
-}
-
 // The mask as a condition, AND binding closer than OR, adjacent operands joined by AND, '!'
 // adding nothing. False when the mask is no well-formed condition (the server must refuse it).
 class MaskCondition {
  public:
-  MaskCondition(const std::string& mask, bool looseBackslash) : m_loose(looseBackslash) {
+  MaskCondition(const std::string& mask, bool looseBackslash) {
     for (const std::string& t : Tokens(mask)) {
-      if (t != "!") m_tokens.push_back(t);
+      if (t == "!") continue;
+      m_tokens.push_back(t);
+      // Each word's two patterns, made once for all rows.
+      const bool word = t.size() > 1 || !IsOperator(t[0]);
+      m_dirPatterns.push_back(word ? WordPattern(t, true, looseBackslash) : Pattern());
+      m_datePatterns.push_back(word ? WordPattern(t, false, looseBackslash) : Pattern());
     }
   }
 
   bool Evaluate(const DupeSample& row, bool& result) {
-    m_row = &row;
+    m_dir = CodePoints(row.dir);
+    m_date = CodePoints(row.dateStr);
     m_pos = 0;
     return Or(result) && m_pos == m_tokens.size();
   }
@@ -219,21 +220,22 @@ class MaskCondition {
   }
   bool Operand(bool& result) {
     if (m_pos >= m_tokens.size()) return false;
-    const std::string& t = m_tokens[m_pos++];
+    const size_t at = m_pos++;
+    const std::string& t = m_tokens[at];
     if (t == "(") {
       if (!Or(result) || !Peek(")")) return false;
       ++m_pos;
       return true;
     }
     if (t.size() == 1 && IsOperator(t[0])) return false;
-    result = WordMatches(t, *m_row, m_loose);
+    result = Matches(m_dirPatterns[at], m_dir) || Matches(m_datePatterns[at], m_date);
     return true;
   }
 
   std::vector<std::string> m_tokens;
   size_t m_pos = 0;
-  const DupeSample* m_row = nullptr;
-  bool m_loose;
+  std::vector<Pattern> m_dirPatterns, m_datePatterns;
+  std::vector<unsigned> m_dir, m_date;
 };
 
 bool InRange(const DupeSample& row, const std::string& from, const std::string& to) {
