@@ -1,0 +1,207 @@
+// Any run of additions, removals, maximum changes and history strings: the list keeps its rules,
+// its saved string reads back as the same list (items holding '|' come back split, as the format
+// says), and a string written to the store and read again gives that list too.
+//
+// Input: operations, each a byte and its arguments.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "controls/HistoryModel.h"
+#include "controls/HistoryStore.h"
+#include "fuzz/FuzzCheck.h"
+#include "platform/Registry.h"
+
+namespace {
+
+class Reader {
+ public:
+  Reader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+  bool Done() const { return m_pos >= m_size; }
+  uint8_t Byte() { return m_pos < m_size ? m_data[m_pos++] : 0; }
+  std::string Text(size_t max) {
+    const size_t n = Byte() % (max + 1);
+    std::string s;
+    while (s.size() < n && !Done()) s += static_cast<char>(Byte());
+    return s;
+  }
+
+ private:
+  const uint8_t* m_data;
+  size_t m_size;
+  size_t m_pos = 0;
+};
+
+std::string Lower(std::string s) {
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return s;
+}
+
+// What a history string stands for: the pieces between bars, empty ones left out.
+std::vector<std::string> Pieces(const std::string& history) {
+  std::vector<std::string> out;
+  std::string piece;
+  for (char c : history) {
+    if (c != '|') {
+      piece += c;
+    } else if (!piece.empty()) {
+      out.push_back(piece);
+      piece.clear();
+    }
+  }
+  if (!piece.empty()) out.push_back(piece);
+  return out;
+}
+
+std::vector<std::string> PiecesOfItems(const std::vector<std::string>& items) {
+  std::vector<std::string> out;
+  for (const std::string& item : items) {
+    for (std::string& piece : Pieces(item)) out.push_back(std::move(piece));
+  }
+  return out;
+}
+
+void ListRules(const CHistoryModel& h) {
+  FUZZ_CHECK(h.GetCurSel() >= -1 && h.GetCurSel() < h.Count());
+  for (const std::string& item : h.Items()) FUZZ_CHECK(!item.empty());
+}
+
+// A store file of the fuzzer's own, on a memory file system when there is one.
+void UseOwnStore() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  static const std::string dir = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
+                                 "/kestrel-history-fuzz-" + std::to_string(getpid());
+  SetRegistryFilePath(dir + "/Kestrel.reg");
+  std::atexit([] { std::filesystem::remove_all(dir); });
+}
+
+void StoreRoundTrip(const CHistoryModel& h) {
+  UseOwnStore();
+  const std::string saved = h.GetHistoryString();
+  // An empty history deletes the value, which fails when there is none.
+  const bool written =
+      HistoryStore::WriteHistory(HKEY_LOCAL_MACHINE, "Harrow", "Kestrel", "MaskHistory", saved);
+  FUZZ_CHECK(written || saved.empty());
+  const std::string read = HistoryStore::ReadHistory(HKEY_LOCAL_MACHINE, "Harrow", "Kestrel", "MaskHistory");
+  // The value is text: it ends at its first NUL.
+  FUZZ_CHECK(read == saved.substr(0, saved.find('\0')));
+  CHistoryModel restored;
+  restored.SetMaxHistoryCount(h.GetMaxHistoryCount() ? h.GetMaxHistoryCount() : 1);
+  restored.SetHistoryString(read);
+  FUZZ_CHECK(restored.Items() == Pieces(read));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Reader in(data, size);
+  CHistoryModel h;
+  FUZZ_CHECK(h.GetMaxHistoryCount() == 6 && h.Count() == 0 && h.GetCurSel() == -1);
+  bool storeChecked = false;
+
+  for (int steps = 0; steps < 48 && !in.Done(); ++steps) {
+    const uint8_t op = in.Byte();
+    const std::vector<std::string> before = h.Items();
+    switch (op % 8) {
+      case 0:
+      case 1: {
+        const std::string text = in.Text(12);
+        int equal = -1;
+        for (size_t i = 0; i < before.size() && equal < 0; ++i) {
+          if (Lower(before[i]) == Lower(text)) equal = static_cast<int>(i);
+        }
+        FUZZ_CHECK(h.FindExact(text) == equal);
+        const bool added = h.AddToHistory(text);
+        if (text.empty()) {
+          FUZZ_CHECK(!added && h.Items() == before);
+          break;
+        }
+        FUZZ_CHECK(added == (equal < 0));
+        FUZZ_CHECK(h.Count() <= static_cast<int>(h.GetMaxHistoryCount()));
+        if (h.GetMaxHistoryCount() == 0) {
+          FUZZ_CHECK(h.Count() == 0 && h.GetCurSel() == -1);
+          break;
+        }
+        // The first equal item (a restored string may hold more than one) moves to the top.
+        std::vector<std::string> wanted = before;
+        if (equal >= 0) wanted.erase(wanted.begin() + equal);
+        wanted.insert(wanted.begin(), text);
+        if (wanted.size() > h.GetMaxHistoryCount()) wanted.resize(h.GetMaxHistoryCount());
+        FUZZ_CHECK(h.Items() == wanted && h.GetCurSel() == 0);
+        break;
+      }
+      case 2: {
+        const int index = static_cast<int>(in.Byte() % 10) - 2;
+        const int selected = h.GetCurSel();
+        const int target = index == -1 ? selected : index;
+        const bool removed = h.RemoveItem(index);
+        FUZZ_CHECK(removed == (target >= 0 && target < static_cast<int>(before.size())));
+        if (!removed) {
+          FUZZ_CHECK(h.Items() == before);
+          break;
+        }
+        std::vector<std::string> wanted = before;
+        wanted.erase(wanted.begin() + target);
+        FUZZ_CHECK(h.Items() == wanted);
+        FUZZ_CHECK(h.GetCurSel() == (target < h.Count() ? target : target - 1));
+        break;
+      }
+      case 3: {
+        const unsigned max = in.Byte() % 9;
+        h.SetMaxHistoryCount(max);
+        FUZZ_CHECK(h.GetMaxHistoryCount() == max);
+        std::vector<std::string> wanted = before;
+        if (wanted.size() > max) wanted.resize(max);
+        FUZZ_CHECK(h.Items() == wanted);
+        break;
+      }
+      case 4: {
+        const std::string history = in.Text(40);
+        h.SetHistoryString(history);
+        FUZZ_CHECK(h.GetCurSel() == -1);
+        FUZZ_CHECK(h.Items() == (h.GetMaxHistoryCount() == 0 ? std::vector<std::string>{} : Pieces(history)));
+        break;
+      }
+      case 5: {
+        const std::string prefix = in.Text(4);
+        const int found = h.FindPrefix(prefix);
+        int wanted = -1;
+        for (int i = 0; i < h.Count() && wanted < 0; ++i) {
+          if (Lower(h.Items()[static_cast<size_t>(i)]).rfind(Lower(prefix), 0) == 0) wanted = i;
+        }
+        FUZZ_CHECK(found == wanted);
+        break;
+      }
+      case 6:
+        h.SetCurSel(static_cast<int>(in.Byte() % 10) - 2);
+        break;
+      case 7:
+        if (!storeChecked) StoreRoundTrip(h);
+        storeChecked = true;
+        break;
+    }
+    ListRules(h);
+
+    // The saved string reads back as the list.
+    const std::string saved = h.GetHistoryString();
+    CHistoryModel copy;
+    copy.SetMaxHistoryCount(1);
+    copy.SetHistoryString(saved);
+    FUZZ_CHECK(copy.Items() == PiecesOfItems(h.Items()));
+    bool plain = true;
+    for (const std::string& item : h.Items()) plain = plain && item.find('|') == std::string::npos;
+    if (plain) {
+      FUZZ_CHECK(copy.Items() == h.Items());
+      FUZZ_CHECK(copy.GetHistoryString() == saved);
+    }
+  }
+  return 0;
+}
