@@ -81,3 +81,19 @@ bool SearchPortGuard::OpenLogIfOn(const std::function<bool(const std::string& pa
   });
   return opened;
 }
+
+size_t SearchPortGuard::InsertRows(int first, const std::vector<RowText>& rows, bool& logging,
+                                   const std::function<void(const RowText&)>& logRow) {
+  size_t inserted = 0;
+  Visit([&] {
+    for (const RowText& row : rows) {
+      if (m_run.IsStopped()) return;
+      m_port.InsertRow(first + static_cast<int>(inserted), row.first, row.second);
+      ++inserted;
+      if (m_run.IsStopped()) return;
+      if (logging && !m_port.IsLogging()) logging = false;
+      if (logging) logRow(row);
+    }
+  });
+  return inserted;
+}

@@ -3,6 +3,8 @@
 // the run is not stopped, and the test is made inside the port's Invoke(), on the form's thread.
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "db/ConnectionFeedback.h"
 #include "db/SearchRequest.h"
@@ -32,6 +34,12 @@ class SearchPortGuard : public ConnectionFeedback {
   // Runs write while logging is still on and the run not stopped; false otherwise. The write
   // happens in the same visit as the test, so no line follows a Cancel or a switch-off.
   bool WriteLogIfOn(const std::function<void()>& write);
+  // Rows first, first + 1, ... in one visit, each followed by its log line while logging is on;
+  // logging turns false for good once it was switched off. Stops at the row where the run was
+  // stopped. Returns how many rows reached the list.
+  using RowText = std::pair<std::string, std::string>;  // date, directory
+  size_t InsertRows(int first, const std::vector<RowText>& rows, bool& logging,
+                    const std::function<void(const RowText&)>& logRow);
   // Like WriteLogIfOn, for opening the log: open gets the log path and says whether it opened.
   bool OpenLogIfOn(const std::function<bool(const std::string& path)>& open);
 

@@ -16,6 +16,7 @@ namespace {
 constexpr int32_t kRetrievalCap = 2000;
 constexpr int32_t kWarningThreshold = 1000;
 constexpr int kCompleteDateDigits = 8;
+constexpr size_t kRowBatch = 200;
 
 // Leading decimal number of a count the server sent; no number is 0.
 long long LeadingCount(const std::string& text) {
@@ -136,15 +137,23 @@ class SearchRun {
       return m_log.LogSearchHeader(path, header);
     });
 
+    // The rows go to the list in batches: one visit to the form per batch rather than per row
+    // keeps the form from laying itself out two thousand times.
     int rows = 0;
+    std::vector<SearchPortGuard::RowText> batch;
+    auto flush = [&] {
+      rows +=
+          static_cast<int>(m_guard.InsertRows(rows, batch, logging, [&](const SearchPortGuard::RowText& row) {
+            m_log.LogResultRow(row.first, row.second);
+          }));
+      batch.clear();
+    };
     while (!Stopped() && (m_connection.m_row = mysql_fetch_row(m_connection.m_pResult)) != nullptr) {
-      const char* date = m_connection.m_row[2] ? m_connection.m_row[2] : "";
-      const char* directory = m_connection.m_row[3] ? m_connection.m_row[3] : "";
-      m_guard.InsertRow(rows, date, directory);
-      // Once logging was switched off, this retrieval writes no further line.
-      if (logging) logging = m_guard.WriteLogIfOn([&] { m_log.LogResultRow(date, directory); });
-      ++rows;
+      batch.emplace_back(m_connection.m_row[2] ? m_connection.m_row[2] : "",
+                         m_connection.m_row[3] ? m_connection.m_row[3] : "");
+      if (batch.size() == kRowBatch) flush();
     }
+    if (!batch.empty()) flush();
     m_connection.ReleaseResult();
     if (Stopped()) return;
 
