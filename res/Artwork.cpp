@@ -1,5 +1,6 @@
 #include "res/Artwork.h"
 
+#include <QHash>
 #include <QImage>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -40,15 +41,18 @@ QSize BitmapResourceSize(unsigned id) {
 QPixmap LoadBitmapResource(unsigned id) {
   const QSize size = BitmapResourceSize(id);
   if (size.isEmpty()) return QPixmap();
-  return QPixmap::fromImage(Render(QStringLiteral(":/kestrel/bitmap-%1.svg").arg(id), size));
+  // Rendered once: the frame and the form both paint the background (UI thread only).
+  static QHash<unsigned, QPixmap> rendered;
+  auto it = rendered.find(id);
+  if (it == rendered.end())
+    it = rendered.insert(id,
+                         QPixmap::fromImage(Render(QStringLiteral(":/kestrel/bitmap-%1.svg").arg(id), size)));
+  return *it;
 }
 
 QIcon LoadIconResource(unsigned id) {
   if (id != IDR_MAINFRAME) return QIcon();
-  QIcon icon;
-  for (int side : {16, 22, 24, 32, 48, 64, 128, 256}) {
-    const QImage image = Render(QStringLiteral(":/kestrel/icon-%1.svg").arg(id), QSize(side, side));
-    if (!image.isNull()) icon.addPixmap(QPixmap::fromImage(image));
-  }
-  return icon;
+  InitArtworkResources();
+  // The SVG itself: each size is drawn when something first asks for it.
+  return QIcon(QStringLiteral(":/kestrel/icon-%1.svg").arg(id));
 }
