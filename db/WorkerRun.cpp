@@ -1,5 +1,6 @@
 #include "db/WorkerRun.h"
 
+#include <mysql.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -7,6 +8,8 @@
 #include <chrono>
 #include <cstdint>
 #include <set>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -82,4 +85,19 @@ bool WorkerRun::AnyUnfinished() {
   for (WorkerRun* run : Registry())
     if (!run->IsFinished()) return true;
   return false;
+}
+
+bool WorkerRun::StartThread(const std::shared_ptr<WorkerRun>& run, std::function<void()> body) {
+  try {
+    std::thread([run, body = std::move(body)] {
+      mysql_thread_init();
+      body();
+      mysql_thread_end();
+      run->MarkFinished();
+    }).detach();
+    return true;
+  } catch (const std::system_error&) {
+    run->MarkFinished();
+    return false;
+  }
 }

@@ -8,6 +8,7 @@
 // Every live run is registered, so Quit can stop them all with StopAll().
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -41,6 +42,10 @@ class WorkerRun {
   void MarkFinished();
   bool IsFinished() const;
   bool WaitFinished(int milliseconds) const;
+
+  // Runs body on a detached thread of its own, with the database library's thread set-up around
+  // it, and marks run finished last. False, with run marked finished, when no thread could be made.
+  static bool StartThread(const std::shared_ptr<WorkerRun>& run, std::function<void()> body);
 
   // Stops every live run (Quit).
   static void StopAll();

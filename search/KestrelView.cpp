@@ -222,6 +222,8 @@ void CKestrelView::StartSearch() {
   context.loginId = loginId;
   context.password = password;
   m_pRunningWorker = StartSearchWorker(std::move(context));
+  // Out of threads: the form stays usable rather than waiting for a search that never began.
+  if (!m_pRunningWorker) SetButtonCaption("Dupe!");
 }
 
 void CKestrelView::CancelWork() {

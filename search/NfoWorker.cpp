@@ -2,8 +2,6 @@
 
 #include <mysql.h>
 
-#include <thread>
-
 #include "db/ConnectionFeedback.h"
 #include "db/DupesConnection.h"
 #include "db/SqlText.h"
@@ -128,11 +126,7 @@ unsigned NfoThreadProc(const NfoWorkerContext& context) {
 std::shared_ptr<WorkerRun> StartNfoWorker(NfoWorkerContext context) {
   if (!context.run) context.run = WorkerRun::Create();
   std::shared_ptr<WorkerRun> run = context.run;
-  std::thread([context = std::move(context)] {
-    mysql_thread_init();
-    NfoThreadProc(context);
-    mysql_thread_end();
-    context.run->MarkFinished();
-  }).detach();
+  if (!WorkerRun::StartThread(run, [context = std::move(context)] { NfoThreadProc(context); }))
+    return nullptr;
   return run;
 }

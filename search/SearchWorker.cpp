@@ -3,7 +3,6 @@
 #include <mysql.h>
 
 #include <algorithm>
-#include <thread>
 
 #include "db/DupesConnection.h"
 #include "db/SearchRequest.h"
@@ -198,11 +197,7 @@ unsigned SearchThreadProc(const SearchWorkerContext& context) {
 std::shared_ptr<WorkerRun> StartSearchWorker(SearchWorkerContext context) {
   if (!context.run) context.run = WorkerRun::Create();
   std::shared_ptr<WorkerRun> run = context.run;
-  std::thread([context = std::move(context)] {
-    mysql_thread_init();
-    SearchThreadProc(context);
-    mysql_thread_end();
-    context.run->MarkFinished();
-  }).detach();
+  if (!WorkerRun::StartThread(run, [context = std::move(context)] { SearchThreadProc(context); }))
+    return nullptr;
   return run;
 }

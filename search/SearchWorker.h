@@ -20,5 +20,6 @@ struct SearchWorkerContext {
 unsigned SearchThreadProc(const SearchWorkerContext& context);
 
 // Starts SearchThreadProc on a detached thread of its own (library thread init and end around
-// it; the run is marked finished last) and returns the run, which Cancel stops.
+// it; the run is marked finished last) and returns the run, which Cancel stops; null when no
+// thread could be started.
 std::shared_ptr<WorkerRun> StartSearchWorker(SearchWorkerContext context);

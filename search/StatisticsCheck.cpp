@@ -8,7 +8,6 @@
 #include <deque>
 #include <mutex>
 #include <system_error>
-#include <thread>
 
 #include "db/DupesConnection.h"
 #include "res/ResourceIds.h"
@@ -156,21 +155,13 @@ std::shared_ptr<WorkerRun> StartStatisticsCheck(StatisticsCheckContext context) 
   std::shared_ptr<WorkerRun> run = context.run;
   // The place in the queue is taken here, on the caller's thread, so the order is the callers'.
   Queue().Join(run.get());
-  try {
-    std::thread([context = std::move(context)] {
-      WorkerRun* run = context.run.get();
-      if (Queue().WaitTurn(run)) {
-        mysql_thread_init();
-        RunStatisticsCheck(context.endpoints, context.loginId, context.password, *context.sink, run);
-        mysql_thread_end();
-        Queue().Leave(run);
-      }
-      run->MarkFinished();
-    }).detach();
-  } catch (const std::system_error&) {
-    // No thread: the check never runs, and must not hold up the ones after it.
-    Queue().Leave(run.get());
-    run->MarkFinished();
-  }
+  const bool started = WorkerRun::StartThread(run, [context = std::move(context)] {
+    WorkerRun* run = context.run.get();
+    if (!Queue().WaitTurn(run)) return;
+    RunStatisticsCheck(context.endpoints, context.loginId, context.password, *context.sink, run);
+    Queue().Leave(run);
+  });
+  // No thread: the check never runs, and must not hold up the ones after it.
+  if (!started) Queue().Leave(run.get());
   return run;
 }
