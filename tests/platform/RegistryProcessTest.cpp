@@ -92,15 +92,23 @@ TEST_F(RegistryProcesses, AWriterKilledAtAnyMomentLeavesAWholeFile) {
   std::uniform_int_distribution<int> delay(0, 4000);
   DWORD lastSeen = 0;
   for (int round = 0; round < 60; ++round) {
+    int started[2];
+    ASSERT_EQ(pipe(started), 0);
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-      // Rewrites a block of values over and over so the kill lands mid-write often.
+      // Rewrites a block of values over and over so the kill lands mid-write often; says so once
+      // the first value is in, so a slow machine still gets writes to interrupt.
       for (DWORD n = 1;; ++n) {
         WriteNumberValue("Counter", n);
+        if (n == 1) (void)!write(started[1], "1", 1);
         WriteNumberValue("Pad" + std::to_string(n % 40), n);
       }
     }
+    char byte;
+    (void)!read(started[0], &byte, 1);
+    close(started[0]);
+    close(started[1]);
     usleep(useconds_t(delay(random)));
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
