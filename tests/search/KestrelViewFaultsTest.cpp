@@ -6,7 +6,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <chrono>
-#include <functional>
 #include <memory>
 
 #include "app/Settings.h"
@@ -22,15 +21,6 @@
 #include "tests/support/TestDbServer.h"
 
 namespace {
-
-bool WaitUntil(const std::function<bool()>& done, int milliseconds = 20000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    QTest::qWait(5);
-  }
-  return true;
-}
 
 void Fill(TestDbServer& server) {
   server.AddGeneratedDupes(300, "Fault");
@@ -64,7 +54,7 @@ class KestrelViewFaults : public RegistryFixture {
     statuses.clear();
     view->MaskCombo()->setEditText(mask);
     QTest::mouseClick(view->DupeButton(), Qt::LeftButton);
-    EXPECT_TRUE(WaitUntil([this] { return view->ButtonCaption() == "Dupe!"; }));
+    EXPECT_TRUE(WaitUntil([this] { return view->ButtonCaption() == "Dupe!"; }, 20000));
     return boxes.Texts();
   }
   // Kills server the moment the status line reads status.

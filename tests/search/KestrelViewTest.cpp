@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <chrono>
-#include <functional>
 #include <memory>
 
 #include "app/Settings.h"
@@ -39,15 +38,6 @@ TestDbServer& Server() {
     return s;
   }();
   return *server;
-}
-
-bool WaitUntil(const std::function<bool()>& done, int milliseconds = 15000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    QTest::qWait(5);
-  }
-  return true;
 }
 
 std::string Sep() {
@@ -91,7 +81,7 @@ class KestrelView : public RegistryFixture {
     QTest::mouseClick(view->DupeButton(), Qt::LeftButton);
   }
   bool WaitIdle() {
-    return WaitUntil([this] { return view->ButtonCaption() == "Dupe!"; });
+    return WaitUntil([this] { return view->ButtonCaption() == "Dupe!"; }, 15000);
   }
 
   RecordingMessageBox boxes;
@@ -279,7 +269,7 @@ TEST_F(KestrelView, CancelBeforeTheConnectGoesStraightToIdle) {
   CKestrelView& form = Open({silent.address(), silent.address()});
   RecordStatus();
   Search("shadow");
-  ASSERT_TRUE(WaitUntil([&] { return form.StatusText() == "Testing Database Availability"; }));
+  ASSERT_TRUE(WaitUntil([&] { return form.StatusText() == "Testing Database Availability"; }, 15000));
   const auto start = std::chrono::steady_clock::now();
   QTest::mouseClick(form.DupeButton(), Qt::LeftButton);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
@@ -301,7 +291,8 @@ TEST_F(KestrelView, CancelWhileConnectedDisconnectsAndKeepsTheFormQuiet) {
     if (text == "Finding number of entries matching mask") Server().Pause();
   });
   Search("shadow");
-  ASSERT_TRUE(WaitUntil([&] { return form.StatusText() == "Finding number of entries matching mask"; }));
+  ASSERT_TRUE(
+      WaitUntil([&] { return form.StatusText() == "Finding number of entries matching mask"; }, 15000));
   QTest::mouseClick(form.DupeButton(), Qt::LeftButton);
   Server().Resume();
   EXPECT_EQ(form.ButtonCaption(), "Dupe!");
