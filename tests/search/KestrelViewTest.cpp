@@ -19,9 +19,8 @@
 #include "search/KestrelView.h"
 #include "search/ResultListCtrl.h"
 #include "tests/controls/GuiTestApp.h"
+#include "tests/search/KestrelViewFixture.h"
 #include "tests/support/LoopbackAddress.h"
-#include "tests/support/RecordingMessageBox.h"
-#include "tests/support/RegistryFixture.h"
 #include "tests/support/SilentListener.h"
 #include "tests/support/TestDbServer.h"
 
@@ -44,23 +43,8 @@ std::string Sep() {
   return std::string(1, LocaleSeparators::FromUserLocale().date);
 }
 
-class KestrelView : public RegistryFixture {
+class KestrelView : public KestrelViewFixture {
  protected:
-  void SetUp() override {
-    RegistryFixture::SetUp();
-    GuiTestApp();
-    // Start-up has made the key by the time the form exists.
-    CreateSettingsKey();
-    CloseSettingsKey();
-  }
-  void TearDown() override {
-    if (view) {
-      if (view->RunningWorker()) view->RunningWorker()->Stop();
-      view.reset();
-    }
-    RegistryFixture::TearDown();
-  }
-
   // A form as start-up makes it, against the given servers.
   CKestrelView& Open(DupesEndpoints endpoints = {}) {
     view = std::make_unique<CKestrelView>(endpoints);
@@ -71,22 +55,10 @@ class KestrelView : public RegistryFixture {
   }
   DupesEndpoints Good() { return {Server().address(), Server().address()}; }
 
-  // Status texts in the order they appeared.
-  void RecordStatus() {
-    QObject::connect(view->StatusLine(), &QLineEdit::textChanged,
-                     [this](const QString& text) { statuses.push_back(text.toStdString()); });
-  }
   void Search(const QString& mask) {
     view->MaskCombo()->setEditText(mask);
     QTest::mouseClick(view->DupeButton(), Qt::LeftButton);
   }
-  bool WaitIdle() {
-    return WaitUntil([this] { return view->ButtonCaption() == "Dupe!"; }, 15000);
-  }
-
-  RecordingMessageBox boxes;
-  std::unique_ptr<CKestrelView> view;
-  std::vector<std::string> statuses;
 };
 
 TEST_F(KestrelView, FirstStartShowsTheDefaults) {

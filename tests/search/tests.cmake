@@ -19,9 +19,11 @@ kestrel_test(search_result_list_test GUI SOURCES
 kestrel_test(search_worker_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/SearchWorkerTest.cpp THREADED)
 kestrel_test(search_kestrel_view_test GUI THREADED SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewFixture.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/controls/GuiTestApp.cpp)
 kestrel_test(search_kestrel_view_faults_test GUI THREADED SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewFaultsTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewFixture.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/controls/GuiTestApp.cpp)
 kestrel_test(search_stress_test GUI THREADED TIMEOUT 1500 SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/StressTest.cpp
