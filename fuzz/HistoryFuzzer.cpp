@@ -14,27 +14,10 @@
 #include "controls/HistoryModel.h"
 #include "controls/HistoryStore.h"
 #include "fuzz/FuzzCheck.h"
+#include "fuzz/FuzzInput.h"
 #include "platform/Registry.h"
 
 namespace {
-
-class Reader {
- public:
-  Reader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-  bool Done() const { return m_pos >= m_size; }
-  uint8_t Byte() { return m_pos < m_size ? m_data[m_pos++] : 0; }
-  std::string Text(size_t max) {
-    const size_t n = Byte() % (max + 1);
-    std::string s;
-    while (s.size() < n && !Done()) s += static_cast<char>(Byte());
-    return s;
-  }
-
- private:
-  const uint8_t* m_data;
-  size_t m_size;
-  size_t m_pos = 0;
-};
 
 std::string Lower(std::string s) {
   for (char& c : s) {
@@ -102,7 +85,7 @@ void StoreRoundTrip(const CHistoryModel& h) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  Reader in(data, size);
+  FuzzInput in(data, size);
   CHistoryModel h;
   FUZZ_CHECK(h.GetMaxHistoryCount() == 6 && h.Count() == 0 && h.GetCurSel() == -1);
   bool storeChecked = false;

@@ -8,35 +8,9 @@
 
 #include "controls/MaskedEditModel.h"
 #include "fuzz/FuzzCheck.h"
+#include "fuzz/FuzzInput.h"
 
 namespace {
-
-class Reader {
- public:
-  Reader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-  bool Done() const { return m_pos >= m_size; }
-  uint8_t Byte() { return m_pos < m_size ? m_data[m_pos++] : 0; }
-  std::string Text(size_t max) {
-    const size_t n = Byte() % (max + 1);
-    std::string s;
-    while (s.size() < n && !Done()) s += static_cast<char>(Byte());
-    return s;
-  }
-  std::string UpToNul(size_t max) {
-    std::string s;
-    while (!Done() && s.size() < max) {
-      const char c = static_cast<char>(Byte());
-      if (c == '\0') break;
-      s += c;
-    }
-    return s;
-  }
-
- private:
-  const uint8_t* m_data;
-  size_t m_size;
-  size_t m_pos = 0;
-};
 
 // Number of elements a mask makes: one per character, a backslash and the character it escapes
 // counting once.
@@ -114,7 +88,7 @@ class Checker {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  Reader in(data, size);
+  FuzzInput in(data, size);
   LocaleSeparators separators;
   separators.decimal = static_cast<char>(in.Byte());
   separators.thousands = static_cast<char>(in.Byte());

@@ -12,6 +12,7 @@
 
 #include "db/SearchRequest.h"
 #include "fuzz/FuzzCheck.h"
+#include "tests/support/MaskTokens.h"
 
 namespace {
 
@@ -75,47 +76,6 @@ bool Lex(const std::string& sql, bool backslashEscapes, std::string& skeleton,
     skeleton += '?';
   }
   return true;
-}
-
-bool IsOperator(char c) {
-  return c == '!' || c == '&' || c == '(' || c == ')' || c == '|';
-}
-
-bool IsTrimSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// The mask's tokens, read without the library's own helpers.
-std::vector<std::string> Tokens(const std::string& mask) {
-  std::string spaced;
-  for (char c : mask) {
-    if (IsOperator(c)) {
-      spaced += ' ';
-      spaced += c;
-      spaced += ' ';
-    } else {
-      spaced += c == '*' ? '%' : c;
-    }
-  }
-  size_t first = 0, last = spaced.size();
-  while (first < last && IsTrimSpace(spaced[first])) ++first;
-  while (last > first && IsTrimSpace(spaced[last - 1])) --last;
-  std::vector<std::string> tokens;
-  std::string current;
-  for (size_t i = first; i < last; ++i) {
-    if (spaced[i] != ' ') {
-      current += spaced[i];
-    } else if (!current.empty()) {
-      tokens.push_back(current);
-      current.clear();
-    }
-  }
-  if (!current.empty()) tokens.push_back(current);
-  return tokens;
-}
-
-bool IsOperatorToken(const std::string& token) {
-  return token.size() == 1 && IsOperator(token[0]);
 }
 
 // The statement outside its literals, from the tokens: what the fixed fragments make.
@@ -221,10 +181,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!params.empty()) order = static_cast<int8_t>(params[0]);
   if (params.size() >= 5) std::memcpy(&limit, params.data() + 1, sizeof limit);
 
-  const std::vector<std::string> tokens = Tokens(mask);
+  const std::vector<std::string> tokens = MaskTokens(mask);
   std::vector<std::string> words;
   for (const std::string& t : tokens) {
-    if (!IsOperatorToken(t)) words.push_back(t);
+    if (!IsMaskOperatorToken(t)) words.push_back(t);
   }
   const bool range = !start.empty() && !end.empty();
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "fuzz/FuzzCheck.h"
+#include "fuzz/FuzzInput.h"
 #include "platform/RegistryText.h"
 #include "platform/RegistryTree.h"
 
@@ -35,24 +36,6 @@ bool SameTree(const RegistryTree& a, const RegistryTree& b) {
   return true;
 }
 
-class Reader {
- public:
-  Reader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-  bool Done() const { return m_pos >= m_size; }
-  uint8_t Byte() { return m_pos < m_size ? m_data[m_pos++] : 0; }
-  std::string Text(size_t max) {
-    const size_t n = Byte() % (max + 1);
-    std::string s;
-    while (s.size() < n && !Done()) s += static_cast<char>(Byte());
-    return s;
-  }
-
- private:
-  const uint8_t* m_data;
-  size_t m_size;
-  size_t m_pos = 0;
-};
-
 // What the registry calls let through as a name or a key path part.
 std::string Printable(std::string s) {
   for (char& c : s) {
@@ -62,7 +45,7 @@ std::string Printable(std::string s) {
   return s;
 }
 
-std::string KeyPath(Reader& in) {
+std::string KeyPath(FuzzInput& in) {
   std::string path = "SOFTWARE";
   for (int parts = in.Byte() % 4; parts > 0; --parts) {
     std::string part = Printable(in.Text(8));
@@ -72,7 +55,7 @@ std::string KeyPath(Reader& in) {
   return path;
 }
 
-void BuiltTreeRoundTrip(Reader& in) {
+void BuiltTreeRoundTrip(FuzzInput& in) {
   RegistryTree tree;
   while (!in.Done()) {
     const uint8_t op = in.Byte();
@@ -105,7 +88,7 @@ void BuiltTreeRoundTrip(Reader& in) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   if (data[0] & 1) {
-    Reader in(data + 1, size - 1);
+    FuzzInput in(data + 1, size - 1);
     BuiltTreeRoundTrip(in);
     return 0;
   }

@@ -51,13 +51,6 @@ struct Recorder : ConnectionFeedback {
 
 const std::string kError = "Kestrel Error|" + std::to_string(MB_OK | MB_ICONEXCLAMATION) + "|";
 
-DupesEndpoints Ends(const std::string& primary, const std::string& backup) {
-  DupesEndpoints ends;
-  ends.m_strPrimary = primary;
-  ends.m_strBackup = backup;
-  return ends;
-}
-
 using Texts = std::vector<std::string>;
 
 class DupesConnectionTest : public ::testing::Test {
@@ -101,7 +94,7 @@ TEST_F(DupesConnectionTest, StopWakesABlockedProbe) {
 }
 
 TEST_F(DupesConnectionTest, PrimaryUpConnectsSelectsAndCloses) {
-  DupesConnection c(Ends(S().good.address(), S().other.address()), "ZEBRANO", "ZEBRANO");
+  DupesConnection c(DupesEndpoints{S().good.address(), S().other.address()}, "ZEBRANO", "ZEBRANO");
   Recorder r;
   ASSERT_TRUE(OpenDupesDatabase(c, r));
   EXPECT_TRUE(c.m_bConnected);
@@ -121,7 +114,7 @@ TEST_F(DupesConnectionTest, PrimaryUpConnectsSelectsAndCloses) {
 }
 
 TEST_F(DupesConnectionTest, SilentPrimaryCostsTheFullProbeThenBackup) {
-  DupesConnection c(Ends(S().silent.address(), S().good.address()), "ZEBRANO", "ZEBRANO");
+  DupesConnection c(DupesEndpoints{S().silent.address(), S().good.address()}, "ZEBRANO", "ZEBRANO");
   Recorder r;
   const auto start = Clock::now();
   ASSERT_TRUE(OpenDupesDatabase(c, r));
@@ -132,7 +125,7 @@ TEST_F(DupesConnectionTest, SilentPrimaryCostsTheFullProbeThenBackup) {
 }
 
 TEST_F(DupesConnectionTest, RefusedPrimaryFailsOverAtOnce) {
-  DupesConnection c(Ends(S().refused.address(), S().good.address()), "ZEBRANO", "ZEBRANO");
+  DupesConnection c(DupesEndpoints{S().refused.address(), S().good.address()}, "ZEBRANO", "ZEBRANO");
   Recorder r;
   const auto start = Clock::now();
   ASSERT_TRUE(OpenDupesDatabase(c, r));
@@ -144,7 +137,7 @@ TEST_F(DupesConnectionTest, RefusedPrimaryFailsOverAtOnce) {
 
 TEST_F(DupesConnectionTest, LoginRefusedByPrimaryConnectsBackupWithoutProbe) {
   // The backup's probe port is refused: only an unprobed connect can reach it.
-  DupesEndpoints ends = Ends(S().noLogin.address(), S().good.address());
+  DupesEndpoints ends{S().noLogin.address(), S().good.address()};
   ends.m_nBackupProbePort = 1;
   DupesConnection c(ends, "ZEBRANO", "ZEBRANO");
   Recorder r;
@@ -157,7 +150,7 @@ TEST_F(DupesConnectionTest, LoginRefusedByPrimaryConnectsBackupWithoutProbe) {
 
 TEST_F(DupesConnectionTest, FailuresShowTheirOneMessage) {
   {
-    DupesConnection c(Ends(S().refused.address(), S().refused.address()), "ZEBRANO", "ZEBRANO");
+    DupesConnection c(DupesEndpoints{S().refused.address(), S().refused.address()}, "ZEBRANO", "ZEBRANO");
     Recorder r;
     EXPECT_FALSE(OpenDupesDatabase(c, r));
     EXPECT_EQ(r.messages, (Texts{kError + "Neither database available!"}));
@@ -166,7 +159,7 @@ TEST_F(DupesConnectionTest, FailuresShowTheirOneMessage) {
     EXPECT_EQ(r.statuses, (Texts{"Testing Database Availability", "Testing Backup Database Availability"}));
   }
   {
-    DupesConnection c(Ends(S().noLogin.address(), S().noLogin.address()), "ZEBRANO", "ZEBRANO");
+    DupesConnection c(DupesEndpoints{S().noLogin.address(), S().noLogin.address()}, "ZEBRANO", "ZEBRANO");
     Recorder r;
     EXPECT_FALSE(OpenDupesDatabase(c, r));
     EXPECT_EQ(r.messages, (Texts{kError + "Cannot connect to either database server!"}));
@@ -174,13 +167,13 @@ TEST_F(DupesConnectionTest, FailuresShowTheirOneMessage) {
     EXPECT_EQ(r.statuses.back(), "Connecting to Backup Database");
   }
   {
-    DupesConnection c(Ends(S().good.address(), S().good.address()), "ZEBRANO", "wrong");
+    DupesConnection c(DupesEndpoints{S().good.address(), S().good.address()}, "ZEBRANO", "wrong");
     Recorder r;
     EXPECT_FALSE(OpenDupesDatabase(c, r));
     EXPECT_EQ(r.messages, (Texts{kError + "Cannot connect to either database server!"}));
   }
   {
-    DupesConnection c(Ends(S().noRights.address(), S().good.address()), "ZEBRANO", "ZEBRANO");
+    DupesConnection c(DupesEndpoints{S().noRights.address(), S().good.address()}, "ZEBRANO", "ZEBRANO");
     Recorder r;
     EXPECT_FALSE(OpenDupesDatabase(c, r));
     EXPECT_EQ(r.messages, (Texts{kError + "Cannot access database!"}));
@@ -193,7 +186,7 @@ TEST_F(DupesConnectionTest, FailuresShowTheirOneMessage) {
 }
 
 TEST_F(DupesConnectionTest, QuotesAndBackslashesInAMaskNeverChangeTheStatement) {
-  DupesConnection c(Ends(S().good.address(), S().good.address()), "ZEBRANO", "ZEBRANO");
+  DupesConnection c(DupesEndpoints{S().good.address(), S().good.address()}, "ZEBRANO", "ZEBRANO");
   Recorder r;
   ASSERT_TRUE(OpenDupesDatabase(c, r));
   auto count = [&](const std::string& mask) {

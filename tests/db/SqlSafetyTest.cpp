@@ -13,6 +13,7 @@
 
 #include "db/DupesConnection.h"
 #include "db/SearchRequest.h"
+#include "tests/support/MaskTokens.h"
 #include "tests/support/TestDbServer.h"
 
 namespace {
@@ -56,39 +57,6 @@ std::vector<DupeSample> AllRows() {
 }
 
 // ---- What a mask means, worked out here without the query builder ----
-
-bool IsOperator(char c) {
-  return c == '!' || c == '&' || c == '(' || c == ')' || c == '|';
-}
-
-bool IsTrimSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-std::vector<std::string> Tokens(const std::string& mask) {
-  std::string spaced;
-  for (char c : mask) {
-    if (IsOperator(c)) {
-      spaced += std::string(" ") + c + " ";
-    } else {
-      spaced += c == '*' ? '%' : c;
-    }
-  }
-  size_t first = 0, last = spaced.size();
-  while (first < last && IsTrimSpace(spaced[first])) ++first;
-  while (last > first && IsTrimSpace(spaced[last - 1])) --last;
-  std::vector<std::string> tokens;
-  std::string current;
-  for (size_t i = first; i <= last; ++i) {
-    if (i < last && spaced[i] != ' ') {
-      current += spaced[i];
-    } else if (!current.empty()) {
-      tokens.push_back(current);
-      current.clear();
-    }
-  }
-  return tokens;
-}
 
 // Code points of UTF-8 text; a byte that starts no valid sequence stands for itself.
 std::vector<unsigned> CodePoints(const std::string& s) {
@@ -172,11 +140,11 @@ Pattern WordPattern(const std::string& word, bool contains, bool looseBackslash)
 class MaskCondition {
  public:
   MaskCondition(const std::string& mask, bool looseBackslash) {
-    for (const std::string& t : Tokens(mask)) {
+    for (const std::string& t : MaskTokens(mask)) {
       if (t == "!") continue;
       m_tokens.push_back(t);
       // Each word's two patterns, made once for all rows.
-      const bool word = t.size() > 1 || !IsOperator(t[0]);
+      const bool word = !IsMaskOperatorToken(t);
       m_dirPatterns.push_back(word ? WordPattern(t, true, looseBackslash) : Pattern());
       m_datePatterns.push_back(word ? WordPattern(t, false, looseBackslash) : Pattern());
     }
@@ -192,8 +160,7 @@ class MaskCondition {
  private:
   bool Peek(const char* t) const { return m_pos < m_tokens.size() && m_tokens[m_pos] == t; }
   bool StartsOperand() const {
-    return m_pos < m_tokens.size() &&
-           (m_tokens[m_pos] == "(" || !IsOperator(m_tokens[m_pos][0]) || m_tokens[m_pos].size() > 1);
+    return m_pos < m_tokens.size() && (m_tokens[m_pos] == "(" || !IsMaskOperatorToken(m_tokens[m_pos]));
   }
   bool Or(bool& result) {
     if (!And(result)) return false;
@@ -227,7 +194,7 @@ class MaskCondition {
       ++m_pos;
       return true;
     }
-    if (t.size() == 1 && IsOperator(t[0])) return false;
+    if (IsMaskOperatorToken(t)) return false;
     result = Matches(m_dirPatterns[at], m_dir) || Matches(m_datePatterns[at], m_date);
     return true;
   }

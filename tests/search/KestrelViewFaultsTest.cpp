@@ -6,7 +6,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <chrono>
-#include <functional>
 #include <memory>
 
 #include "app/Settings.h"
@@ -14,48 +13,24 @@
 #include "platform/MessageBox.h"
 #include "search/KestrelView.h"
 #include "search/ResultListCtrl.h"
-#include "tests/controls/GuiTestApp.h"
+#include "tests/search/KestrelViewFixture.h"
 #include "tests/support/LoopbackAddress.h"
-#include "tests/support/RecordingMessageBox.h"
-#include "tests/support/RegistryFixture.h"
 #include "tests/support/SilentListener.h"
 #include "tests/support/TestDbServer.h"
 
 namespace {
 
-bool WaitUntil(const std::function<bool()>& done, int milliseconds = 20000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    QTest::qWait(5);
-  }
-  return true;
-}
-
 void Fill(TestDbServer& server) {
   server.AddGeneratedDupes(300, "Fault");
 }
 
-class KestrelViewFaults : public RegistryFixture {
+class KestrelViewFaults : public KestrelViewFixture {
  protected:
-  void SetUp() override {
-    RegistryFixture::SetUp();
-    GuiTestApp();
-    CreateSettingsKey();
-    CloseSettingsKey();
-  }
-  void TearDown() override {
-    if (view && view->RunningWorker()) view->RunningWorker()->Stop();
-    view.reset();
-    RegistryFixture::TearDown();
-  }
-
   CKestrelView& Open(const std::string& primary, const std::string& backup) {
     view = std::make_unique<CKestrelView>(DupesEndpoints{primary, backup});
     view->OnInitialUpdate();
     view->show();
-    QObject::connect(view->StatusLine(), &QLineEdit::textChanged,
-                     [this](const QString& text) { statuses.push_back(text.toStdString()); });
+    RecordStatus();
     return *view;
   }
   // One search to its end; the messages it showed.
@@ -64,7 +39,7 @@ class KestrelViewFaults : public RegistryFixture {
     statuses.clear();
     view->MaskCombo()->setEditText(mask);
     QTest::mouseClick(view->DupeButton(), Qt::LeftButton);
-    EXPECT_TRUE(WaitUntil([this] { return view->ButtonCaption() == "Dupe!"; }));
+    EXPECT_TRUE(WaitIdle(20000));
     return boxes.Texts();
   }
   // Kills server the moment the status line reads status.
@@ -77,10 +52,6 @@ class KestrelViewFaults : public RegistryFixture {
   bool Saw(const std::string& status) const {
     return std::find(statuses.begin(), statuses.end(), status) != statuses.end();
   }
-
-  RecordingMessageBox boxes;
-  std::unique_ptr<CKestrelView> view;
-  std::vector<std::string> statuses;
 };
 
 TEST_F(KestrelViewFaults, ServersThatCannotBeReached) {

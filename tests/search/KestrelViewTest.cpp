@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <chrono>
-#include <functional>
 #include <memory>
 
 #include "app/Settings.h"
@@ -20,9 +19,8 @@
 #include "search/KestrelView.h"
 #include "search/ResultListCtrl.h"
 #include "tests/controls/GuiTestApp.h"
+#include "tests/search/KestrelViewFixture.h"
 #include "tests/support/LoopbackAddress.h"
-#include "tests/support/RecordingMessageBox.h"
-#include "tests/support/RegistryFixture.h"
 #include "tests/support/SilentListener.h"
 #include "tests/support/TestDbServer.h"
 
@@ -41,36 +39,12 @@ TestDbServer& Server() {
   return *server;
 }
 
-bool WaitUntil(const std::function<bool()>& done, int milliseconds = 15000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    QTest::qWait(5);
-  }
-  return true;
-}
-
 std::string Sep() {
   return std::string(1, LocaleSeparators::FromUserLocale().date);
 }
 
-class KestrelView : public RegistryFixture {
+class KestrelView : public KestrelViewFixture {
  protected:
-  void SetUp() override {
-    RegistryFixture::SetUp();
-    GuiTestApp();
-    // Start-up has made the key by the time the form exists.
-    CreateSettingsKey();
-    CloseSettingsKey();
-  }
-  void TearDown() override {
-    if (view) {
-      if (view->RunningWorker()) view->RunningWorker()->Stop();
-      view.reset();
-    }
-    RegistryFixture::TearDown();
-  }
-
   // A form as start-up makes it, against the given servers.
   CKestrelView& Open(DupesEndpoints endpoints = {}) {
     view = std::make_unique<CKestrelView>(endpoints);
@@ -81,22 +55,10 @@ class KestrelView : public RegistryFixture {
   }
   DupesEndpoints Good() { return {Server().address(), Server().address()}; }
 
-  // Status texts in the order they appeared.
-  void RecordStatus() {
-    QObject::connect(view->StatusLine(), &QLineEdit::textChanged,
-                     [this](const QString& text) { statuses.push_back(text.toStdString()); });
-  }
   void Search(const QString& mask) {
     view->MaskCombo()->setEditText(mask);
     QTest::mouseClick(view->DupeButton(), Qt::LeftButton);
   }
-  bool WaitIdle() {
-    return WaitUntil([this] { return view->ButtonCaption() == "Dupe!"; });
-  }
-
-  RecordingMessageBox boxes;
-  std::unique_ptr<CKestrelView> view;
-  std::vector<std::string> statuses;
 };
 
 TEST_F(KestrelView, FirstStartShowsTheDefaults) {
@@ -279,7 +241,7 @@ TEST_F(KestrelView, CancelBeforeTheConnectGoesStraightToIdle) {
   CKestrelView& form = Open({silent.address(), silent.address()});
   RecordStatus();
   Search("shadow");
-  ASSERT_TRUE(WaitUntil([&] { return form.StatusText() == "Testing Database Availability"; }));
+  ASSERT_TRUE(WaitUntil([&] { return form.StatusText() == "Testing Database Availability"; }, 15000));
   const auto start = std::chrono::steady_clock::now();
   QTest::mouseClick(form.DupeButton(), Qt::LeftButton);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
@@ -301,7 +263,8 @@ TEST_F(KestrelView, CancelWhileConnectedDisconnectsAndKeepsTheFormQuiet) {
     if (text == "Finding number of entries matching mask") Server().Pause();
   });
   Search("shadow");
-  ASSERT_TRUE(WaitUntil([&] { return form.StatusText() == "Finding number of entries matching mask"; }));
+  ASSERT_TRUE(
+      WaitUntil([&] { return form.StatusText() == "Finding number of entries matching mask"; }, 15000));
   QTest::mouseClick(form.DupeButton(), Qt::LeftButton);
   Server().Resume();
   EXPECT_EQ(form.ButtonCaption(), "Dupe!");

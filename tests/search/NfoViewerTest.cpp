@@ -22,7 +22,9 @@
 #include "search/NfoCommand.h"
 #include "search/NfoViewerDlg.h"
 #include "search/ResultListCtrl.h"
+#include "tests/controls/GuiTestApp.h"
 #include "tests/support/LoopbackAddress.h"
+#include "tests/support/RecordingMessageBox.h"
 #include "tests/support/RegistryFixture.h"
 #include "tests/support/SilentListener.h"
 #include "tests/support/TestDbServer.h"
@@ -31,14 +33,6 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "search_nfo_viewer_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
-
 const std::string kArt =
     "\xda\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xbf  \xc9\xcd\xcd\xcd\xcd\xcd\xcd\xbb\r\n"
     "\xb3 \xdb\xdb\xdb\xdb\xdb\xdb\xdb\xdb \xb3  \xba\xb0\xb1\xb2\xdb\xb2\xb1\xba\r\n"
@@ -46,26 +40,14 @@ const std::string kArt =
     "\xb3 \xdb\xdb\xdc\xdc\xdc\xdc\xdb\xdb \xb3  \xc8\xcd\xcd\xcd\xcd\xcd\xcd\xbc\r\n"
     "\xc0\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xd9  Kestrel NFO\r\n";
 
-struct Box {
-  void* owner;
-  std::string text, caption;
-  unsigned flags;
-};
-
 class NfoViewer : public RegistryFixture {
  protected:
   void SetUp() override {
     RegistryFixture::SetUp();
-    App();
+    GuiTestApp();
     InitDupesLibrary();
-    previousBox = SetMessageBoxHandler(
-        [this](void* owner, const std::string& text, const std::string& caption, unsigned flags) {
-          boxes.push_back({owner, text, caption, flags});
-          return IDOK;
-        });
   }
   void TearDown() override {
-    SetMessageBoxHandler(previousBox);
     for (QWidget* w : QApplication::topLevelWidgets())
       if (qobject_cast<CNfoViewerDlg*>(w)) delete w;
     RegistryFixture::TearDown();
@@ -77,8 +59,7 @@ class NfoViewer : public RegistryFixture {
     return n;
   }
 
-  std::vector<Box> boxes;
-  MessageBoxHandler previousBox;
+  RecordingMessageBox boxes;
 };
 
 // A stand-in for the search form: the results list, and the hooks writing into a record.
@@ -251,14 +232,15 @@ TEST_F(NfoViewer, CommandWantsExactlyOneSelectedRow) {
                         {{0, 2}, "You may only select 1 item!"},
                         {{1, 2}, "You may only select 1 item!"}};
   for (const Case& k : cases) {
-    boxes.clear();
+    boxes.Clear();
     form.Select(k.rows);
     EXPECT_EQ(RetrieveNfoFile(&form.window, form.list, form.hooks, nowhere), nullptr);
-    ASSERT_EQ(boxes.size(), 1u) << k.text;
-    EXPECT_EQ(boxes[0].owner, &form.window);
-    EXPECT_EQ(boxes[0].text, k.text);
-    EXPECT_EQ(boxes[0].caption, "Kestrel");
-    EXPECT_EQ(boxes[0].flags, MB_OK | MB_ICONEXCLAMATION);
+    const auto shown = boxes.Boxes();
+    ASSERT_EQ(shown.size(), 1u) << k.text;
+    EXPECT_EQ(shown[0].owner, &form.window);
+    EXPECT_EQ(shown[0].text, k.text);
+    EXPECT_EQ(shown[0].caption, "Kestrel");
+    EXPECT_EQ(shown[0].flags, MB_OK | MB_ICONEXCLAMATION);
   }
   EXPECT_EQ(ViewerCount(), 0);
   EXPECT_TRUE(form.events.empty());
@@ -294,7 +276,7 @@ TEST_F(NfoViewer, TwoRetrievalsLeaveTwoViewersEachCaptionedByItsDirectory) {
     EXPECT_TRUE(viewer->isVisible());
     viewers.push_back(viewer);
   }
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(boxes.Boxes().empty());
   EXPECT_EQ(ViewerCount(), 2);
   EXPECT_TRUE(viewers[0]->isVisible() && viewers[1]->isVisible());
   EXPECT_EQ(viewers[0]->windowTitle(), "First-GRP");
@@ -319,10 +301,11 @@ TEST_F(NfoViewer, WorkerMessagesBelongToTheHiddenViewerWhichStaysHidden) {
   auto run =
       RetrieveNfoFile(&form.window, form.list, form.hooks, {server.address(), refused.address()}, &viewer);
   ASSERT_TRUE(WaitFinished(run));
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].owner, viewer);
-  EXPECT_EQ(boxes[0].caption, "Kestrel");
-  EXPECT_EQ(boxes[0].text, "There is no NFO Data\r\n(NFO data only available from 02-05-1998 on)");
+  const auto shown = boxes.Boxes();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].owner, viewer);
+  EXPECT_EQ(shown[0].caption, "Kestrel");
+  EXPECT_EQ(shown[0].text, "There is no NFO Data\r\n(NFO data only available from 02-05-1998 on)");
   EXPECT_TRUE(viewer->isHidden());
   EXPECT_EQ(form.Statuses().back(), "Idle");
 }
@@ -344,7 +327,7 @@ TEST_F(NfoViewer, CancelledRetrievalChangesNothingMore) {
   EXPECT_EQ(form.events.back(), "cancel");
   EXPECT_EQ(form.events.front(), "caption:Cancel");
   EXPECT_TRUE(viewer->isHidden());
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 // A real box of the worker, up while its run waits: it blocks the hidden viewer only, so the form

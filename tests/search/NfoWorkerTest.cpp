@@ -2,14 +2,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
-#include <cstdio>
 #include <mutex>
 #include <thread>
 
 #include "db/DupesConnection.h"
 #include "platform/MessageBox.h"
 #include "search/NfoWorker.h"
+#include "tests/support/EventRecorder.h"
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/SilentListener.h"
 #include "tests/support/TestDbServer.h"
@@ -18,22 +17,17 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-// A headless form and viewer: records each call that reaches it, and serialises Invoke() with
-// Cancel() as the UI thread does. Events: "status:", "repaint", "caption:", "show:<caption>",
-// "message:<caption>|<flags hex>|<text>", "cancel".
-class RecordingNfoPort : public NfoPort {
+// A headless form and viewer: records each call that reaches it (see EventRecorder). Events:
+// "status:", "repaint", "caption:", "show:<caption>", "message:<caption>|<flags hex>|<text>",
+// "cancel".
+class RecordingNfoPort : public NfoPort, public EventRecorder {
  public:
-  void Invoke(const std::function<void()>& call) override {
-    std::lock_guard<std::recursive_mutex> form(m_formThread);
-    call();
-  }
+  void Invoke(const std::function<void()>& call) override { RunAsForm(call); }
   void SetStatus(const std::string& text) override { Record("status:" + text); }
   void Repaint() override { Record("repaint"); }
   void SetCaption(const std::string& text) override { Record("caption:" + text); }
   int ShowMessage(const std::string& text, const std::string& caption, unsigned flags) override {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "%x", flags);
-    Record("message:" + caption + "|" + hex + "|" + text);
+    RecordMessage(text, caption, flags);
     return IDOK;
   }
   void ShowNfo(const std::string& caption, const std::string& bytes) override {
@@ -44,54 +38,14 @@ class RecordingNfoPort : public NfoPort {
     Record("show:" + caption);
   }
 
-  void Cancel(WorkerRun& run) {
-    std::lock_guard<std::recursive_mutex> form(m_formThread);
-    Record("cancel");
-    run.Stop();
-  }
-  void OnEvent(std::function<void(const std::string&)> hook) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_hook = std::move(hook);
-  }
-  Texts Events() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_events;
-  }
-  Texts EventsOf(const std::string& prefix) {
-    Texts out;
-    for (const auto& e : Events())
-      if (e.compare(0, prefix.size(), prefix) == 0) out.push_back(e.substr(prefix.size()));
-    return out;
-  }
   Texts Shown() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_shown;
   }
-  bool WaitFor(const std::string& event, int milliseconds) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] {
-      return std::find(m_events.begin(), m_events.end(), event) != m_events.end();
-    });
-  }
 
  private:
-  void Record(const std::string& event) {
-    std::function<void(const std::string&)> hook;
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      m_events.push_back(event);
-      hook = m_hook;
-    }
-    m_changed.notify_all();
-    if (hook) hook(event);
-  }
-
-  std::recursive_mutex m_formThread;
   std::mutex m_mutex;
-  std::condition_variable m_changed;
-  Texts m_events;
   Texts m_shown;
-  std::function<void(const std::string&)> m_hook;
 };
 
 const std::string kArt =
@@ -140,17 +94,11 @@ Servers& S() {
   return servers;
 }
 
-std::string Hex(unsigned flags) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%x", flags);
-  return buf;
-}
-
-const std::string kNoNfo = "Kestrel|" + Hex(MB_OK | MB_ICONEXCLAMATION) +
+const std::string kNoNfo = "Kestrel|" + FlagsHex(MB_OK | MB_ICONEXCLAMATION) +
                            "|There is no NFO Data\r\n(NFO data only available from 02-05-1998 on)";
 
 std::string Failure(const std::string& text) {
-  return "Kestrel Error|" + Hex(MB_OK | MB_ICONEXCLAMATION) + "|" + text;
+  return "Kestrel Error|" + FlagsHex(MB_OK | MB_ICONEXCLAMATION) + "|" + text;
 }
 
 class NfoWorkerTest : public ::testing::Test {

@@ -14,27 +14,15 @@
 #include "res/ResourceIds.h"
 #include "search/ColumnSorter.h"
 #include "search/ResultListCtrl.h"
+#include "tests/controls/GuiTestApp.h"
+#include "tests/support/RecordingMessageBox.h"
 
 namespace {
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "search_result_list_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
-
-struct Box {
-  void* owner;
-  std::string text, caption;
-  unsigned flags;
-};
 
 class ResultList : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
+    GuiTestApp();
     window = std::make_unique<QWidget>();
     window->setGeometry(100, 100, 480, 300);
     auto* layout = new QVBoxLayout(window.get());
@@ -46,16 +34,8 @@ class ResultList : public ::testing::Test {
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     window->activateWindow();
-    previousBox = SetMessageBoxHandler(
-        [this](void* owner, const std::string& text, const std::string& caption, unsigned flags) {
-          boxes.push_back({owner, text, caption, flags});
-          return IDOK;
-        });
   }
-  void TearDown() override {
-    SetMessageBoxHandler(previousBox);
-    window.reset();
-  }
+  void TearDown() override { window.reset(); }
 
   void Add(const char* date, const char* dir) { list->addTopLevelItem(new QTreeWidgetItem({date, dir})); }
   void AddFour() {
@@ -106,8 +86,7 @@ class ResultList : public ::testing::Test {
   std::unique_ptr<QWidget> window;
   CResultListCtrl* list = nullptr;
   QLineEdit* other = nullptr;
-  MessageBoxHandler previousBox;
-  std::vector<Box> boxes;
+  RecordingMessageBox boxes;
 };
 
 }  // namespace
@@ -196,7 +175,7 @@ TEST_F(ResultList, CopyAllAndCopySelectedPlaceExactlyTheRows) {
   Click(3, 1, Qt::ControlModifier);
   list->CopySelected();
   EXPECT_EQ(QApplication::clipboard()->text(), "020298 \r\n040498 Fourth\r\n");
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 TEST_F(ResultList, NothingToCopyShowsTheMessageAndLeavesTheClipboard) {
@@ -206,11 +185,12 @@ TEST_F(ResultList, NothingToCopyShowsTheMessageAndLeavesTheClipboard) {
   Add("010198", "dir");
   list->clearSelection();
   list->CopySelected();
-  ASSERT_EQ(boxes.size(), 3u);
-  EXPECT_EQ(boxes[0].text, "There is nothing to copy!");
-  EXPECT_EQ(boxes[1].text, "There is nothing selected!");
-  EXPECT_EQ(boxes[2].text, "There is nothing selected!");
-  for (const Box& b : boxes) {
+  const auto shown = boxes.Boxes();
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[0].text, "There is nothing to copy!");
+  EXPECT_EQ(shown[1].text, "There is nothing selected!");
+  EXPECT_EQ(shown[2].text, "There is nothing selected!");
+  for (const auto& b : shown) {
     EXPECT_EQ(b.caption, "Kestrel");
     EXPECT_EQ(b.flags, MB_OK | MB_ICONEXCLAMATION);
     EXPECT_EQ(b.owner, static_cast<void*>(static_cast<QWidget*>(list)));

@@ -39,18 +39,12 @@ Servers& S() {
 
 const std::string kStop = std::to_string(MB_OK | MB_ICONSTOP);
 
-std::string Hex(unsigned flags) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%x", flags);
-  return buf;
-}
-
 std::string Refusal(const std::string& text) {
-  return "Kestrel Error|" + Hex(MB_OK | MB_ICONSTOP) + "|" + text;
+  return "Kestrel Error|" + FlagsHex(MB_OK | MB_ICONSTOP) + "|" + text;
 }
 
 std::string Question(int n) {
-  return "Kestrel Warning|" + Hex(MB_YESNO | MB_ICONEXCLAMATION) +
+  return "Kestrel Warning|" + FlagsHex(MB_YESNO | MB_ICONEXCLAMATION) +
          "|The number of entries that will be retrieved is greater than 1000 (" + std::to_string(n) +
          " to be exact).\nThis may take some time depending on the speed of your connection.\nAre you sure "
          "you "
@@ -58,10 +52,10 @@ std::string Question(int n) {
 }
 
 const std::string kCap =
-    "Kestrel Warning|" + Hex(MB_OK | MB_ICONEXCLAMATION) + "|Only retrieving up to 2000 entries";
+    "Kestrel Warning|" + FlagsHex(MB_OK | MB_ICONEXCLAMATION) + "|Only retrieving up to 2000 entries";
 
 std::string Success(const std::string& summary) {
-  return "Dupe Successful|" + Hex(MB_OK | MB_ICONINFORMATION) + "|" + summary;
+  return "Dupe Successful|" + FlagsHex(MB_OK | MB_ICONINFORMATION) + "|" + summary;
 }
 
 SearchRequest Request(const std::string& mask, int limit = 20, bool all = false, int order = 1) {
@@ -150,7 +144,7 @@ TEST_F(SearchWorkerTest, RefusedRequestsShowOneMessageAndTouchNoServer) {
   port->SetInputs(Request("Alpha.", 0, true));
   SearchThreadProc(Context(S().refused.address(), S().refused.address()));
   EXPECT_EQ(Messages(),
-            Texts{"Kestrel Error|" + Hex(MB_OK | MB_ICONEXCLAMATION) + "|Neither database available!"});
+            Texts{"Kestrel Error|" + FlagsHex(MB_OK | MB_ICONEXCLAMATION) + "|Neither database available!"});
   EXPECT_EQ(Statuses(),
             (Texts{"Testing Database Availability", "Testing Backup Database Availability", "Idle"}));
 }
@@ -230,7 +224,7 @@ TEST_F(SearchWorkerTest, AnsweringNoOrFindingNothingLeavesTheListAlone) {
 
   port = std::make_shared<RecordingSearchPort>();
   RunSearch(Request("NoSuchRelease"));
-  EXPECT_EQ(Messages(), Texts{"Kestrel|" + Hex(MB_OK | MB_ICONEXCLAMATION) +
+  EXPECT_EQ(Messages(), Texts{"Kestrel|" + FlagsHex(MB_OK | MB_ICONEXCLAMATION) +
                               "|Nothing matching your search mask was found"});
   EXPECT_TRUE(Rows().empty());
   EXPECT_EQ(Statuses().back(), "Idle");
@@ -238,7 +232,8 @@ TEST_F(SearchWorkerTest, AnsweringNoOrFindingNothingLeavesTheListAlone) {
   // Unbalanced brackets: the server rejects the count.
   port = std::make_shared<RecordingSearchPort>();
   RunSearch(Request("(Alpha."));
-  EXPECT_EQ(Messages(), Texts{"Kestrel Error|" + Hex(MB_OK | MB_ICONEXCLAMATION) + "|Cannot execute SQL!"});
+  EXPECT_EQ(Messages(),
+            Texts{"Kestrel Error|" + FlagsHex(MB_OK | MB_ICONEXCLAMATION) + "|Cannot execute SQL!"});
   EXPECT_EQ(Statuses(),
             (Texts{"Testing Database Availability", "Connecting to Database",
                    "Finding number of entries matching mask", "Disconnecting from database", "Idle"}));
@@ -317,7 +312,7 @@ TEST_F(SearchWorkerTest, UnwritableLogStillListsAndSaysSoOnceAfterTheSummary) {
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[0].substr(0, messages[0].find('|')), "Dupe Successful");
   EXPECT_EQ(messages[1],
-            "Kestrel Error|" + Hex(MB_OK | MB_ICONEXCLAMATION) + "|Cannot write to log file " + path);
+            "Kestrel Error|" + FlagsHex(MB_OK | MB_ICONEXCLAMATION) + "|Cannot write to log file " + path);
 
   // Logging off: no such message.
   port = std::make_shared<RecordingSearchPort>();
@@ -341,7 +336,8 @@ TEST_F(SearchWorkerTest, ServerKilledWhileAnsweringGivesOneSqlMessage) {
   port->SetInputs(Request("Doomed.", 20));
   RunThreaded(Context(doomed.address()));
   killer.join();
-  EXPECT_EQ(Messages(), Texts{"Kestrel Error|" + Hex(MB_OK | MB_ICONEXCLAMATION) + "|Cannot execute SQL!"});
+  EXPECT_EQ(Messages(),
+            Texts{"Kestrel Error|" + FlagsHex(MB_OK | MB_ICONEXCLAMATION) + "|Cannot execute SQL!"});
   EXPECT_TRUE(Rows().empty());
   Texts statuses = Statuses();
   EXPECT_EQ(Texts(statuses.end() - 2, statuses.end()), (Texts{"Disconnecting from database", "Idle"}));

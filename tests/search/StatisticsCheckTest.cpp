@@ -1,14 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <thread>
 
 #include "db/DupesConnection.h"
 #include "search/StatisticsCheck.h"
+#include "tests/support/EventRecorder.h"
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/SilentListener.h"
 #include "tests/support/TestDbServer.h"
@@ -22,13 +21,8 @@ using Clock = std::chrono::steady_clock;
 // log shared by several checks (with a tag), so their interleaving can be read.
 class RecordingSink : public StatisticsSink {
  public:
-  struct Log {
-    std::mutex mutex;
-    std::condition_variable changed;
-    Texts events;
-  };
-
-  explicit RecordingSink(std::shared_ptr<Log> log = std::make_shared<Log>(), std::string tag = "")
+  explicit RecordingSink(std::shared_ptr<EventRecorder> log = std::make_shared<EventRecorder>(),
+                         std::string tag = "")
       : m_log(std::move(log)), m_tag(std::move(tag)) {}
 
   void SetStatus(const std::string& text) override { Record("status:" + text); }
@@ -38,28 +32,18 @@ class RecordingSink : public StatisticsSink {
   // Called on the check's thread, inside the report, after it was recorded.
   std::function<void(const std::string&)> hook;
 
-  Texts Events() {
-    std::lock_guard<std::mutex> lock(m_log->mutex);
-    return m_log->events;
-  }
+  Texts Events() { return m_log->Events(); }
   bool WaitFor(const std::string& event, int milliseconds) {
-    std::unique_lock<std::mutex> lock(m_log->mutex);
-    return m_log->changed.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] {
-      return std::find(m_log->events.begin(), m_log->events.end(), m_tag + event) != m_log->events.end();
-    });
+    return m_log->WaitFor(m_tag + event, milliseconds);
   }
 
  private:
   void Record(const std::string& event) {
-    {
-      std::lock_guard<std::mutex> lock(m_log->mutex);
-      m_log->events.push_back(m_tag + event);
-      m_log->changed.notify_all();
-    }
+    m_log->Record(m_tag + event);
     if (hook) hook(event);
   }
 
-  std::shared_ptr<Log> m_log;
+  std::shared_ptr<EventRecorder> m_log;
   std::string m_tag;
 };
 
@@ -107,14 +91,6 @@ Servers& S() {
   return servers;
 }
 
-DupesEndpoints Ends(const std::string& primary, const std::string& backup, int probeSeconds = 1) {
-  DupesEndpoints ends;
-  ends.m_strPrimary = primary;
-  ends.m_strBackup = backup;
-  ends.m_nProbeSeconds = probeSeconds;
-  return ends;
-}
-
 Texts Check(const DupesEndpoints& ends, const std::string& login = "ZEBRANO") {
   RecordingSink sink;
   RunStatisticsCheck(ends, login, login, sink);
@@ -130,7 +106,7 @@ class StatisticsCheckTest : public ::testing::Test {
 };
 
 TEST_F(StatisticsCheckTest, BothServersUpShowEachStepAndTheirOwnValues) {
-  EXPECT_EQ(Check(Ends(S().primary.address(), S().backup.address())),
+  EXPECT_EQ(Check(TestEndpoints(S().primary.address(), S().backup.address())),
             Join({Connected("Primary", 1023, " 2024-03-01  @ @ 12:34:56 ", "42"),
                   Connected("Backup", 1029, "Jan 5 2001 @ 23:59", "7"), kDone}));
   // Each connection was closed at the end of its server's step.
@@ -140,14 +116,14 @@ TEST_F(StatisticsCheckTest, BothServersUpShowEachStepAndTheirOwnValues) {
 
 TEST_F(StatisticsCheckTest, ServerThatDoesNotAnswerReadsNoAndTheCheckGoesOn) {
   LoopbackAddress refused;
-  EXPECT_EQ(Check(Ends(S().primary.address(), refused.address())),
+  EXPECT_EQ(Check(TestEndpoints(S().primary.address(), refused.address())),
             Join({Connected("Primary", 1023, " 2024-03-01  @ @ 12:34:56 ", "42"), NoAnswer("Backup", 1029),
                   kDone}));
-  EXPECT_EQ(Check(Ends(refused.address(), S().backup.address())),
+  EXPECT_EQ(Check(TestEndpoints(refused.address(), S().backup.address())),
             Join({NoAnswer("Primary", 1023), Connected("Backup", 1029, "Jan 5 2001 @ 23:59", "7"), kDone}));
 
   // The backup is probed on its own port, not the primary's.
-  DupesEndpoints ends = Ends(S().primary.address(), S().backup.address());
+  DupesEndpoints ends = TestEndpoints(S().primary.address(), S().backup.address());
   ends.m_nBackupProbePort = 6034;
   EXPECT_EQ(Check(ends), Join({Connected("Primary", 1023, " 2024-03-01  @ @ 12:34:56 ", "42"),
                                NoAnswer("Backup", 1029), kDone}));
@@ -158,7 +134,7 @@ TEST_F(StatisticsCheckTest, BothDownAfterBothProbes) {
   killed.Kill();
   SilentListener silent(6033);
   const auto start = Clock::now();
-  EXPECT_EQ(Check(Ends(killed.address(), silent.address())),
+  EXPECT_EQ(Check(TestEndpoints(killed.address(), silent.address())),
             Join({NoAnswer("Primary", 1023), NoAnswer("Backup", 1029), kDone}));
   // The silent backup costs its whole probe time.
   EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(900));
@@ -167,10 +143,10 @@ TEST_F(StatisticsCheckTest, BothDownAfterBothProbes) {
 TEST_F(StatisticsCheckTest, RefusedLoginReadsNoAfterYes) {
   TestDbServer refusing(TestDbServer::Guest::Missing);
   EXPECT_EQ(
-      Check(Ends(refusing.address(), S().backup.address())),
+      Check(TestEndpoints(refusing.address(), S().backup.address())),
       Join({LoginRefused("Primary", 1023), Connected("Backup", 1029, "Jan 5 2001 @ 23:59", "7"), kDone}));
   // The login handed in is the one used, for both servers.
-  EXPECT_EQ(Check(Ends(S().primary.address(), S().backup.address()), "NOBODY"),
+  EXPECT_EQ(Check(TestEndpoints(S().primary.address(), S().backup.address()), "NOBODY"),
             Join({LoginRefused("Primary", 1023), LoginRefused("Backup", 1029), kDone}));
 }
 
@@ -178,33 +154,33 @@ TEST_F(StatisticsCheckTest, FieldsThatCannotBeReadShowNotAvailable) {
   // A guest without rights connects but cannot select the database: both statements fail.
   TestDbServer noRights(TestDbServer::Guest::NoRights);
   LoopbackAddress refused;
-  EXPECT_EQ(Check(Ends(noRights.address(), refused.address())),
+  EXPECT_EQ(Check(TestEndpoints(noRights.address(), refused.address())),
             Join({Connected("Primary", 1023, "N/A", "N/A"), NoAnswer("Backup", 1029), kDone}));
   EXPECT_TRUE(noRights.WaitGuestConnections(0, 2000));
 
   TestDbServer server;
   server.AddGeneratedDupes(3, "Few");
   // No LASTUPDATE row: only that field is lost.
-  EXPECT_EQ(Check(Ends(server.address(), refused.address())),
+  EXPECT_EQ(Check(TestEndpoints(server.address(), refused.address())),
             Join({Connected("Primary", 1023, "N/A", "3"), NoAnswer("Backup", 1029), kDone}));
   // A NULL column.
   server.Execute("ALTER TABLE LASTUPDATE MODIFY LASTUPDATE_TIME VARCHAR(32) NULL");
   server.Execute("INSERT INTO LASTUPDATE VALUES ('2024-01-01', NULL)");
-  EXPECT_EQ(Check(Ends(server.address(), refused.address())),
+  EXPECT_EQ(Check(TestEndpoints(server.address(), refused.address())),
             Join({Connected("Primary", 1023, "N/A", "3"), NoAnswer("Backup", 1029), kDone}));
   // A table of one column.
   server.Execute("DROP TABLE LASTUPDATE");
   server.Execute("CREATE TABLE LASTUPDATE (ONLY_ONE VARCHAR(32))");
   server.Execute("INSERT INTO LASTUPDATE VALUES ('2024-01-01')");
-  EXPECT_EQ(Check(Ends(server.address(), refused.address())),
+  EXPECT_EQ(Check(TestEndpoints(server.address(), refused.address())),
             Join({Connected("Primary", 1023, "N/A", "3"), NoAnswer("Backup", 1029), kDone}));
 }
 
 TEST_F(StatisticsCheckTest, StopDuringTheProbeEndsAtOnceAndReportsNothingMore) {
   SilentListener silent(3306);
   auto sink = std::make_shared<RecordingSink>();
-  StatisticsCheckContext context{sink, nullptr, Ends(silent.address(), S().backup.address(), 3), "ZEBRANO",
-                                 "ZEBRANO"};
+  StatisticsCheckContext context{sink, nullptr, TestEndpoints(silent.address(), S().backup.address(), 3),
+                                 "ZEBRANO", "ZEBRANO"};
   std::shared_ptr<WorkerRun> run = StartStatisticsCheck(context);
   ASSERT_TRUE(sink->WaitFor("status:Testing Primary Database", 5000));
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -223,8 +199,8 @@ TEST_F(StatisticsCheckTest, StopWhileTheServerStallsInAStatementEndsAtOnce) {
   sink->hook = [&](const std::string& event) {
     if (event == "status:Checking Last Update") stalling.Pause();
   };
-  StatisticsCheckContext context{sink, nullptr, Ends(stalling.address(), S().backup.address()), "ZEBRANO",
-                                 "ZEBRANO"};
+  StatisticsCheckContext context{sink, nullptr, TestEndpoints(stalling.address(), S().backup.address()),
+                                 "ZEBRANO", "ZEBRANO"};
   std::shared_ptr<WorkerRun> run = StartStatisticsCheck(context);
   ASSERT_TRUE(sink->WaitFor("status:Checking Last Update", 5000));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -241,12 +217,12 @@ TEST_F(StatisticsCheckTest, StopWhileTheServerStallsInAStatementEndsAtOnce) {
 
 TEST_F(StatisticsCheckTest, ChecksRunOneAfterTheOtherInTheOrderStarted) {
   SilentListener silent(3306);
-  auto log = std::make_shared<RecordingSink::Log>();
+  auto log = std::make_shared<EventRecorder>();
   auto first = std::make_shared<RecordingSink>(log, "A ");
   auto skipped = std::make_shared<RecordingSink>(log, "B ");
   auto third = std::make_shared<RecordingSink>(log, "C ");
-  const DupesEndpoints slow = Ends(silent.address(), S().backup.address());
-  const DupesEndpoints quick = Ends(S().primary.address(), S().backup.address());
+  const DupesEndpoints slow = TestEndpoints(silent.address(), S().backup.address());
+  const DupesEndpoints quick = TestEndpoints(S().primary.address(), S().backup.address());
   auto runA = StartStatisticsCheck({first, nullptr, slow, "ZEBRANO", "ZEBRANO"});
   auto runB = StartStatisticsCheck({skipped, nullptr, quick, "ZEBRANO", "ZEBRANO"});
   auto runC = StartStatisticsCheck({third, nullptr, quick, "ZEBRANO", "ZEBRANO"});

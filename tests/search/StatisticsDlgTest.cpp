@@ -16,24 +16,13 @@
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
 #include "search/StatisticsDlg.h"
+#include "tests/controls/GuiTestApp.h"
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/SilentListener.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestDbServer.h"
 
 namespace {
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "search_statistics_dlg_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = [] {
-    auto* a = new QApplication(argc, argv);
-    a->setQuitOnLastWindowClosed(false);
-    return a;
-  }();
-  return *app;
-}
 
 struct Servers {
   TestDbServer primary;
@@ -47,14 +36,6 @@ struct Servers {
 Servers& S() {
   static Servers servers;
   return servers;
-}
-
-DupesEndpoints Ends(const std::string& primary, const std::string& backup, int probeSeconds = 1) {
-  DupesEndpoints ends;
-  ends.m_strPrimary = primary;
-  ends.m_strBackup = backup;
-  ends.m_nProbeSeconds = probeSeconds;
-  return ends;
 }
 
 QString FieldText(QWidget* dlg, int id) {
@@ -79,7 +60,8 @@ bool WaitDone(CStatisticsDlg* dlg, int milliseconds = 15000) {
 class StatisticsDlgTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    App();
+    // A dialog's own event loop must not end when its window closes.
+    GuiTestApp().setQuitOnLastWindowClosed(false);
     InitDupesLibrary();
     S();
   }
@@ -101,7 +83,8 @@ class StatisticsDlgTest : public ::testing::Test {
 TEST_F(StatisticsDlgTest, ShowsCheckingThenEachStepAndEnablesOkOnlyWhenDone) {
   QElapsedTimer clock;
   clock.start();
-  CStatisticsDlg* dlg = CStatisticsDlg::Open(Ends(S().primary.address(), S().refused.address()), owner.get());
+  CStatisticsDlg* dlg =
+      CStatisticsDlg::Open(TestEndpoints(S().primary.address(), S().refused.address()), owner.get());
   StatusLog log;
   log.Watch(dlg);
   qint64 firstStatus = -1;
@@ -158,9 +141,10 @@ TEST_F(StatisticsDlgTest, ShowsCheckingThenEachStepAndEnablesOkOnlyWhenDone) {
 
 TEST_F(StatisticsDlgTest, TwoWindowsAreCheckedOneAfterTheOther) {
   SilentListener silent(3306);
-  CStatisticsDlg* first = CStatisticsDlg::Open(Ends(silent.address(), S().refused.address()), owner.get());
+  CStatisticsDlg* first =
+      CStatisticsDlg::Open(TestEndpoints(silent.address(), S().refused.address()), owner.get());
   CStatisticsDlg* second =
-      CStatisticsDlg::Open(Ends(S().primary.address(), S().refused.address()), owner.get());
+      CStatisticsDlg::Open(TestEndpoints(S().primary.address(), S().refused.address()), owner.get());
   ASSERT_NE(first, second);
   StatusLog log;
   log.Watch(first, "1 ");
@@ -178,7 +162,7 @@ TEST_F(StatisticsDlgTest, TwoWindowsAreCheckedOneAfterTheOther) {
 }
 
 TEST_F(StatisticsDlgTest, OkAndEscapeHideTheWindowWhichLivesUntilItsOwnerGoes) {
-  const DupesEndpoints down = Ends(S().refused.address(), S().refused.address());
+  const DupesEndpoints down = TestEndpoints(S().refused.address(), S().refused.address());
   QPointer<CStatisticsDlg> byEscape = CStatisticsDlg::Open(down, owner.get());
   QPointer<CStatisticsDlg> byOk = CStatisticsDlg::Open(down, owner.get());
   ASSERT_TRUE(WaitDone(byEscape));
@@ -206,7 +190,7 @@ TEST_F(StatisticsDlgTest, DestroyingTheWindowMidCheckStopsTheCheck) {
   SilentListener silent(3306);
   // Destroyed during its probe.
   QPointer<CStatisticsDlg> probing =
-      CStatisticsDlg::Open(Ends(silent.address(), S().refused.address(), 3), owner.get());
+      CStatisticsDlg::Open(TestEndpoints(silent.address(), S().refused.address(), 3), owner.get());
   ASSERT_TRUE(
       QTest::qWaitFor([&] { return probing->StatusField()->text() == "Testing Primary Database"; }, 5000));
   std::shared_ptr<WorkerRun> run = probing->CheckRun();
@@ -219,7 +203,7 @@ TEST_F(StatisticsDlgTest, DestroyingTheWindowMidCheckStopsTheCheck) {
 
   // Destroyed while the check waits on the UI thread for its next report to be shown.
   QPointer<CStatisticsDlg> connected =
-      CStatisticsDlg::Open(Ends(S().primary.address(), S().refused.address()), owner.get());
+      CStatisticsDlg::Open(TestEndpoints(S().primary.address(), S().refused.address()), owner.get());
   std::shared_ptr<WorkerRun> connectedRun;
   QObject::connect(connected->StatusField(), &QLineEdit::textChanged, connected, [&](const QString& text) {
     if (text != "Checking Last Update") return;
@@ -233,7 +217,7 @@ TEST_F(StatisticsDlgTest, DestroyingTheWindowMidCheckStopsTheCheck) {
 
   // A window opened afterwards is checked as usual: the stopped checks left the queue.
   CStatisticsDlg* after =
-      CStatisticsDlg::Open(Ends(S().primary.address(), S().refused.address()), owner.get());
+      CStatisticsDlg::Open(TestEndpoints(S().primary.address(), S().refused.address()), owner.get());
   ASSERT_TRUE(WaitDone(after));
   EXPECT_EQ(FieldText(after, IDC_PRIMARY_COUNT), "12");
 }

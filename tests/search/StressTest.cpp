@@ -11,7 +11,6 @@
 #include <QTest>
 #include <QThreadPool>
 #include <chrono>
-#include <functional>
 #include <random>
 
 #include "app/KestrelApp.h"
@@ -35,15 +34,6 @@ int ThreadCount() {
     ::closedir(dir);
   }
   return count;
-}
-
-bool WaitUntil(const std::function<bool()>& done, int milliseconds) {
-  const auto end = Clock::now() + std::chrono::milliseconds(milliseconds);
-  while (!done()) {
-    if (Clock::now() > end) return false;
-    QTest::qWait(1);
-  }
-  return true;
 }
 
 int Rounds(const char* name, int fallback) {

@@ -10,14 +10,20 @@ target_compile_definitions(search_session_log_test PRIVATE SESSION_LOG_WRITER="$
 add_dependencies(search_session_log_test session_log_writer)
 
 kestrel_test(search_statistics_check_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/StatisticsCheckTest.cpp THREADED)
-kestrel_test(search_statistics_dlg_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/StatisticsDlgTest.cpp GUI THREADED)
-kestrel_test(search_result_list_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/ResultListCtrlTest.cpp GUI)
+kestrel_test(search_statistics_dlg_test GUI THREADED SOURCES
+  ${CMAKE_CURRENT_SOURCE_DIR}/search/StatisticsDlgTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/controls/GuiTestApp.cpp)
+kestrel_test(search_result_list_test GUI SOURCES
+  ${CMAKE_CURRENT_SOURCE_DIR}/search/ResultListCtrlTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/controls/GuiTestApp.cpp)
 kestrel_test(search_worker_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/SearchWorkerTest.cpp THREADED)
 kestrel_test(search_kestrel_view_test GUI THREADED SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewFixture.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/controls/GuiTestApp.cpp)
 kestrel_test(search_kestrel_view_faults_test GUI THREADED SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewFaultsTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewFixture.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/controls/GuiTestApp.cpp)
 kestrel_test(search_stress_test GUI THREADED TIMEOUT 1500 SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/StressTest.cpp
@@ -28,4 +34,6 @@ kestrel_test(search_nfo_worker_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/N
 # Not under ThreadSanitizer: the worker reaches the widgets through Qt's own (uninstrumented)
 # locks, and Qt's pooled image conversion of a window this size reads as a race to it. The
 # worker's threading is checked headless by search_nfo_worker_test.
-kestrel_test(search_nfo_viewer_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/NfoViewerTest.cpp GUI)
+kestrel_test(search_nfo_viewer_test GUI SOURCES
+  ${CMAKE_CURRENT_SOURCE_DIR}/search/NfoViewerTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/controls/GuiTestApp.cpp)

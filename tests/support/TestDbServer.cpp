@@ -257,3 +257,11 @@ void TestDbServer::Kill() {
   ::waitpid(m_pid, nullptr, 0);
   m_pid = -1;
 }
+
+DupesEndpoints TestEndpoints(const std::string& primary, const std::string& backup, int probeSeconds) {
+  DupesEndpoints ends;
+  ends.m_strPrimary = primary;
+  ends.m_strBackup = backup;
+  ends.m_nProbeSeconds = probeSeconds;
+  return ends;
+}

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "db/DupesEndpoints.h"
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/TempDir.h"
 
@@ -68,3 +69,6 @@ class TestDbServer {
   std::string m_socket;
   int m_pid = -1;
 };
+
+// Endpoints of two test addresses whose probe gives up after probeSeconds (the product waits 3).
+DupesEndpoints TestEndpoints(const std::string& primary, const std::string& backup, int probeSeconds = 1);
