@@ -18,16 +18,20 @@ static void InitArtworkResources() {
 
 namespace {
 
-QImage Render(const QString& path, QSize size) {
+// The bitmaps are opaque: drawn into an image of the format a pixmap keeps as it is, so making
+// the pixmap converts nothing (a conversion of a large image goes through Qt's thread pool,
+// which a thread checker cannot follow).
+QPixmap Render(const QString& path, QSize size) {
   InitArtworkResources();
   QSvgRenderer renderer(path);
-  if (!renderer.isValid()) return QImage();
-  QImage image(size, QImage::Format_ARGB32_Premultiplied);
-  image.fill(Qt::transparent);
+  if (!renderer.isValid()) return QPixmap();
+  QImage image(size, QImage::Format_RGB32);
+  image.fill(Qt::white);
   QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing);
   renderer.render(&painter);
-  return image;
+  painter.end();
+  return QPixmap::fromImage(std::move(image));
 }
 
 }  // namespace
@@ -45,8 +49,7 @@ QPixmap LoadBitmapResource(unsigned id) {
   static QHash<unsigned, QPixmap> rendered;
   auto it = rendered.find(id);
   if (it == rendered.end())
-    it = rendered.insert(id,
-                         QPixmap::fromImage(Render(QStringLiteral(":/kestrel/bitmap-%1.svg").arg(id), size)));
+    it = rendered.insert(id, Render(QStringLiteral(":/kestrel/bitmap-%1.svg").arg(id), size));
   return *it;
 }
 

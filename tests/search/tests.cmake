@@ -31,9 +31,6 @@ kestrel_test(search_stress_test GUI THREADED TIMEOUT 1500 SOURCES
 
 kestrel_test(search_nfo_text_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/NfoTextTest.cpp)
 kestrel_test(search_nfo_worker_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/NfoWorkerTest.cpp THREADED)
-# Not under ThreadSanitizer: the worker reaches the widgets through Qt's own (uninstrumented)
-# locks, and Qt's pooled image conversion of a window this size reads as a race to it. The
-# worker's threading is checked headless by search_nfo_worker_test.
-kestrel_test(search_nfo_viewer_test GUI SOURCES
+kestrel_test(search_nfo_viewer_test GUI THREADED SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/NfoViewerTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/controls/GuiTestApp.cpp)
