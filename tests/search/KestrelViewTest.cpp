@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -13,6 +14,7 @@
 #include "app/Settings.h"
 #include "controls/HistoryCombo.h"
 #include "controls/MaskedEdit.h"
+#include "platform/FileDialog.h"
 #include "platform/LocaleSeparators.h"
 #include "platform/MessageBox.h"
 #include "res/ResourceIds.h"
@@ -283,6 +285,25 @@ TEST_F(KestrelView, ListCommandsAndStartMinimized) {
   Search("shadow");
   ASSERT_TRUE(WaitIdle());
   ASSERT_GT(form.ResultList()->topLevelItemCount(), 0);
+  EXPECT_TRUE(form.OnCommand(ID_COPY_ALL));
+  EXPECT_EQ(QApplication::clipboard()->text(),
+            "070499 Shadow.Garden-GRP\r\n030198 Shadow.Runner-GRP\r\n020598 Shadow.Empire-GRP\r\n");
+
+  // "&Log Session": the chosen file goes to the store and the pop-up's check mark follows.
+  const std::string logPath = m_dir.file("session.log");
+  FileDialogHandler previous = SetFileDialogHandler([&](const FileDialogRequest&) { return logPath; });
+  form.OnCommand(ID_LOG_SESSION);
+  SetFileDialogHandler(previous);
+  EXPECT_TRUE(form.IsLogging());
+  EXPECT_EQ(form.LogFilePath(), logPath);
+  ASSERT_TRUE(OpenSettingsKey());
+  EXPECT_TRUE(ReadLog());
+  EXPECT_EQ(ReadLogFile(), logPath);
+  CloseSettingsKey();
+  Search("shadow");
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_NE(ReadWholeFile(logPath).find("  070499 Shadow.Garden-GRP\r\n"), std::string::npos);
+
   EXPECT_TRUE(form.OnCommand(ID_CLEAR_LIST));
   EXPECT_EQ(form.ResultList()->topLevelItemCount(), 0);
   EXPECT_EQ(form.StatusText(), "Idle");
