@@ -37,8 +37,11 @@ bool WriteSearchChart(const std::vector<SearchPoint>& points, const std::string&
   }
   p.setPen(Qt::black);
   p.drawRect(plot);
+  double lastLabel = -1000;
   for (const SearchPoint& point : points) {
     const QPointF x = at(point.rows, 0);
+    if (x.x() - lastLabel < 36) continue;  // no labels on top of each other
+    lastLabel = x.x();
     p.drawText(QRectF(x.x() - 30, plot.bottom() + 4, 60, 16), Qt::AlignCenter, QString::number(point.rows));
   }
   p.drawText(QRectF(0, height - 30, width, 20), Qt::AlignCenter, "rows retrieved");
@@ -62,7 +65,7 @@ bool WriteSearchChart(const std::vector<SearchPoint>& points, const std::string&
     p.setPen(QPen(color, 2));
     p.drawPath(line);
     for (const SearchPoint& point : points) p.drawEllipse(at(point.rows, value(point)), 3, 3);
-    const QPointF legend(plot.left() + 12, plot.top() + 16 + 18 * legendRow);
+    const QPointF legend(plot.right() - 250, plot.bottom() - 44 + 18 * legendRow);
     p.drawLine(legend, legend + QPointF(24, 0));
     p.setPen(Qt::black);
     p.drawText(legend + QPointF(30, 5), name);
