@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTimer>
 #include <chrono>
+#include <filesystem>
 
 #include "app/KestrelApp.h"
 #include "app/Settings.h"
@@ -149,6 +150,23 @@ TEST_F(KestrelApp, QuitSavesTheInputsRemovesTheIconAndEndsTheLoop) {
   EXPECT_TRUE(ReadLimit(limit));
   EXPECT_EQ(limit, 33);
   CloseSettingsKey();
+}
+
+TEST_F(KestrelApp, ASettingsFileDeletedWhileRunningIsNoHarm) {
+  PutVersion(75);
+  ASSERT_TRUE(Start());
+  QSignalSpy ended(app.get(), &CKestrelApp::mainWindowDestroyed);
+  app->View()->MaskCombo()->setEditText("kept");
+  app->View()->MaskCombo()->AddToHistory();
+  std::filesystem::remove_all(m_dir.path() + "/Harrow");
+  QTest::mouseClick(app->View()->QuitButton(), Qt::LeftButton);
+  ASSERT_TRUE(ended.wait(2000));
+  EXPECT_TRUE(boxes.Boxes().empty());
+  // The key went with the file, so the inputs are lost silently; the history makes its own key
+  // again and the new file reads back whole.
+  EXPECT_NE(FileText().find("\"MaskHistory\"=\"kept\""), std::string::npos) << FileText();
+  EXPECT_EQ(FileText().find("\"Limit\""), std::string::npos);
+  EXPECT_EQ(CountFiles("Kestrel.reg.bad-"), 0);
 }
 
 TEST_F(KestrelApp, QuietQuitKeepsAnUnreadableLimitSilently) {
