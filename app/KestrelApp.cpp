@@ -8,6 +8,7 @@
 #include "app/Settings.h"
 #include "app/SplashDlg.h"
 #include "app/StartupSettings.h"
+#include "platform/Diagnostics.h"
 #include "platform/MessageBox.h"
 #include "platform/SocketsStartup.h"
 #include "res/ResourceIds.h"
@@ -83,6 +84,8 @@ bool CKestrelApp::OpenCommandLineDocument(const QStringList& arguments) {
     if (argument.startsWith('-')) continue;
     QFile document(argument);
     if (!document.open(QIODevice::ReadOnly)) {
+      ReportFailure("document " + argument.toStdString() +
+                    ": open failed: " + document.errorString().toStdString());
       ShowMessageBox(nullptr, "Failed to open document.", LoadResString(AFX_IDS_APP_TITLE),
                      MB_OK | MB_ICONEXCLAMATION);
       return false;

@@ -8,7 +8,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <mutex>
+#include <set>
 
+#include "platform/Diagnostics.h"
 #include "platform/RegistryText.h"
 
 namespace {
@@ -34,6 +37,30 @@ class FileDescriptor {
  private:
   int m_fd;
 };
+
+// Settings are read and written many times a session: each distinct failure is told once, and
+// again only after a write went through.
+std::mutex g_reportedMutex;
+std::set<std::string> g_reported;
+
+bool Report(const std::string& path, const std::string& step, const std::string& why) {
+  const std::string line = "settings file " + path + ": " + step + " failed: " + why;
+  {
+    std::lock_guard<std::mutex> lock(g_reportedMutex);
+    if (!g_reported.insert(line).second) return false;
+  }
+  ReportFailure(line);
+  return false;
+}
+
+bool ReportErrno(const std::string& path, const std::string& step) {
+  return Report(path, step, ErrnoText(errno));
+}
+
+void ForgetReports() {
+  std::lock_guard<std::mutex> lock(g_reportedMutex);
+  g_reported.clear();
+}
 
 bool Exists(const std::string& path) {
   struct stat st;
@@ -74,36 +101,47 @@ std::string RegistryFile::Folder() const {
 RegistryFile::State RegistryFile::Load(RegistryTree& tree) const {
   tree = RegistryTree();
   FileDescriptor fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return (errno == ENOENT || errno == ENOTDIR) ? State::Missing : State::Bad;
+  if (fd.get() < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return State::Missing;
+    ReportErrno(m_path, "read");
+    return State::Bad;
+  }
   struct stat st;
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) return State::Bad;
+  if (::fstat(fd.get(), &st) != 0) return ReportErrno(m_path, "read"), State::Bad;
+  if (!S_ISREG(st.st_mode) || st.st_size > kMaxFileSize)
+    return Report(m_path, "read", "not a regular file of at most 16 MiB; defaults used"), State::Bad;
   std::string text;
   char buf[8192];
   for (;;) {
     ssize_t n = ::read(fd.get(), buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return State::Bad;
+    if (n < 0) return ReportErrno(m_path, "read"), State::Bad;
     if (n == 0) break;
     text.append(buf, size_t(n));
-    if (text.size() > size_t(kMaxFileSize)) return State::Bad;
+    if (text.size() > size_t(kMaxFileSize))
+      return Report(m_path, "read", "larger than 16 MiB; defaults used"), State::Bad;
   }
   if (!ParseRegistryText(text, tree)) {
     tree = RegistryTree();
+    Report(m_path, "read", "not in the registry export format; defaults used, the next write moves it aside");
     return State::Bad;
   }
   return State::Good;
 }
 
 bool RegistryFile::IsWritable() const {
-  if (m_path.empty()) return false;
+  if (m_path.empty()) return Report("(none)", "locate", "neither XDG_CONFIG_HOME nor HOME is set");
   std::string folder = Folder();
   while (!Exists(folder)) {
     size_t slash = folder.find_last_of('/');
-    if (slash == std::string::npos) return false;
+    if (slash == std::string::npos) return Report(m_path, "write access", "no folder of its path exists");
     folder = slash == 0 ? "/" : folder.substr(0, slash);
   }
-  if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) return false;
-  return !Exists(m_path) || ::faccessat(AT_FDCWD, m_path.c_str(), W_OK, AT_EACCESS) == 0;
+  if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+    return ReportErrno(m_path, "write access to folder " + folder);
+  if (Exists(m_path) && ::faccessat(AT_FDCWD, m_path.c_str(), W_OK, AT_EACCESS) != 0)
+    return ReportErrno(m_path, "write access");
+  return true;
 }
 
 bool RegistryFile::MoveAside() const {
@@ -116,44 +154,53 @@ bool RegistryFile::MoveAside() const {
     std::string target = m_path + ".bad-" + stamp + (n ? "-" + std::to_string(n) : "");
     if (::renameat2(AT_FDCWD, m_path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
     if (errno == EEXIST) continue;
-    if (errno != EINVAL && errno != ENOSYS) return false;
+    if (errno != EINVAL && errno != ENOSYS) return ReportErrno(m_path, "move aside to " + target);
     // No RENAME_NOREPLACE here: every writer holds the lock, so look, then move.
     if (Exists(target)) continue;
-    return ::rename(m_path.c_str(), target.c_str()) == 0;
+    return ::rename(m_path.c_str(), target.c_str()) == 0 || ReportErrno(m_path, "move aside to " + target);
   }
-  return false;
+  return Report(m_path, "move aside", "every name is taken");
 }
 
 bool RegistryFile::WriteReplacing(const std::string& text) const {
   std::string temp = m_path + ".tmp";
   ::unlink(temp.c_str());  // a crashed writer's leftover
   FileDescriptor fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-  if (fd.get() < 0) return false;
+  if (fd.get() < 0) return ReportErrno(m_path, "create " + temp);
   struct stat old;
   if (::stat(m_path.c_str(), &old) == 0) ::fchmod(fd.get(), old.st_mode & 07777);
-  bool ok = WriteAll(fd.get(), text) && ::fsync(fd.get()) == 0;
-  ok = (::close(fd.release()) == 0) && ok;
-  if (!ok || ::rename(temp.c_str(), m_path.c_str()) != 0) {
+  const char* step = nullptr;
+  if (!WriteAll(fd.get(), text))
+    step = "write";
+  else if (::fsync(fd.get()) != 0)
+    step = "flush";
+  if (::close(fd.release()) != 0 && !step) step = "close";
+  if (!step && ::rename(temp.c_str(), m_path.c_str()) != 0) step = "rename";
+  if (step) {
+    const int error = errno;
     ::unlink(temp.c_str());
-    return false;
+    return Report(m_path, std::string(step) + " " + temp, ErrnoText(error));
   }
-  return SyncFolder(Folder());
+  return SyncFolder(Folder()) || ReportErrno(m_path, "flush folder " + Folder());
 }
 
 bool RegistryFile::Update(const std::function<bool(RegistryTree&)>& change) const {
   // A read-only file counts as read-only even though its folder would let a rename replace it.
-  if (!IsWritable() || !MakeFolders(Folder())) return false;
+  if (!IsWritable()) return false;
+  if (!MakeFolders(Folder())) return ReportErrno(m_path, "create folder " + Folder());
   std::string lockPath = m_path + ".lock";
   int lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (lockFd < 0) lockFd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
   FileDescriptor lock(lockFd);  // held until the new file is in place
-  if (lock.get() < 0) return false;
+  if (lock.get() < 0) return ReportErrno(m_path, "open lock file " + lockPath);
   while (::flock(lock.get(), LOCK_EX) != 0)
-    if (errno != EINTR) return false;
+    if (errno != EINTR) return ReportErrno(m_path, "lock " + lockPath);
 
   RegistryTree tree;
   State state = Load(tree);
   if (!change(tree)) return true;
   if (state == State::Bad && !MoveAside()) return false;
-  return WriteReplacing(FormatRegistryText(tree));
+  if (!WriteReplacing(FormatRegistryText(tree))) return false;
+  ForgetReports();
+  return true;
 }

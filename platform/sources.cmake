@@ -1,6 +1,7 @@
 target_sources(kestrel_core PRIVATE
   ${CMAKE_SOURCE_DIR}/platform/MessageBox.cpp
   ${CMAKE_SOURCE_DIR}/platform/DataExchange.cpp
+  ${CMAKE_SOURCE_DIR}/platform/Diagnostics.cpp
   ${CMAKE_SOURCE_DIR}/platform/FileDialog.cpp
   ${CMAKE_SOURCE_DIR}/platform/LocaleSeparators.cpp
   ${CMAKE_SOURCE_DIR}/platform/Shell.cpp

@@ -65,8 +65,10 @@ class NfoRun {
   bool Stopped() const { return m_guard.IsStopped(); }
 
   // A statement of a stopped run fails because its socket was shut down: no message then.
-  void SqlFailed() {
-    if (!Stopped()) m_guard.ShowMessage("Cannot execute SQL!", "Kestrel Error", MB_OK | MB_ICONEXCLAMATION);
+  void SqlFailed(const char* step) {
+    if (Stopped()) return;
+    ReportServerFailure(m_connection, step);
+    m_guard.ShowMessage("Cannot execute SQL!", "Kestrel Error", MB_OK | MB_ICONEXCLAMATION);
   }
   void NoNfo() { m_guard.ShowMessage(kNoNfo, "Kestrel", MB_OK | MB_ICONEXCLAMATION); }
 
@@ -77,7 +79,7 @@ class NfoRun {
 
     const std::string& date = m_context.dateText;
     const std::string& directory = m_context.directoryText;
-    if (!QueryIntoResult(m_connection, BuildNfosQuery(date, directory))) return SqlFailed();
+    if (!QueryIntoResult(m_connection, BuildNfosQuery(date, directory))) return SqlFailed("NFO index query");
     if (Stopped()) return;
     // The index row only says that an NFO exists; none of its columns is read.
     m_connection.m_row = mysql_fetch_row(m_connection.m_pResult);
@@ -85,7 +87,8 @@ class NfoRun {
     m_connection.ReleaseResult();
 
     m_guard.SetStatus("Retrieving NFO Data");
-    if (!QueryIntoResult(m_connection, BuildNfoDataQuery(date, directory))) return SqlFailed();
+    if (!QueryIntoResult(m_connection, BuildNfoDataQuery(date, directory)))
+      return SqlFailed("NFO data query");
     if (Stopped()) return;
     m_connection.m_row = mysql_fetch_row(m_connection.m_pResult);
     // The column is binary: its length, not a NUL, says where it ends. NULL reads as empty.

@@ -6,6 +6,7 @@
 
 #include "db/DupesConnection.h"
 #include "db/SearchRequest.h"
+#include "platform/Diagnostics.h"
 #include "platform/MessageBox.h"
 #include "search/SearchPortGuard.h"
 #include "search/SessionLog.h"
@@ -46,8 +47,10 @@ class SearchRun {
 
   void Refuse(const std::string& text) { m_guard.ShowMessage(text, "Kestrel Error", MB_OK | MB_ICONSTOP); }
   // A failed statement of a stopped run is the stop's doing, not the server's: no message then.
-  void SqlFailed() {
-    if (!Stopped()) m_guard.ShowMessage("Cannot execute SQL!", "Kestrel Error", MB_OK | MB_ICONEXCLAMATION);
+  void SqlFailed(const char* step) {
+    if (Stopped()) return;
+    ReportServerFailure(m_connection, step);
+    m_guard.ShowMessage("Cannot execute SQL!", "Kestrel Error", MB_OK | MB_ICONEXCLAMATION);
   }
 
   bool Validate(SearchRequest& request) {
@@ -82,7 +85,7 @@ class SearchRun {
                           BuildDupesQuery(mask, request.m_strStartBound, request.m_strEndBound,
                                           request.m_nLimit, request.m_nOrder, true),
                           countText)) {
-      return SqlFailed();
+      return SqlFailed("count query");
     }
     if (Stopped()) return;
     const long long count = LeadingCount(countText);
@@ -118,7 +121,7 @@ class SearchRun {
     const int order = now.m_nOrder;
     if (!QueryIntoResult(m_connection, BuildDupesQuery(mask, request.m_strStartBound, request.m_strEndBound,
                                                        limit, order, false))) {
-      return SqlFailed();
+      return SqlFailed("row query");
     }
     if (Stopped()) return;
 
@@ -158,7 +161,8 @@ class SearchRun {
 
     m_guard.SetStatus("Counting total entries in database");
     std::string totalText;
-    if (!QuerySingleValue(m_connection, "SELECT COUNT(*) FROM DUPES", totalText)) return SqlFailed();
+    if (!QuerySingleValue(m_connection, "SELECT COUNT(*) FROM DUPES", totalText))
+      return SqlFailed("total count query");
     if (Stopped()) return;
 
     m_guard.SetStatus("Query Completed");
@@ -169,6 +173,7 @@ class SearchRun {
     m_guard.ShowMessage(summary, "Dupe Successful", MB_OK | MB_ICONINFORMATION);
     // The search went on without its log; say so once, after the summary.
     if (logTried && !m_log.WritesSucceeded()) {
+      if (!Stopped()) ReportFailure(m_log.FailureLine());
       m_guard.ShowMessage(SessionLog::FailureText(m_log.Path()), "Kestrel Error", MB_OK | MB_ICONEXCLAMATION);
     }
   }

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "platform/Diagnostics.h"
+
 SessionLog::~SessionLog() {
   Close();
 }
@@ -25,14 +27,28 @@ std::string SessionLog::FailureText(const std::string& path) {
   return "Cannot write to log file " + path;
 }
 
+void SessionLog::Fail(const char* step, int error, const char* reason) {
+  m_writesOk = false;
+  if (!m_failure.empty()) return;
+  m_failure = std::string(step) + " failed: " + (error ? ErrnoText(error) : std::string(reason));
+}
+
 bool SessionLog::Open(const std::string& path) {
-  if (path.empty() || path.find('\0') != std::string::npos) return false;
+  if (path.empty()) return Fail("open", 0, "no file name"), false;
+  if (path.find('\0') != std::string::npos) return Fail("open", 0, "a NUL byte in the file name"), false;
   // Append to what is there; create only a missing file; never truncate a log that exists.
   // O_NONBLOCK only for the open itself, so a FIFO without a reader fails instead of hanging.
   int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
-  if (fd < 0) return false;
+  if (fd < 0) return Fail("open", errno), false;
   const int flags = ::fcntl(fd, F_GETFL);
-  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    Fail("open", errno);
+    ::close(fd);
+    return false;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    // EWOULDBLOCK: another writer holds the file.
+    Fail("lock", errno);
     ::close(fd);
     return false;
   }
@@ -43,8 +59,9 @@ bool SessionLog::Open(const std::string& path) {
 bool SessionLog::LogSearchHeader(const std::string& path, const SessionLogHeader& header) {
   Close();
   m_path = path;
-  m_writesOk = Open(path);
-  if (!m_writesOk) return false;
+  m_failure.clear();
+  m_writesOk = true;
+  if (!Open(path)) return false;
   Write(FormatHeader(header));
   return IsOpen();
 }
@@ -64,7 +81,7 @@ void SessionLog::LogSearchSummary(const std::string& summary) {
 void SessionLog::Close() {
   if (m_fd < 0) return;
   ::flock(m_fd, LOCK_UN);
-  if (::close(m_fd) != 0 && errno != EINTR) m_writesOk = false;  // a deferred write error
+  if (::close(m_fd) != 0 && errno != EINTR) Fail("close", errno);  // a deferred write error
   m_fd = -1;
 }
 
@@ -77,7 +94,10 @@ void SessionLog::Write(const std::string& text) {
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       // Stop the block here: later lines after a lost one would misrepresent the search.
-      m_writesOk = false;
+      if (n < 0)
+        Fail("write", errno);
+      else
+        Fail("write", 0, "nothing written");
       Close();
       return;
     }

@@ -7,7 +7,7 @@
 // Failures never stop the search. When the file cannot be opened, created or locked, or a write
 // fails, the log closes the file, ignores every later call of the block and WritesSucceeded()
 // turns false; the caller finishes the search, shows its summary, and then shows FailureText()
-// once (caption "Kestrel Error", exclamation icon).
+// once (caption "Kestrel Error", exclamation icon), with FailureLine() beside it.
 #include <cstdint>
 #include <string>
 
@@ -44,12 +44,18 @@ class SessionLog {
   static std::string FormatHeader(const SessionLogHeader& header);
   // "Cannot write to log file " followed by the path.
   static std::string FailureText(const std::string& path);
+  // What failed first in the current block, for the failure line:
+  // "session log /home/u/kestrel.log: open failed: Permission denied (errno 13)".
+  std::string FailureLine() const { return "session log " + m_path + ": " + m_failure; }
 
  private:
   bool Open(const std::string& path);
   void Write(const std::string& text);
+  // Keeps the first failure of the block; error is an errno value, or 0 with reason.
+  void Fail(const char* step, int error, const char* reason = "");
 
   int m_fd = -1;
   bool m_writesOk = true;
   std::string m_path;
+  std::string m_failure;
 };

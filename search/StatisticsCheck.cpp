@@ -8,8 +8,10 @@
 #include <deque>
 #include <mutex>
 #include <system_error>
+#include <utility>
 
 #include "db/DupesConnection.h"
+#include "platform/Diagnostics.h"
 #include "res/ResourceIds.h"
 
 namespace {
@@ -21,6 +23,7 @@ constexpr const char* kNotAvailable = "N/A";
 
 struct ServerSteps {
   const char* name;  // "Primary" / "Backup"
+  const char* role;  // "primary" / "backup", for the failure line
   const std::string& address;
   int probePort;
   int activeId, updateId, countId;
@@ -33,10 +36,10 @@ class CheckRun {
       : m_endpoints(endpoints), m_loginId(loginId), m_password(password), m_sink(sink), m_run(run) {}
 
   void Run() {
-    Check({"Primary", m_endpoints.m_strPrimary, m_endpoints.m_nPrimaryProbePort, IDC_PRIMARY_ACTIVE,
-           IDC_PRIMARY_UPDATE, IDC_PRIMARY_COUNT});
+    Check({"Primary", "primary", m_endpoints.m_strPrimary, m_endpoints.m_nPrimaryProbePort,
+           IDC_PRIMARY_ACTIVE, IDC_PRIMARY_UPDATE, IDC_PRIMARY_COUNT});
     if (Stopped()) return;
-    Check({"Backup", m_endpoints.m_strBackup, m_endpoints.m_nBackupProbePort, IDC_BACKUP_ACTIVE,
+    Check({"Backup", "backup", m_endpoints.m_strBackup, m_endpoints.m_nBackupProbePort, IDC_BACKUP_ACTIVE,
            IDC_BACKUP_UPDATE, IDC_BACKUP_COUNT});
     Status("Done");
     if (!Stopped()) m_sink.CheckDone();
@@ -57,25 +60,46 @@ class CheckRun {
     Field(s.countId, kNotAvailable);
   }
 
+  // One line per server, for the first step that failed on it; none once stopped.
+  void Failed(const ServerSteps& s, unsigned port, const std::string& step, const std::string& why) {
+    if (Stopped()) return;
+    ReportFailure("statistics: " + DescribeServer(s.role, s.address, port) + ": " + step + " failed: " + why);
+  }
+
   void Check(const ServerSteps& s) {
     Status(std::string("Testing ") + s.name + " Database");
     const int wakeFd = m_run ? m_run->WakeFd() : -1;
-    if (!IsServerReachable(s.address, s.probePort, m_endpoints.m_nProbeSeconds, wakeFd)) return Down(s);
+    std::string why;
+    if (!IsServerReachable(s.address, s.probePort, m_endpoints.m_nProbeSeconds, wakeFd, &why)) {
+      Failed(s, unsigned(s.probePort), "probe", why);
+      return Down(s);
+    }
     if (Stopped()) return;
     Field(s.activeId, "YES");
     Status(std::string("Connecting to ") + s.name + " Database");
-    MYSQL* mysql = ConnectDupesServer(s.address, m_loginId, m_password, m_endpoints.m_nConnectPort, m_run);
-    if (!mysql) return Down(s);
+    const unsigned port = m_endpoints.m_nConnectPort;
+    MYSQL* mysql = ConnectDupesServer(s.address, m_loginId, m_password, port, m_run, &why);
+    if (!mysql) {
+      Failed(s, port, "connect", why);
+      return Down(s);
+    }
     // A database that cannot be selected makes both statements fail: the fields read "N/A".
-    mysql_select_db(mysql, kDatabase);
+    bool reported = mysql_select_db(mysql, kDatabase) != 0;
+    if (reported) Failed(s, port, "select database dupesnukes", DescribeServerError(mysql));
     if (!Stopped()) {
       Status("Checking Last Update");
-      Field(s.updateId, LastUpdate(mysql));
+      const std::string update = LastUpdate(mysql);
+      if (update == kNotAvailable && mysql_errno(mysql) && !std::exchange(reported, true))
+        Failed(s, port, "last update query", DescribeServerError(mysql));
+      Field(s.updateId, update);
     }
     if (!Stopped()) {
       Status("Counting Entries");
       std::string count;
-      Field(s.countId, QuerySingleValue(mysql, "SELECT COUNT(*) FROM DUPES", count) ? count : kNotAvailable);
+      const bool counted = QuerySingleValue(mysql, "SELECT COUNT(*) FROM DUPES", count);
+      if (!counted && mysql_errno(mysql) && !reported)
+        Failed(s, port, "count query", DescribeServerError(mysql));
+      Field(s.countId, counted ? count : kNotAvailable);
     }
     CloseDupesServer(mysql, m_run);
   }

@@ -7,6 +7,7 @@
 #include "db/SearchRequest.h"
 #include "db/WorkerRun.h"
 #include "platform/MessageBox.h"
+#include "tests/support/FailureLines.h"
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/SilentListener.h"
 #include "tests/support/TestDbServer.h"
@@ -127,11 +128,13 @@ TEST_F(DupesConnectionTest, SilentPrimaryCostsTheFullProbeThenBackup) {
 TEST_F(DupesConnectionTest, RefusedPrimaryFailsOverAtOnce) {
   DupesConnection c(DupesEndpoints{S().refused.address(), S().good.address()}, "ZEBRANO", "ZEBRANO");
   Recorder r;
+  FailureLines lines;
   const auto start = Clock::now();
   ASSERT_TRUE(OpenDupesDatabase(c, r));
   EXPECT_LT(SecondsSince(start), 1.0);
   EXPECT_EQ(r.statuses, (Texts{"Testing Database Availability", "Testing Backup Database Availability",
                                "Connecting to Backup Database"}));
+  EXPECT_EQ(lines.Take(), Texts{}) << "a failover that worked is no failure";
   CloseDupesDatabase(c, r);
 }
 
@@ -148,7 +151,13 @@ TEST_F(DupesConnectionTest, LoginRefusedByPrimaryConnectsBackupWithoutProbe) {
   CloseDupesDatabase(c, r);
 }
 
-TEST_F(DupesConnectionTest, FailuresShowTheirOneMessage) {
+TEST_F(DupesConnectionTest, FailuresShowTheirOneMessageAndOneLineNamingEveryFailedStep) {
+  FailureLines lines;
+  // Each failed step: "<role> server <address>:<port>: <step> failed: MySQL error <number>: ...".
+  auto step = [](const char* role, const TestDbServer& server, const std::string& what, unsigned error) {
+    return std::string(role) + " server " + server.address() + ":3306: " + what + " failed: MySQL error " +
+           std::to_string(error) + ": ";
+  };
   {
     DupesConnection c(DupesEndpoints{S().refused.address(), S().refused.address()}, "ZEBRANO", "ZEBRANO");
     Recorder r;
@@ -157,6 +166,9 @@ TEST_F(DupesConnectionTest, FailuresShowTheirOneMessage) {
     EXPECT_FALSE(c.m_bConnected);
     CloseDupesDatabase(c, r);
     EXPECT_EQ(r.statuses, (Texts{"Testing Database Availability", "Testing Backup Database Availability"}));
+    const std::string refused = "probe failed: Connection refused (errno 111)";
+    EXPECT_EQ(lines.Take(), Texts{"primary server " + S().refused.address() + ":3306: " + refused +
+                                  "; backup server " + S().refused.address() + ":6033: " + refused});
   }
   {
     DupesConnection c(DupesEndpoints{S().noLogin.address(), S().noLogin.address()}, "ZEBRANO", "ZEBRANO");
@@ -165,12 +177,20 @@ TEST_F(DupesConnectionTest, FailuresShowTheirOneMessage) {
     EXPECT_EQ(r.messages, (Texts{kError + "Cannot connect to either database server!"}));
     CloseDupesDatabase(c, r);
     EXPECT_EQ(r.statuses.back(), "Connecting to Backup Database");
+    const Texts got = lines.Take();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].find(step("primary", S().noLogin, "connect", 1045)), 0u) << got[0];
+    EXPECT_NE(got[0].find("; " + step("backup", S().noLogin, "connect", 1045)), std::string::npos) << got[0];
   }
   {
-    DupesConnection c(DupesEndpoints{S().good.address(), S().good.address()}, "ZEBRANO", "wrong");
+    DupesConnection c(DupesEndpoints{S().good.address(), S().good.address()}, "ZEBRANO", "wr0ng-Secret");
     Recorder r;
     EXPECT_FALSE(OpenDupesDatabase(c, r));
     EXPECT_EQ(r.messages, (Texts{kError + "Cannot connect to either database server!"}));
+    const Texts got = lines.Take();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].find(step("primary", S().good, "connect", 1045)), 0u) << got[0];
+    EXPECT_EQ(got[0].find("wr0ng-Secret"), std::string::npos) << "never the password";
   }
   {
     DupesConnection c(DupesEndpoints{S().noRights.address(), S().good.address()}, "ZEBRANO", "ZEBRANO");
@@ -182,6 +202,9 @@ TEST_F(DupesConnectionTest, FailuresShowTheirOneMessage) {
     EXPECT_EQ(r.statuses, (Texts{"Testing Database Availability", "Connecting to Database",
                                  "Disconnecting from database"}));
     EXPECT_TRUE(S().noRights.WaitGuestConnections(0, 3000));
+    const Texts got = lines.Take();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].find(step("primary", S().noRights, "select database dupesnukes", 1044)), 0u) << got[0];
   }
 }
 

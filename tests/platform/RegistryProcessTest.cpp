@@ -38,12 +38,20 @@ bool ReadNumberValue(const std::string& name, DWORD& value) {
 }
 
 // Output of the probe run as an unprivileged user (as this user when not root: modes then apply).
-std::string RunProbe(const std::string& probe, const std::string& args) {
+// Its failure lines ("kestrel: ...") go to failures when asked for, and are left out otherwise.
+std::string RunProbe(const std::string& probe, const std::string& args,
+                     std::vector<std::string>* failures = nullptr) {
   std::string command = (geteuid() == 0 ? "runuser -u nobody -- " : "") + probe + " " + args + " 2>&1";
   std::string out;
   if (FILE* p = popen(command.c_str(), "r")) {
-    char buf[256];
-    while (fgets(buf, sizeof buf, p)) out += buf;
+    char buf[512];
+    while (fgets(buf, sizeof buf, p)) {
+      std::string line = buf;
+      if (line.rfind("kestrel: ", 0) != 0)
+        out += line;
+      else if (failures)
+        failures->push_back(line.substr(0, line.size() - 1));
+    }
     pclose(p);
   }
   while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
@@ -138,7 +146,9 @@ class RegistryReadOnly : public RegistryFixture {
     chmod(m_probe.c_str(), 0755);
     std::filesystem::create_directories(m_dir.path() + "/Harrow");
   }
-  std::string Probe(const std::string& args) { return RunProbe(m_probe, RegFile() + " " + args); }
+  std::string Probe(const std::string& args, std::vector<std::string>* failures = nullptr) {
+    return RunProbe(m_probe, RegFile() + " " + args, failures);
+  }
 
   std::string m_probe;
 };
@@ -181,7 +191,12 @@ TEST_F(RegistryReadOnly, AStoreThatCannotBeWrittenRefusesAllAccessButStillReads)
 TEST_F(RegistryReadOnly, StartUpWithoutWriteAccessShowsBothNoticesEveryTime) {
   const std::string harrow = m_dir.path() + "/Harrow";
   chmod(harrow.c_str(), geteuid() == 0 ? 0755 : 0555);
-  EXPECT_EQ(Probe("startup"), "first upgrade hidden=0");
+  // Silent to the user, but one line on standard error says which file and why.
+  std::vector<std::string> failures;
+  EXPECT_EQ(Probe("startup", &failures), "first upgrade hidden=0");
+  EXPECT_EQ(failures,
+            std::vector<std::string>{"kestrel: settings file " + RegFile() + ": write access to folder " +
+                                     harrow + " failed: Permission denied (errno 13)"});
   EXPECT_EQ(Probe("startup"), "first upgrade hidden=0");
   EXPECT_FALSE(std::filesystem::exists(RegFile()));
   chmod(harrow.c_str(), 0755);

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "platform/Registry.h"
+#include "tests/support/FailureLines.h"
 #include "tests/support/RegistryFixture.h"
 
 namespace {
@@ -133,6 +134,7 @@ TEST_F(Registry, AnUnreadableFileReadsAsEmptyAndIsMovedAsideByTheFirstWrite) {
       "random words, not a registry file\n",
       "",
   };
+  FailureLines lines;
   for (const std::string& content : garbage) {
     PutFile(content);
     HKEY key = nullptr;
@@ -148,6 +150,10 @@ TEST_F(Registry, AnUnreadableFileReadsAsEmptyAndIsMovedAsideByTheFirstWrite) {
       if (e.path().filename().string().rfind("Kestrel.reg.bad-", 0) == 0) aside = e.path();
     EXPECT_EQ(ReadWholeFile(aside), content);
     std::filesystem::remove(aside);
+    // Read many times, told once.
+    EXPECT_EQ(lines.Take(), std::vector<std::string>{"settings file " + RegFile() +
+                                                     ": read failed: not in the registry export format; "
+                                                     "defaults used, the next write moves it aside"});
   }
 }
 

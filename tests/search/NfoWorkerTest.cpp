@@ -9,6 +9,7 @@
 #include "platform/MessageBox.h"
 #include "search/NfoWorker.h"
 #include "tests/support/EventRecorder.h"
+#include "tests/support/FailureLines.h"
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/SilentListener.h"
 #include "tests/support/TestDbServer.h"
@@ -201,8 +202,14 @@ TEST_F(NfoWorkerTest, ServerAndStatementFailuresEachShowTheirMessage) {
     indexOnly.Execute("REVOKE SELECT ON dupesnukes.* FROM 'ZEBRANO'@'%'");
     indexOnly.Execute("GRANT SELECT ON dupesnukes.NFOS TO 'ZEBRANO'@'%'");
     port = std::make_shared<RecordingNfoPort>();
+    FailureLines lines;
     NfoThreadProc(Context("020598", "Art.Release-GRP", indexOnly.address()));
     EXPECT_EQ(Messages(), Texts{Failure("Cannot execute SQL!")});
+    const Texts got = lines.Take();
+    ASSERT_EQ(got.size(), 1u);
+    const std::string head =
+        "primary server " + indexOnly.address() + ":3306: NFO data query failed: MySQL error 1142: ";
+    EXPECT_EQ(got[0].substr(0, head.size()), head) << got[0];
     EXPECT_EQ(Statuses(), (Texts{"Testing Database Availability", "Connecting to Database",
                                  "Retrieving NFO Data", "Disconnecting from database", "Idle"}));
     EXPECT_TRUE(port->Shown().empty());

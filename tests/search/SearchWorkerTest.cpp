@@ -7,6 +7,7 @@
 #include "db/DupesConnection.h"
 #include "platform/MessageBox.h"
 #include "search/SearchWorker.h"
+#include "tests/support/FailureLines.h"
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/RecordingSearchPort.h"
 #include "tests/support/SilentListener.h"
@@ -306,7 +307,10 @@ TEST_F(SearchWorkerTest, UnwritableLogStillListsAndSaysSoOnceAfterTheSummary) {
   TempDir dir;
   const std::string path = dir.file("missing-folder/session.log");
   port->SetLogging(true, path);
+  FailureLines lines;
   RunSearch(Request("Alpha.", 3));
+  EXPECT_EQ(lines.Take(),
+            Texts{"session log " + path + ": open failed: No such file or directory (errno 2)"});
   EXPECT_EQ(Rows().size(), 3u);
   const Texts messages = port->EventsOf("message:");
   ASSERT_EQ(messages.size(), 2u);
@@ -334,10 +338,16 @@ TEST_F(SearchWorkerTest, ServerKilledWhileAnsweringGivesOneSqlMessage) {
     }
   });
   port->SetInputs(Request("Doomed.", 20));
+  FailureLines lines;
   RunThreaded(Context(doomed.address()));
   killer.join();
   EXPECT_EQ(Messages(),
             Texts{"Kestrel Error|" + FlagsHex(MB_OK | MB_ICONEXCLAMATION) + "|Cannot execute SQL!"});
+  // The client library's own number for a lost server: 2006 or 2013.
+  const Texts got = lines.Take();
+  ASSERT_EQ(got.size(), 1u);
+  const std::string head = "primary server " + doomed.address() + ":3306: row query failed: MySQL error 20";
+  EXPECT_EQ(got[0].substr(0, head.size()), head) << got[0];
   EXPECT_TRUE(Rows().empty());
   Texts statuses = Statuses();
   EXPECT_EQ(Texts(statuses.end() - 2, statuses.end()), (Texts{"Disconnecting from database", "Idle"}));
@@ -360,6 +370,7 @@ TEST_F(SearchWorkerTest, CancelAtEveryStepEndsTheRunSilently) {
                        "message:Dupe Successful"};
   TempDir dir;
   const int baseline = S().primary.GuestConnections();
+  FailureLines lines;
   for (const std::string& step : steps) {
     port = std::make_shared<RecordingSearchPort>();
     const std::string logPath = dir.file("cancel" + std::to_string(&step - &steps[0]) + ".log");
@@ -392,6 +403,7 @@ TEST_F(SearchWorkerTest, CancelAtEveryStepEndsTheRunSilently) {
     if (step == "row:5") {
       EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 5 + 5) << "header and rows 0-4";
     }
+    EXPECT_EQ(lines.Take(), Texts{}) << step << ": a stopped run reports no failure";
   }
 }
 

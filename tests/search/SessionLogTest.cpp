@@ -118,6 +118,8 @@ TEST(SessionLog, AFileLockedByAnotherProcessIsLeftAlone) {
   EXPECT_FALSE(log.IsOpen());
   EXPECT_FALSE(log.WritesSucceeded());
   EXPECT_EQ(log.Path(), path);
+  EXPECT_EQ(log.FailureLine(),
+            "session log " + path + ": lock failed: Resource temporarily unavailable (errno 11)");
   log.LogResultRow("010198", "dir");
   log.LogSearchSummary("summary");
   EXPECT_EQ(ReadWholeFile(path), "kept\r\n");
@@ -140,11 +142,17 @@ TEST(SessionLog, UnwritableFileOrMissingFolderFailsAndReportsIt) {
   WriteWholeFile(readOnly, "root's\r\n");
   ASSERT_EQ(chmod(readOnly.c_str(), 0644), 0);
 
-  EXPECT_EQ(RunWriterUnprivileged(readOnly), "opened=0 ok=0\n");
+  // Each failure: its line on standard error, with the path and the system's error, then the outcome.
+  auto failed = [](const std::string& path, const std::string& error) {
+    return "kestrel: session log " + path + ": open failed: " + error + "\nopened=0 ok=0\n";
+  };
+  EXPECT_EQ(RunWriterUnprivileged(readOnly), failed(readOnly, "Permission denied (errno 13)"));
   EXPECT_EQ(ReadWholeFile(readOnly), "root's\r\n");
-  EXPECT_EQ(RunWriterUnprivileged(dir.file("missing/kestrel.log")), "opened=0 ok=0\n");
+  EXPECT_EQ(RunWriterUnprivileged(dir.file("missing/kestrel.log")),
+            failed(dir.file("missing/kestrel.log"), "No such file or directory (errno 2)"));
   // A folder the user may not write: the file cannot be created there.
-  EXPECT_EQ(RunWriterUnprivileged(dir.file("new.log")), "opened=0 ok=0\n");
+  EXPECT_EQ(RunWriterUnprivileged(dir.file("new.log")),
+            failed(dir.file("new.log"), "Permission denied (errno 13)"));
   EXPECT_NE(access(dir.file("new.log").c_str(), F_OK), 0);
 
   // The same helper succeeds where it may write, so the failures above are the modes'.
@@ -161,6 +169,7 @@ TEST(SessionLog, AFailedWriteEndsTheBlock) {
   EXPECT_FALSE(log.LogSearchHeader("/dev/full", header));
   EXPECT_FALSE(log.IsOpen());
   EXPECT_FALSE(log.WritesSucceeded());
+  EXPECT_EQ(log.FailureLine(), "session log /dev/full: write failed: No space left on device (errno 28)");
   EXPECT_FALSE(log.LogSearchHeader("", header));
 
   // A row that no longer fits (file size limit): no later row and no summary follow it.

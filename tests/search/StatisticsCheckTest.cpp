@@ -8,6 +8,7 @@
 #include "db/DupesConnection.h"
 #include "search/StatisticsCheck.h"
 #include "tests/support/EventRecorder.h"
+#include "tests/support/FailureLines.h"
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/SilentListener.h"
 #include "tests/support/TestDbServer.h"
@@ -134,17 +135,28 @@ TEST_F(StatisticsCheckTest, BothDownAfterBothProbes) {
   killed.Kill();
   SilentListener silent(6033);
   const auto start = Clock::now();
+  FailureLines lines;
   EXPECT_EQ(Check(TestEndpoints(killed.address(), silent.address())),
             Join({NoAnswer("Primary", 1023), NoAnswer("Backup", 1029), kDone}));
+  EXPECT_EQ(lines.Take(), (Texts{"statistics: primary server " + killed.address() +
+                                     ":3306: probe failed: Connection refused (errno 111)",
+                                 "statistics: backup server " + silent.address() +
+                                     ":6033: probe failed: no answer within 1 s"}));
   // The silent backup costs its whole probe time.
   EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(900));
 }
 
 TEST_F(StatisticsCheckTest, RefusedLoginReadsNoAfterYes) {
   TestDbServer refusing(TestDbServer::Guest::Missing);
+  FailureLines lines;
   EXPECT_EQ(
       Check(TestEndpoints(refusing.address(), S().backup.address())),
       Join({LoginRefused("Primary", 1023), Connected("Backup", 1029, "Jan 5 2001 @ 23:59", "7"), kDone}));
+  const Texts got = lines.Take();
+  ASSERT_EQ(got.size(), 1u);
+  const std::string head =
+      "statistics: primary server " + refusing.address() + ":3306: connect failed: MySQL error 1045: ";
+  EXPECT_EQ(got[0].substr(0, head.size()), head) << got[0];
   // The login handed in is the one used, for both servers.
   EXPECT_EQ(Check(TestEndpoints(S().primary.address(), S().backup.address()), "NOBODY"),
             Join({LoginRefused("Primary", 1023), LoginRefused("Backup", 1029), kDone}));
@@ -154,8 +166,15 @@ TEST_F(StatisticsCheckTest, FieldsThatCannotBeReadShowNotAvailable) {
   // A guest without rights connects but cannot select the database: both statements fail.
   TestDbServer noRights(TestDbServer::Guest::NoRights);
   LoopbackAddress refused;
+  FailureLines lines;
   EXPECT_EQ(Check(TestEndpoints(noRights.address(), refused.address())),
             Join({Connected("Primary", 1023, "N/A", "N/A"), NoAnswer("Backup", 1029), kDone}));
+  // One line per server: the first step that failed on it.
+  const Texts got = lines.Take();
+  ASSERT_EQ(got.size(), 2u);
+  const std::string head = "statistics: primary server " + noRights.address() +
+                           ":3306: select database dupesnukes failed: MySQL error 1044: ";
+  EXPECT_EQ(got[0].substr(0, head.size()), head) << got[0];
   EXPECT_TRUE(noRights.WaitGuestConnections(0, 2000));
 
   TestDbServer server;
