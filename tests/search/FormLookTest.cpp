@@ -28,7 +28,7 @@ namespace {
 QPalette Scheme(const char* name) {
   const QString n = QString::fromLatin1(name);
   if (n == QLatin1String("light")) return QPalette(QColor(0xef, 0xef, 0xef));
-  // Light grey ink on dark grey, as desktop dark schemes have it.
+  // Dark: light grey ink on dark grey, as desktop dark schemes have it. Contrast: white on black.
   const bool contrast = n == QLatin1String("contrast");
   const QColor window = contrast ? QColor(Qt::black) : QColor(0x2e, 0x2f, 0x30);
   const QColor base = contrast ? QColor(Qt::black) : QColor(0x1e, 0x1e, 0x1e);
@@ -59,10 +59,14 @@ bool HasFineDetail(const QImage& image, QRect logical, int ratio) {
 
 class FormLook : public KestrelViewFixture {
  protected:
+  void SetUp() override {
+    KestrelViewFixture::SetUp();
+    desktop = QApplication::palette();
+  }
   void TearDown() override {
     view.reset();
     frame.reset();
-    QApplication::setPalette(QPalette(QColor(0xef, 0xef, 0xef)));
+    QApplication::setPalette(desktop);
     KestrelViewFixture::TearDown();
   }
   // The form in its frame, shown, as start-up makes them.
@@ -75,6 +79,7 @@ class FormLook : public KestrelViewFixture {
     QApplication::processEvents();
   }
   std::unique_ptr<CMainFrame> frame;
+  QPalette desktop;
 };
 
 // Texts drawn straight on the artwork: labels, and check boxes with their indicator.
