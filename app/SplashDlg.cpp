@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QWindow>
 
 #include "res/Artwork.h"
 #include "res/DialogBuilder.h"
@@ -23,13 +24,14 @@ CSplashDlg::CSplashDlg(QWidget* parent, int timerPeriod)
 }
 
 bool CSplashDlg::OnInitDialog() {
-  const QPixmap bitmap = LoadBitmapResource(IDB_SPLASH);
-  if (m_pPicture) {
-    m_pPicture->setPixmap(bitmap);
-    m_pPicture->setGeometry(0, 0, bitmap.width(), bitmap.height());
-  }
+  const QSize size = BitmapResourceSize(IDB_SPLASH);
+  ShowPicture();
+  if (m_pPicture) m_pPicture->setGeometry(QRect(QPoint(0, 0), size));
+  // Another screen may have another pixel density.
+  if (QWindow* window = windowHandle())
+    connect(window, &QWindow::screenChanged, this, &CSplashDlg::ShowPicture);
   // The window takes the bitmap's size, keeping its top-left corner, then moves to the centre.
-  setFixedSize(bitmap.size());
+  setFixedSize(size);
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
     move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
@@ -37,6 +39,10 @@ bool CSplashDlg::OnInitDialog() {
   // A coarse timer may fire up to 5% early; the splash keeps its full time.
   m_nTimer = startTimer(m_nTimerPeriod, Qt::PreciseTimer);
   return true;
+}
+
+void CSplashDlg::ShowPicture() {
+  if (m_pPicture) m_pPicture->setPixmap(LoadBitmapResource(IDB_SPLASH, devicePixelRatioF()));
 }
 
 void CSplashDlg::showEvent(QShowEvent* event) {

@@ -23,6 +23,9 @@ class CSplashDlg : public QDialog {
   void mousePressEvent(QMouseEvent* event) override;
 
  private:
+  // The bitmap at the pixel density of the splash's screen.
+  void ShowPicture();
+
   int m_nTimerPeriod;
   int m_nTimer = 0;
   bool m_bInitialised = false;

@@ -10,6 +10,7 @@
 #include <QSignalBlocker>
 #include <QSvgRenderer>
 #include <QToolButton>
+#include <QtMath>
 #include <algorithm>
 
 #include "controls/HistoryStore.h"
@@ -37,10 +38,13 @@ std::string FromQ(const QString& s) {
   return s.toStdString();
 }
 
-std::vector<QPixmap> LoadStrip(const ToolbarResource& resource) {
+// The strip drawn at the screen's pixel density: each image is its size times ratio in pixels.
+std::vector<QPixmap> LoadStrip(const ToolbarResource& resource, qreal ratio) {
   InitToolbarResources();
   const int count = static_cast<int>(resource.commands.size());
-  QImage strip(resource.imageWidth * count, resource.imageHeight, QImage::Format_ARGB32);
+  const int width = qCeil(resource.imageWidth * ratio);
+  const int height = qCeil(resource.imageHeight * ratio);
+  QImage strip(width * count, height, QImage::Format_ARGB32);
   strip.fill(kImageBackground);
   QSvgRenderer renderer(ToQ(resource.imagePath));
   if (renderer.isValid()) {
@@ -55,8 +59,9 @@ std::vector<QPixmap> LoadStrip(const ToolbarResource& resource) {
   }
   std::vector<QPixmap> images;
   for (int i = 0; i < count; ++i) {
-    images.push_back(QPixmap::fromImage(
-        strip.copy(i * resource.imageWidth, 0, resource.imageWidth, resource.imageHeight)));
+    QImage image = strip.copy(i * width, 0, width, height);
+    image.setDevicePixelRatio(ratio);
+    images.push_back(QPixmap::fromImage(std::move(image)));
   }
   return images;
 }
@@ -117,7 +122,7 @@ void CHistoryCombo::LoadToolbar() {
   m_loaded.clear();
   const ToolbarResource* resource = ToolbarResource::Find(m_nToolbarResource);
   if (!resource) return;
-  std::vector<QPixmap> images = LoadStrip(*resource);
+  std::vector<QPixmap> images = LoadStrip(*resource, devicePixelRatioF());
   for (size_t i = 0; i < resource->commands.size(); ++i)
     m_loaded.push_back({resource->commands[i], images[i]});
 }

@@ -89,6 +89,7 @@ void CKestrelView::BuildControls() {
   m_pOrder = Control<QListWidget>(this, IDC_ORDER);
   m_pList = Control<CResultListCtrl>(this, IDC_RESULTS);
   m_pMask->CreateToolbar(this);
+  UseArtworkPalette(this);
 
   connect(m_pDupe, &QPushButton::clicked, this, &CKestrelView::OnDupe);
   connect(m_pQuit, &QPushButton::clicked, this, &CKestrelView::OnQuit);
@@ -420,6 +421,9 @@ bool CKestrelView::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CKestrelView::paintEvent(QPaintEvent*) {
+  // Sharp on any screen: drawn again when the window's pixel density changes.
+  const qreal ratio = devicePixelRatioF();
+  if (m_background.devicePixelRatio() != ratio) m_background = LoadBitmapResource(IDB_BACKGROUND, ratio);
   if (m_background.isNull()) return;
   QPainter(this).drawPixmap(0, 0, m_background);
 }

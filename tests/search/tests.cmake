@@ -34,3 +34,15 @@ kestrel_test(search_nfo_worker_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/N
 kestrel_test(search_nfo_viewer_test GUI THREADED SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/NfoViewerTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/controls/GuiTestApp.cpp)
+
+# The form's look, once per scale factor.
+kestrel_test(search_form_look_test GUI SOURCES
+  ${CMAKE_CURRENT_SOURCE_DIR}/search/FormLookTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewFixture.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/controls/GuiTestApp.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/Contrast.cpp)
+foreach(scale 1.25 1.5 2)
+  add_test(NAME search_form_look_test_${scale} COMMAND search_form_look_test)
+  set_tests_properties(search_form_look_test_${scale} PROPERTIES TIMEOUT 300 LABELS gui ENVIRONMENT
+    "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=${scale};KESTREL_SOURCE_DIR=${CMAKE_SOURCE_DIR};KESTREL_BINARY_DIR=${CMAKE_BINARY_DIR}")
+endforeach()
