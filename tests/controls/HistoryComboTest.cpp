@@ -296,9 +296,12 @@ TEST_F(HistoryComboTest, ChoosingTheOldItemAgainAfterTypingSelectsIt) {
   EXPECT_TRUE(combo->RemoveItem(-1));
   EXPECT_EQ(Items(), QStringList({"b"}));
 
-  // Down after typing steps to the first item, not past the one chosen before.
+  // Typing at the start keeps the cursor there; Down then steps to the first item, not past the
+  // one chosen before.
   combo->AddToHistory("a");
-  TypeByHand("z");
+  QTest::keyClick(combo->lineEdit(), Qt::Key_Home);
+  QTest::keyClicks(combo->lineEdit(), "zy");
+  EXPECT_EQ(combo->currentText(), "zya");
   QTest::keyClick(combo->lineEdit(), Qt::Key_Down);
   EXPECT_EQ(combo->currentText(), "a");
   EXPECT_EQ(combo->GetCurSel(), 0);
