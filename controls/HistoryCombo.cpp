@@ -82,6 +82,8 @@ CHistoryCombo::CHistoryCombo(int toolbarPosition, bool bOutside, unsigned toolba
   installEventFilter(this);
   connect(lineEdit(), &QLineEdit::textEdited, this, &CHistoryCombo::OnEditTextEdited);
   connect(this, &QComboBox::currentIndexChanged, this, &CHistoryCombo::OnIndexChanged);
+  // Choosing the item Qt still holds as current changes no index, yet selects it.
+  connect(this, &QComboBox::activated, this, &CHistoryCombo::OnIndexChanged);
   connect(this, &QComboBox::editTextChanged, this, [this] { UpdateButtonStates(); });
   if (parent) CreateToolbar();
 }
@@ -284,14 +286,20 @@ bool CHistoryCombo::SaveHistory(const QString& valueName, const QString& company
   std::string c = FromQ(company), a = FromQ(application);
   if (!HistoryStore::ResolveNames(FromQ(valueName), c, a)) return false;
   if (bAddCurrentText) AddToHistory();
-  return HistoryStore::WriteHistory(root, c, a, FromQ(valueName), m_model.GetHistoryString());
+  return HistoryStore::WriteHistory(root, c, a, FromQ(valueName), m_model.Items());
 }
 
 bool CHistoryCombo::RestoreHistory(const QString& valueName, const QString& company,
                                    const QString& application, HKEY root, bool bSelectFirst) {
   std::string c = FromQ(company), a = FromQ(application);
   if (!HistoryStore::ResolveNames(FromQ(valueName), c, a)) return false;
-  SetHistoryString(ToQ(HistoryStore::ReadHistory(root, c, a, FromQ(valueName))));
+  const HistoryStore::Stored stored = HistoryStore::ReadHistory(root, c, a, FromQ(valueName));
+  if (stored.items) {
+    m_model.SetHistoryItems(*stored.items);
+    SyncList(QString());
+  } else {
+    SetHistoryString(ToQ(stored.text));
+  }
   if (bSelectFirst && m_model.Count() > 0) {
     m_model.SetCurSel(0);
     SyncList(QString());
@@ -317,6 +325,16 @@ void CHistoryCombo::OnEditTextEdited(const QString& text) {
     }
     // The completed tail is selected, so the next character typed replaces it.
     lineEdit()->setSelection(static_cast<int>(n), static_cast<int>(currentText().size() - n));
+  } else if (currentIndex() >= 0) {
+    // Qt follows: otherwise the arrow keys would step from the old item, and choosing it again
+    // from the list would change no index.
+    const int cursor = lineEdit()->cursorPosition();
+    {
+      const QSignalBlocker block(this);
+      setCurrentIndex(-1);
+      setEditText(text);
+    }
+    lineEdit()->setCursorPosition(cursor);
   }
   UpdateButtonStates();
 }

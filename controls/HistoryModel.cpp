@@ -6,6 +6,10 @@ char Fold(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+std::string UpToNul(const std::string& text) {
+  return text.substr(0, text.find('\0'));
+}
+
 bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
   if (prefix.size() > text.size()) return false;
   for (size_t i = 0; i < prefix.size(); ++i) {
@@ -31,7 +35,8 @@ int CHistoryModel::FindPrefix(const std::string& prefix) const {
   return -1;
 }
 
-bool CHistoryModel::AddToHistory(const std::string& text) {
+bool CHistoryModel::AddToHistory(const std::string& whole) {
+  const std::string text = UpToNul(whole);
   if (text.empty()) return false;
   int found = FindExact(text);
   if (found >= 0) m_items.erase(m_items.begin() + found);
@@ -66,7 +71,8 @@ std::string CHistoryModel::GetHistoryString() const {
   return result;
 }
 
-void CHistoryModel::SetHistoryString(const std::string& history) {
+void CHistoryModel::SetHistoryString(const std::string& whole) {
+  const std::string history = UpToNul(whole);
   m_items.clear();
   m_nSelected = -1;
   if (m_nMaxHistory == 0) return;
@@ -76,5 +82,15 @@ void CHistoryModel::SetHistoryString(const std::string& history) {
     if (bar == std::string::npos) bar = history.size();
     if (bar > pos) m_items.push_back(history.substr(pos, bar - pos));
     pos = bar + 1;
+  }
+}
+
+void CHistoryModel::SetHistoryItems(const std::vector<std::string>& items) {
+  m_items.clear();
+  m_nSelected = -1;
+  if (m_nMaxHistory == 0) return;
+  for (const std::string& whole : items) {
+    std::string item = UpToNul(whole);
+    if (!item.empty()) m_items.push_back(std::move(item));
   }
 }

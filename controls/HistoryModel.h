@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+// Texts are C strings, as the control's list holds them: each one ends at its first NUL, so no
+// item ever carries one (a stored history could not keep it).
 class CHistoryModel {
  public:
   // True when text was new; false when it was empty (nothing changes) or an equal item, ignoring
@@ -15,6 +17,8 @@ class CHistoryModel {
   unsigned GetMaxHistoryCount() const { return m_nMaxHistory; }
   std::string GetHistoryString() const;
   void SetHistoryString(const std::string& history);
+  // Replaces the list with these items as they are, as SetHistoryString does with its pieces.
+  void SetHistoryItems(const std::vector<std::string>& items);
 
   // First item that begins with prefix, ignoring case, or -1.
   int FindPrefix(const std::string& prefix) const;

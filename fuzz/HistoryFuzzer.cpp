@@ -1,6 +1,6 @@
 // Any run of additions, removals, maximum changes and history strings: the list keeps its rules,
-// its saved string reads back as the same list (items holding '|' come back split, as the format
-// says), and a string written to the store and read again gives that list too.
+// its joined string reads back as the same list (items holding '|' come back split, as the format
+// says), and the list written to the store reads back whole, beside the same joined string.
 //
 // Input: operations, each a byte and its arguments.
 #include <unistd.h>
@@ -50,9 +50,13 @@ std::vector<std::string> PiecesOfItems(const std::vector<std::string>& items) {
   return out;
 }
 
+std::string UpToNul(const std::string& s) {
+  return s.substr(0, s.find('\0'));
+}
+
 void ListRules(const CHistoryModel& h) {
   FUZZ_CHECK(h.GetCurSel() >= -1 && h.GetCurSel() < h.Count());
-  for (const std::string& item : h.Items()) FUZZ_CHECK(!item.empty());
+  for (const std::string& item : h.Items()) FUZZ_CHECK(!item.empty() && item == UpToNul(item));
 }
 
 // A store file of the fuzzer's own, on a memory file system when there is one.
@@ -71,15 +75,16 @@ void StoreRoundTrip(const CHistoryModel& h) {
   const std::string saved = h.GetHistoryString();
   // An empty history deletes the value, which fails when there is none.
   const bool written =
-      HistoryStore::WriteHistory(HKEY_LOCAL_MACHINE, "Harrow", "Kestrel", "MaskHistory", saved);
+      HistoryStore::WriteHistory(HKEY_LOCAL_MACHINE, "Harrow", "Kestrel", "MaskHistory", h.Items());
   FUZZ_CHECK(written || saved.empty());
-  const std::string read = HistoryStore::ReadHistory(HKEY_LOCAL_MACHINE, "Harrow", "Kestrel", "MaskHistory");
-  // The value is text: it ends at its first NUL.
-  FUZZ_CHECK(read == saved.substr(0, saved.find('\0')));
+  const HistoryStore::Stored read =
+      HistoryStore::ReadHistory(HKEY_LOCAL_MACHINE, "Harrow", "Kestrel", "MaskHistory");
+  FUZZ_CHECK(read.text == saved);
+  FUZZ_CHECK(saved.empty() ? !read.items : read.items && *read.items == h.Items());
   CHistoryModel restored;
   restored.SetMaxHistoryCount(h.GetMaxHistoryCount() ? h.GetMaxHistoryCount() : 1);
-  restored.SetHistoryString(read);
-  FUZZ_CHECK(restored.Items() == Pieces(read));
+  if (read.items) restored.SetHistoryItems(*read.items);
+  FUZZ_CHECK(restored.Items() == h.Items());
 }
 
 }  // namespace
@@ -96,13 +101,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     switch (op % 8) {
       case 0:
       case 1: {
-        const std::string text = in.Text(12);
+        // Texts end at a NUL, as C strings do.
+        const std::string raw = in.Text(12);
+        const std::string text = UpToNul(raw);
         int equal = -1;
         for (size_t i = 0; i < before.size() && equal < 0; ++i) {
           if (Lower(before[i]) == Lower(text)) equal = static_cast<int>(i);
         }
         FUZZ_CHECK(h.FindExact(text) == equal);
-        const bool added = h.AddToHistory(text);
+        const bool added = h.AddToHistory(raw);
         if (text.empty()) {
           FUZZ_CHECK(!added && h.Items() == before);
           break;
@@ -150,7 +157,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string history = in.Text(40);
         h.SetHistoryString(history);
         FUZZ_CHECK(h.GetCurSel() == -1);
-        FUZZ_CHECK(h.Items() == (h.GetMaxHistoryCount() == 0 ? std::vector<std::string>{} : Pieces(history)));
+        FUZZ_CHECK(h.Items() ==
+                   (h.GetMaxHistoryCount() == 0 ? std::vector<std::string>{} : Pieces(UpToNul(history))));
         break;
       }
       case 5: {

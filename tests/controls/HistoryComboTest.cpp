@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QLineEdit>
 #include <QTest>
 #include <QToolButton>
@@ -10,27 +11,41 @@
 #include "res/ResourceIds.h"
 #include "res/ToolbarResource.h"
 #include "tests/controls/GuiTestApp.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/RegistryFixture.h"
 
 namespace {
 
-class HistoryComboTest : public ::testing::Test {
+class HistoryComboTest : public RegistryFixture {
  protected:
   void SetUp() override {
     GuiTestApp();
-    SetRegistryFilePath(dir.file("Kestrel.reg"));
+    RegistryFixture::SetUp();
     window = std::make_unique<QWidget>();
     window->resize(400, 200);
     combo = new CHistoryCombo(12, false, IDR_HISTORY_TOOLBAR, window.get());
     combo->setGeometry(50, 40, 200, 24);
     combo->SetToolbarPosition(12, false);
   }
-  void TearDown() override { SetRegistryFilePath(""); }
 
-  QStringList Items() const {
+  static QStringList Items(const QComboBox& box) {
     QStringList items;
-    for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
+    for (int i = 0; i < box.count(); ++i) items << box.itemText(i);
     return items;
+  }
+  QStringList Items() const { return Items(*combo); }
+  bool Save(CHistoryCombo& box) {
+    return box.SaveHistory("MaskHistory", "Harrow", "Kestrel", HKEY_LOCAL_MACHINE, false);
+  }
+  bool Restore(CHistoryCombo& box) {
+    return box.RestoreHistory("MaskHistory", "Harrow", "Kestrel", HKEY_LOCAL_MACHINE, true);
+  }
+  // A restart as the search form makes it: restore into a new combo, save again on the way out.
+  QStringList Restart() {
+    CHistoryCombo next(12, false, IDR_HISTORY_TOOLBAR, window.get());
+    EXPECT_TRUE(Restore(next));
+    EXPECT_EQ(next.currentText(), next.itemText(0));
+    EXPECT_TRUE(Save(next));
+    return Items(next);
   }
   QAction* Button(unsigned id) const {
     for (QAction* action : combo->Toolbar()->actions()) {
@@ -43,7 +58,6 @@ class HistoryComboTest : public ::testing::Test {
     QTest::keyClicks(combo->lineEdit(), text);
   }
 
-  TempDir dir;
   std::unique_ptr<QWidget> window;
   CHistoryCombo* combo = nullptr;
 };
@@ -64,7 +78,7 @@ TEST_F(HistoryComboTest, AddAndRemoveWithTheirResults) {
   EXPECT_TRUE(combo->AddToHistory());
   EXPECT_EQ(Items(), QStringList({"typed", "abc", "x"}));
 
-  // Typing by hand selects nothing, although the combo keeps its old index meanwhile.
+  // Typing by hand selects nothing.
   TypeByHand("zzz");
   EXPECT_EQ(combo->GetCurSel(), -1);
   EXPECT_FALSE(combo->RemoveItem(-1));
@@ -204,13 +218,13 @@ TEST_F(HistoryComboTest, SavesAndRestoresThroughTheRegistry) {
   combo->AddToHistory("b|c");
   combo->AddToHistory("a");
   EXPECT_TRUE(combo->SaveHistory("MaskHistory", "Harrow", "Kestrel", HKEY_LOCAL_MACHINE, false));
-  const std::string file = ReadWholeFile(dir.file("Kestrel.reg"));
+  const std::string file = FileText();
   EXPECT_NE(file.find("\\Harrow\\Kestrel\\HistoryCombo]"), std::string::npos) << file;
   EXPECT_NE(file.find("\"MaskHistory\"=\"a|b|c|d\""), std::string::npos) << file;
 
   CHistoryCombo other(12, false, IDR_HISTORY_TOOLBAR, window.get());
   EXPECT_TRUE(other.RestoreHistory("MaskHistory", "Harrow", "Kestrel", HKEY_LOCAL_MACHINE, true));
-  EXPECT_EQ(other.count(), 4);
+  EXPECT_EQ(Items(other), QStringList({"a", "b|c", "d"}));  // whole, from the copy beside the value
   EXPECT_EQ(other.currentText(), "a");
   EXPECT_EQ(other.GetCurSel(), 0);
   EXPECT_EQ(other.lineEdit()->selectedText(), "a");
@@ -222,9 +236,75 @@ TEST_F(HistoryComboTest, SavesAndRestoresThroughTheRegistry) {
   // An empty history deletes the value; restoring it then empties the list.
   CHistoryCombo empty(12, false, IDR_HISTORY_TOOLBAR, window.get());
   EXPECT_TRUE(empty.SaveHistory("MaskHistory", "Harrow", "Kestrel", HKEY_LOCAL_MACHINE, false));
-  EXPECT_EQ(ReadWholeFile(dir.file("Kestrel.reg")).find("MaskHistory"), std::string::npos);
+  EXPECT_EQ(FileText().find("MaskHistory"), std::string::npos);
   EXPECT_TRUE(other.RestoreHistory("MaskHistory", "Harrow", "Kestrel", HKEY_LOCAL_MACHINE, true));
   EXPECT_EQ(other.count(), 0);
+}
+
+TEST_F(HistoryComboTest, MasksHoldingBarsSurviveRestartsWholeAndInOrder) {
+  const QStringList masks = {"quake | (doom & rzr)", "say \"hi\"|C:\\dir\\",
+                             QString::fromUtf8("Mot\xC3\xB6rhead|\xE2\x9C\x93"), "plain"};
+  for (auto it = masks.rbegin(); it != masks.rend(); ++it) combo->AddToHistory(*it);
+  ASSERT_TRUE(Save(*combo));
+  // The joined value stays as it always was; the whole list lies beside it.
+  EXPECT_NE(FileText().find("\"MaskHistory\"=\"quake | (doom & rzr)|say \\\"hi\\\"|C:\\\\dir\\\\|Mot"),
+            std::string::npos)
+      << FileText();
+  EXPECT_NE(FileText().find("\"MaskHistoryItems\"=hex(7):71,75,61,6b,65,20,7c"), std::string::npos);
+  EXPECT_EQ(Restart(), masks);
+  EXPECT_EQ(Restart(), masks);
+
+  // A text ends at a NUL, as in any C string; the items after it are kept.
+  combo->AddToHistory(QString::fromUtf8("n\0ul", 4));
+  ASSERT_TRUE(Save(*combo));
+  EXPECT_EQ(Restart(), QStringList({"n", "quake | (doom & rzr)"}) + masks.mid(1));
+}
+
+TEST_F(HistoryComboTest, TheJoinedValueRulesAnOlderOrHandEditedFile) {
+  const std::string key =
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Harrow\\Kestrel\\HistoryCombo]\r\n";
+  PutFile(key + "\"MaskHistory\"=\"quake | doom||rzr\"\r\n");
+  EXPECT_EQ(Restart(), QStringList({"quake ", " doom", "rzr"}));
+
+  combo->AddToHistory("a|b");
+  ASSERT_TRUE(Save(*combo));
+  std::string text = FileText();
+  const std::string joined = "\"MaskHistory\"=\"a|b\"";
+  ASSERT_NE(text.find(joined), std::string::npos) << text;
+  text.replace(text.find(joined), joined.size(), "\"MaskHistory\"=\"c|a|b\"");
+  PutFile(text);
+  EXPECT_EQ(Restart(), QStringList({"c", "a", "b"}));
+}
+
+TEST_F(HistoryComboTest, ChoosingTheOldItemAgainAfterTypingSelectsIt) {
+  PutFile(
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Harrow\\Kestrel\\HistoryCombo]\r\n\"MaskHistory\"=\"a|b\"\r\n");
+  ASSERT_TRUE(Restore(*combo));
+  window->show();
+  TypeByHand("z");
+  EXPECT_EQ(combo->GetCurSel(), -1);
+  // Drop the list down and choose its first item with the keyboard.
+  QTest::keyClick(combo->lineEdit(), Qt::Key_F4);
+  ASSERT_TRUE(combo->view()->isVisible());
+  QTest::keyClick(combo->view(), Qt::Key_Home);
+  QTest::keyClick(combo->view(), Qt::Key_Return);
+  EXPECT_EQ(combo->currentText(), "a");
+  EXPECT_EQ(combo->GetCurSel(), 0);
+  EXPECT_TRUE(Button(ID_HISTORY_DELETE)->isEnabled());
+  EXPECT_TRUE(combo->RemoveItem(-1));
+  EXPECT_EQ(Items(), QStringList({"b"}));
+
+  // Typing at the start keeps the cursor there; Down then steps to the first item, not past the
+  // one chosen before.
+  combo->AddToHistory("a");
+  QTest::keyClick(combo->lineEdit(), Qt::Key_Home);
+  QTest::keyClicks(combo->lineEdit(), "zy");
+  EXPECT_EQ(combo->currentText(), "zya");
+  QTest::keyClick(combo->lineEdit(), Qt::Key_Down);
+  EXPECT_EQ(combo->currentText(), "a");
+  EXPECT_EQ(combo->GetCurSel(), 0);
 }
 
 TEST_F(HistoryComboTest, RegistryNamesAndMissingKeys) {
@@ -238,7 +318,7 @@ TEST_F(HistoryComboTest, RegistryNamesAndMissingKeys) {
   // Empty names become the application's registry key and profile name.
   combo->AddToHistory("x");
   EXPECT_TRUE(combo->SaveHistory("v", "", "", HKEY_LOCAL_MACHINE, false));
-  const std::string file = ReadWholeFile(dir.file("Kestrel.reg"));
+  const std::string file = FileText();
   EXPECT_NE(file.find("\\Local AppWizard-Generated Applications\\Kestrel\\HistoryCombo]"), std::string::npos)
       << file;
   // A maximum of 0 restores nothing.
