@@ -1,6 +1,6 @@
-// Many searches cancelled at random moments, and many starts quit at random moments, against a
-// real server: nothing may hang, crash, race (the sanitizer builds run this too), leave a
-// connection open on the server or leave a thread behind.
+// Many searches cancelled at each of their steps and at random moments, and many starts quit at random
+// moments, against a real server: nothing may hang, crash, race (the sanitizer builds run this too),
+// leave a connection open on the server or leave a thread behind.
 #include <dirent.h>
 #include <gtest/gtest.h>
 
