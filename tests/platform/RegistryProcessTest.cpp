@@ -6,13 +6,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <random>
+#include <sstream>
+#include <vector>
 
 #include "platform/Registry.h"
 #include "platform/RegistryFile.h"
 #include "tests/support/RegistryFixture.h"
+#include "tests/support/UnprivilegedProgram.h"
 
 namespace {
 
@@ -37,6 +39,7 @@ bool ReadNumberValue(const std::string& name, DWORD& value) {
   return r == ERROR_SUCCESS;
 }
 
+<<<<<<< HEAD
 // Output of the probe run as an unprivileged user (as this user when not root: modes then apply).
 // Its failure lines ("kestrel: ...") go to failures when asked for, and are left out otherwise.
 std::string RunProbe(const std::string& probe, const std::string& args,
@@ -58,6 +61,8 @@ std::string RunProbe(const std::string& probe, const std::string& args,
   return out;
 }
 
+=======
+>>>>>>> fresh
 }  // namespace
 
 using RegistryProcesses = RegistryFixture;
@@ -139,18 +144,26 @@ class RegistryReadOnly : public RegistryFixture {
  protected:
   void SetUp() override {
     RegistryFixture::SetUp();
-    // The probe and the store must be reachable by the unprivileged user.
+    // The store must be reachable by the unprivileged user.
     chmod(m_dir.path().c_str(), 0755);
-    m_probe = m_dir.file("registry_probe");
-    std::filesystem::copy_file(REGISTRY_PROBE, m_probe);
-    chmod(m_probe.c_str(), 0755);
     std::filesystem::create_directories(m_dir.path() + "/Harrow");
   }
+<<<<<<< HEAD
   std::string Probe(const std::string& args, std::vector<std::string>* failures = nullptr) {
     return RunProbe(m_probe, RegFile() + " " + args, failures);
+=======
+  // The probe's answer to words separated by spaces, without the line end.
+  std::string Probe(const std::string& words) {
+    std::vector<std::string> args{RegFile()};
+    std::istringstream in(words);
+    for (std::string word; in >> word;) args.push_back(word);
+    std::string out = m_probe.Run(args);
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+    return out;
+>>>>>>> fresh
   }
 
-  std::string m_probe;
+  UnprivilegedProgram m_probe{REGISTRY_PROBE};
 };
 
 TEST_F(RegistryReadOnly, AStoreThatCannotBeWrittenRefusesAllAccessButStillReads) {

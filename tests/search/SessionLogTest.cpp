@@ -7,10 +7,10 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <cstdio>
 
 #include "search/SessionLog.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/UnprivilegedProgram.h"
 
 namespace {
 
@@ -33,19 +33,6 @@ void WriteBlock(SessionLog& log, const std::string& path) {
   log.LogResultRow("010198", "Some.Release-GRP");
   log.LogResultRow("123197", "");
   log.LogSearchSummary("2 of 57 items retrieved (1000 total)");
-}
-
-// Runs the writer helper as nobody (when root) and returns its report line.
-std::string RunWriterUnprivileged(const std::string& path) {
-  std::string command = std::string(geteuid() == 0 ? "runuser -u nobody -- " : "") + SESSION_LOG_WRITER +
-                        " '" + path + "' 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return "popen failed";
-  std::string out;
-  char buffer[256];
-  while (fgets(buffer, sizeof buffer, pipe)) out += buffer;
-  pclose(pipe);
-  return out;
 }
 
 }  // namespace
@@ -138,10 +125,12 @@ TEST(SessionLog, AFileLockedByAnotherProcessIsLeftAlone) {
 TEST(SessionLog, UnwritableFileOrMissingFolderFailsAndReportsIt) {
   TempDir dir;
   ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+  const UnprivilegedProgram writer(SESSION_LOG_WRITER);
   const std::string readOnly = dir.file("readonly.log");
   WriteWholeFile(readOnly, "root's\r\n");
   ASSERT_EQ(chmod(readOnly.c_str(), 0644), 0);
 
+<<<<<<< HEAD
   // Each failure: its line on standard error, with the path and the system's error, then the outcome.
   auto failed = [](const std::string& path, const std::string& error) {
     return "kestrel: session log " + path + ": open failed: " + error + "\nopened=0 ok=0\n";
@@ -153,13 +142,20 @@ TEST(SessionLog, UnwritableFileOrMissingFolderFailsAndReportsIt) {
   // A folder the user may not write: the file cannot be created there.
   EXPECT_EQ(RunWriterUnprivileged(dir.file("new.log")),
             failed(dir.file("new.log"), "Permission denied (errno 13)"));
+=======
+  EXPECT_EQ(writer.Run({readOnly}), "opened=0 ok=0\n");
+  EXPECT_EQ(ReadWholeFile(readOnly), "root's\r\n");
+  EXPECT_EQ(writer.Run({dir.file("missing/kestrel.log")}), "opened=0 ok=0\n");
+  // A folder the user may not write: the file cannot be created there.
+  EXPECT_EQ(writer.Run({dir.file("new.log")}), "opened=0 ok=0\n");
+>>>>>>> fresh
   EXPECT_NE(access(dir.file("new.log").c_str(), F_OK), 0);
 
   // The same helper succeeds where it may write, so the failures above are the modes'.
   const std::string open = dir.file("open");
   ASSERT_EQ(mkdir(open.c_str(), 0777), 0);
   ASSERT_EQ(chmod(open.c_str(), 0777), 0);
-  EXPECT_EQ(RunWriterUnprivileged(open + "/kestrel.log"), "opened=1 ok=1\n");
+  EXPECT_EQ(writer.Run({open + "/kestrel.log"}), "opened=1 ok=1\n");
   EXPECT_EQ(SessionLog::FailureText("/x/k.log"), "Cannot write to log file /x/k.log");
 }
 
