@@ -39,30 +39,6 @@ bool ReadNumberValue(const std::string& name, DWORD& value) {
   return r == ERROR_SUCCESS;
 }
 
-<<<<<<< HEAD
-// Output of the probe run as an unprivileged user (as this user when not root: modes then apply).
-// Its failure lines ("kestrel: ...") go to failures when asked for, and are left out otherwise.
-std::string RunProbe(const std::string& probe, const std::string& args,
-                     std::vector<std::string>* failures = nullptr) {
-  std::string command = (geteuid() == 0 ? "runuser -u nobody -- " : "") + probe + " " + args + " 2>&1";
-  std::string out;
-  if (FILE* p = popen(command.c_str(), "r")) {
-    char buf[512];
-    while (fgets(buf, sizeof buf, p)) {
-      std::string line = buf;
-      if (line.rfind("kestrel: ", 0) != 0)
-        out += line;
-      else if (failures)
-        failures->push_back(line.substr(0, line.size() - 1));
-    }
-    pclose(p);
-  }
-  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
-  return out;
-}
-
-=======
->>>>>>> fresh
 }  // namespace
 
 using RegistryProcesses = RegistryFixture;
@@ -148,19 +124,22 @@ class RegistryReadOnly : public RegistryFixture {
     chmod(m_dir.path().c_str(), 0755);
     std::filesystem::create_directories(m_dir.path() + "/Harrow");
   }
-<<<<<<< HEAD
-  std::string Probe(const std::string& args, std::vector<std::string>* failures = nullptr) {
-    return RunProbe(m_probe, RegFile() + " " + args, failures);
-=======
-  // The probe's answer to words separated by spaces, without the line end.
-  std::string Probe(const std::string& words) {
+  // The probe's answer to words separated by spaces, without the line end. Its failure lines
+  // ("kestrel: ...") go to failures when asked for, and are left out otherwise.
+  std::string Probe(const std::string& words, std::vector<std::string>* failures = nullptr) {
     std::vector<std::string> args{RegFile()};
     std::istringstream in(words);
     for (std::string word; in >> word;) args.push_back(word);
-    std::string out = m_probe.Run(args);
+    std::istringstream lines(m_probe.Run(args));
+    std::string out;
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("kestrel: ", 0) != 0)
+        out += line + "\n";
+      else if (failures)
+        failures->push_back(line);
+    }
     while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
     return out;
->>>>>>> fresh
   }
 
   UnprivilegedProgram m_probe{REGISTRY_PROBE};
