@@ -406,7 +406,9 @@ bool CKestrelView::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
     const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-    if (enter && key->modifiers() == Qt::NoModifier && m_pDupe->isEnabled()) {
+    // The keypad's Enter carries the keypad modifier; it is the same key to the user.
+    const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (enter && plain && m_pDupe->isEnabled()) {
       // A focused push button takes Enter itself; an open drop-down list picks its item first.
       if (auto* button = qobject_cast<QPushButton*>(watched)) {
         button->click();

@@ -86,5 +86,10 @@ std::shared_ptr<WorkerRun> RetrieveNfoFile(QWidget* form, CResultListCtrl* list,
   context.endpoints = endpoints;
   context.dateText = viewer->m_strDate.toStdString();
   context.directoryText = viewer->m_strDirectory.toStdString();
-  return StartNfoWorker(std::move(context));
+  // The caption is the form's state: it must read "Cancel" before this event ends, or a press of
+  // the button in between would start a second worker beside this one.
+  if (hooks.setCaption) hooks.setCaption("Cancel");
+  std::shared_ptr<WorkerRun> run = StartNfoWorker(std::move(context));
+  if (!run && hooks.setCaption) hooks.setCaption("Dupe!");
+  return run;
 }

@@ -21,7 +21,8 @@ struct NfoFormHooks {
 };
 
 // Returns the started run, or null when the command was refused ("There is nothing selected!",
-// "You may only select 1 item!", owned by form). The caller keeps the run for Cancel. The new,
+// "You may only select 1 item!", owned by form). A started run has set the caption "Cancel"
+// through hooks before this returns. The caller keeps the run for Cancel. The new,
 // still hidden viewer goes to *viewer when asked for; it belongs to form's window.
 std::shared_ptr<WorkerRun> RetrieveNfoFile(QWidget* form, CResultListCtrl* list, const NfoFormHooks& hooks,
                                            const DupesEndpoints& endpoints, CNfoViewerDlg** viewer = nullptr);

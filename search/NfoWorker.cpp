@@ -73,6 +73,7 @@ class NfoRun {
   void NoNfo() { m_guard.ShowMessage(kNoNfo, "Kestrel", MB_OK | MB_ICONEXCLAMATION); }
 
   void Steps() {
+    // The command has set it already; the same text again changes nothing on screen.
     m_guard.SetCaption("Cancel");
     m_connection.ReleaseResult();
     if (!OpenDupesDatabase(m_connection, m_guard) || Stopped()) return;

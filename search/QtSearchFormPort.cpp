@@ -1,6 +1,7 @@
 #include "search/QtSearchFormPort.h"
 
 #include <QTreeWidgetItem>
+#include <algorithm>
 
 #include "platform/MessageBox.h"
 #include "platform/UiThread.h"
@@ -41,7 +42,10 @@ void QtSearchFormPort::InsertRow(int index, const std::string& date, const std::
   auto* item = new QTreeWidgetItem;
   item->setText(0, QString::fromStdString(date));
   item->setText(1, QString::fromStdString(directory));
-  m_pView->ResultList()->insertTopLevelItem(index, item);
+  // "Clear List" may have emptied the list while the run went on: its rows then go to the end,
+  // where the list takes them, rather than past it, where it would drop them.
+  CResultListCtrl* list = m_pView->ResultList();
+  list->insertTopLevelItem(std::min(index, list->topLevelItemCount()), item);
 }
 
 int QtSearchFormPort::ShowMessage(const std::string& text, const std::string& caption, unsigned flags) {

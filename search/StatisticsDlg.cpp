@@ -6,7 +6,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimerEvent>
+#include <algorithm>
 #include <functional>
+#include <vector>
 
 #include "app/Settings.h"
 #include "db/WorkerRun.h"
@@ -23,16 +25,27 @@ struct StatisticsDlgBridge {
 
 namespace {
 
-struct FieldName {
-  int id;
-  const char* name;
-};
-
-constexpr FieldName kFieldNames[] = {
-    {IDC_PRIMARY_ACTIVE, "Primary Server Active"},    {IDC_PRIMARY_UPDATE, "Primary Last Update"},
-    {IDC_PRIMARY_COUNT, "Primary Number of Entries"}, {IDC_BACKUP_ACTIVE, "Backup Server Active"},
-    {IDC_BACKUP_UPDATE, "Backup Last Update"},        {IDC_BACKUP_COUNT, "Backup Number of Entries"},
-};
+// The static texts with an id are the six value fields. A screen reader reads each as its text:
+// the static text on its row becomes its label (buddy), and the group box around it tells which
+// server it belongs to. widgets are the template's controls, in template order.
+void LabelValueFields(const DialogTemplate& dialog, const QList<QWidget*>& widgets) {
+  const std::vector<DialogControl>& controls = dialog.controls;
+  const int count = static_cast<int>(std::min<size_t>(controls.size(), widgets.size()));
+  for (int field = 0; field < count; ++field) {
+    const DialogControl& f = controls[field];
+    if (f.kind != ControlKind::StaticText || f.id == IDC_STATIC) continue;
+    for (int i = 0; i < count; ++i) {
+      const DialogControl& c = controls[i];
+      if (c.id != IDC_STATIC) continue;
+      if (c.kind == ControlKind::StaticText && c.y == f.y && c.x < f.x) {
+        static_cast<QLabel*>(widgets[i])->setBuddy(widgets[field]);
+      } else if (c.kind == ControlKind::GroupBox && c.x <= f.x && c.y <= f.y &&
+                 f.x + f.width <= c.x + c.width && f.y + f.height <= c.y + c.height) {
+        widgets[field]->setAccessibleDescription(QString::fromUtf8(c.caption));
+      }
+    }
+  }
+}
 
 // Each report of the check goes to the UI thread and the check waits until it is shown, so the
 // window shows every step, in order, before the check makes its next blocking call.
@@ -79,16 +92,9 @@ CStatisticsDlg::CStatisticsDlg(const DupesEndpoints& endpoints, QWidget* owner)
   setAccessibleName(QStringLiteral("Database Statistics"));
 
   DialogBuilder builder(*LoadDialogTemplate(IDD_STATISTICS));
-  // The fields' own texts are their values; the names say what they are.
-  for (const FieldName& field : kFieldNames)
-    builder.SetAccessibleName(field.id, QString::fromUtf8(field.name));
   builder.SetAccessibleName(IDC_STATS_STATUS, QStringLiteral("Status"));
-  builder.Build(this);
+  LabelValueFields(builder.Template(), builder.Build(this));
   setFixedSize(builder.DialogSize());
-  for (const FieldName& field : kFieldNames) {
-    if (QWidget* label = GetDlgItem(this, field.id))
-      label->setAccessibleDescription(static_cast<QLabel*>(label)->text());
-  }
 
   m_pOk = qobject_cast<QPushButton*>(GetDlgItem(this, IDOK_CONTROL));
   m_pStatus = qobject_cast<QLineEdit*>(GetDlgItem(this, IDC_STATS_STATUS));
@@ -150,7 +156,6 @@ void CStatisticsDlg::SetFieldText(int controlId, const QString& text) {
   auto* label = qobject_cast<QLabel*>(GetDlgItem(this, controlId));
   if (!label) return;
   label->setText(text);
-  label->setAccessibleDescription(text);
 }
 
 void CStatisticsDlg::OnCheckDone() {

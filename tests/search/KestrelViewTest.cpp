@@ -19,6 +19,7 @@
 #include "platform/MessageBox.h"
 #include "res/ResourceIds.h"
 #include "search/KestrelView.h"
+#include "search/QtSearchFormPort.h"
 #include "search/ResultListCtrl.h"
 #include "tests/controls/GuiTestApp.h"
 #include "tests/search/KestrelViewFixture.h"
@@ -214,7 +215,11 @@ TEST_F(KestrelView, EnterStartsASearchThatFillsTheListAndTheHistory) {
   QTest::mouseClick(form.BetweenCheck(), Qt::LeftButton);
   form.StartDateEdit()->SetInputText("01011998");
   form.EndDateEdit()->SetInputText("12311998");
-  Search("shadow");
+  // This time by the keypad's Enter, from a date box.
+  form.MaskCombo()->setEditText("shadow");
+  form.EndDateEdit()->setFocus();
+  QTest::keyClick(form.EndDateEdit(), Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(form.ButtonCaption(), "Cancel");
   ASSERT_TRUE(WaitIdle());
   ASSERT_EQ(form.ResultList()->topLevelItemCount(), 2);
   EXPECT_EQ(form.ResultList()->topLevelItem(0)->text(1), "Shadow.Empire-GRP");
@@ -278,6 +283,21 @@ TEST_F(KestrelView, CancelWhileConnectedDisconnectsAndKeepsTheFormQuiet) {
   EXPECT_TRUE(boxes.Boxes().empty());
   EXPECT_EQ(form.ResultList()->topLevelItemCount(), 0);
   EXPECT_TRUE(Server().WaitGuestConnections(0, 5000));
+}
+
+// A search numbers its rows from 0 as they arrive; "Clear List" in between must not make the
+// later ones vanish (nor leak) while the summary counts them.
+TEST_F(KestrelView, RowsArrivingAfterClearListAreShown) {
+  CKestrelView& form = Open();
+  QtSearchFormPort port(&form);
+  port.InsertRow(0, "020598", "First-GRP");
+  port.InsertRow(1, "030598", "Second-GRP");
+  form.OnCommand(ID_CLEAR_LIST);
+  port.InsertRow(2, "040598", "Third-GRP");
+  port.InsertRow(3, "050598", "Fourth-GRP");
+  ASSERT_EQ(form.ResultList()->topLevelItemCount(), 2);
+  EXPECT_EQ(form.ResultList()->topLevelItem(0)->text(1), "Third-GRP");
+  EXPECT_EQ(form.ResultList()->topLevelItem(1)->text(1), "Fourth-GRP");
 }
 
 TEST_F(KestrelView, ListCommandsAndStartMinimized) {
@@ -350,6 +370,18 @@ TEST_F(KestrelView, TabWalksTheFormAndNfoWaitsWhileBusy) {
   QTest::mouseClick(form.DupeButton(), Qt::LeftButton);
   emit form.ResultList()->PopupMenu()->aboutToShow();
   EXPECT_TRUE(nfoAction()->isEnabled());
+
+  // "Retrieve Nfo" and a press of the button in the same turn of the event loop: the press
+  // finds "Cancel" and stops the retrieval instead of starting a search beside it.
+  form.ResultList()->addTopLevelItem(new QTreeWidgetItem({"020598", "Shadow.Empire-GRP"}));
+  form.ResultList()->topLevelItem(0)->setSelected(true);
+  form.OnCommand(ID_RETRIEVE_NFO);
+  std::shared_ptr<WorkerRun> nfo = form.RunningWorker();
+  ASSERT_NE(nfo, nullptr);
+  form.DupeButton()->click();
+  EXPECT_TRUE(nfo->IsStopped());
+  EXPECT_EQ(form.RunningWorker(), nullptr);
+  EXPECT_EQ(form.ButtonCaption(), "Dupe!");
 }
 
 }  // namespace
