@@ -151,7 +151,8 @@ bool RegistryFile::MoveAside() const {
   localtime_r(&now, &local);
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
   for (int n = 0; n < 1000; ++n) {
-    std::string target = m_path + ".bad-" + stamp + (n ? "-" + std::to_string(n) : "");
+    std::string target = m_path + ".bad-" + stamp;
+    if (n) target.append(1, '-').append(std::to_string(n));
     if (::renameat2(AT_FDCWD, m_path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
     if (errno == EEXIST) continue;
     if (errno != EINVAL && errno != ENOSYS) return ReportErrno(m_path, "move aside to " + target);
