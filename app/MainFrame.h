@@ -34,8 +34,9 @@ class CMainFrame : public QWidget, public ShellNotifySink {
   void SetView(QWidget* view);
   QWidget* GetActiveView() const { return m_pView; }
 
-  // Removes the tray icon, then hides the frame and deletes it once control returns to the event
-  // loop (the frame's QObject::destroyed is the end of the program). Every way out ends here.
+  // Removes the tray icon, hides the frame, cancels the boxes and dialogs that wait for the user
+  // and deletes the frame once control is back in the outermost event loop (the frame's
+  // QObject::destroyed is the end of the program). Every way out ends here.
   virtual bool DestroyWindow();
 
   CTrayIcon& TrayIcon() { return m_trayIcon; }
@@ -68,6 +69,10 @@ class CMainFrame : public QWidget, public ShellNotifySink {
  private:
   void EnsureTrayIcon();
   void FitToDecorations();
+  static void EndModalLoops();
+  void DeleteFromOutermostLoop();
+
+  static constexpr int kDeleteRetryMs = 10;
 
   CTrayIcon m_trayIcon;
   QIcon m_hIcon;

@@ -13,3 +13,8 @@ add_dependencies(app_kestrel_process_test kestrel)
 add_test(NAME app_accessibility_test
   COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/app/accessibility_test.sh $<TARGET_FILE:kestrel> ${CMAKE_BINARY_DIR}/test-output)
 set_tests_properties(app_accessibility_test PROPERTIES TIMEOUT 120 LABELS gui)
+# The program with one of its modal loops open, for the process test above.
+add_executable(kestrel_modal_loop_app ${CMAKE_CURRENT_SOURCE_DIR}/app/ModalLoopApp.cpp)
+target_link_libraries(kestrel_modal_loop_app PRIVATE kestrel_gui)
+add_dependencies(app_kestrel_process_test kestrel_modal_loop_app)
+target_compile_definitions(app_kestrel_process_test PRIVATE MODAL_LOOP_APP="$<TARGET_FILE:kestrel_modal_loop_app>")
