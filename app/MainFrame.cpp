@@ -40,9 +40,9 @@ CMainFrame::~CMainFrame() {
 }
 
 QRect CMainFrame::FrameRect(const QRect& desktop) {
-  const int right = desktop.x() + desktop.width();
-  const int bottom = desktop.y() + desktop.height();
-  return QRect((right - kFrameWidth) / 2, (bottom - kFrameHeight) / 2, kFrameWidth, kFrameHeight);
+  // Measured from the screen's own corner: beside another monitor it need not be at 0, 0.
+  return QRect(desktop.x() + (desktop.width() - kFrameWidth) / 2,
+               desktop.y() + (desktop.height() - kFrameHeight) / 2, kFrameWidth, kFrameHeight);
 }
 
 void CMainFrame::SetView(QWidget* view) {

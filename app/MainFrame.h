@@ -26,8 +26,8 @@ class CMainFrame : public QWidget, public ShellNotifySink {
   explicit CMainFrame(QWidget* parent = nullptr);
   ~CMainFrame() override;
 
-  // Outer rectangle of the frame on a desktop: 460 x 375, left = (right edge - 460) / 2 and
-  // top = (bottom edge - 375) / 2, halves truncated.
+  // Outer rectangle of the frame on the primary screen: 460 x 375, left = (width - 460) / 2 and
+  // top = (height - 375) / 2 from the screen's top-left corner, halves truncated.
   static QRect FrameRect(const QRect& desktop);
 
   // The view fills the client area; the frame takes ownership. Commands go to it first.
