@@ -48,13 +48,16 @@ bool CKestrelApp::InitInstance() {
     return false;
   }
 
-  const StartupSettings startup = ApplyStartupSettings(ShowNotice);
+  // A signal during a notice leaves the settings work to finish, but shows nothing more: no
+  // further notice, no splash screen. Start-up ends before any window exists.
+  const StartupSettings startup = ApplyStartupSettings([this](StartupNotice notice) {
+    if (!m_bQuitRequested) ShowNotice(notice);
+  });
   m_bStartHidden = startup.startHidden;
-  if (!m_bStartHidden) {
+  if (!m_bStartHidden && !m_bQuitRequested) {
     CSplashDlg splash(nullptr, m_nSplashPeriod);
     splash.exec();
   }
-  // A signal during the notices or the splash ends start-up here, before any window exists.
   if (m_bQuitRequested) return false;
 
   if (!OpenCommandLineDocument(QCoreApplication::arguments().mid(1))) return false;

@@ -1,10 +1,14 @@
 #include "app/MainFrame.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QScreen>
+#include <QThread>
+#include <QTimer>
 
 #include "app/CommandEvent.h"
 #include "res/Artwork.h"
@@ -36,9 +40,9 @@ CMainFrame::~CMainFrame() {
 }
 
 QRect CMainFrame::FrameRect(const QRect& desktop) {
-  const int right = desktop.x() + desktop.width();
-  const int bottom = desktop.y() + desktop.height();
-  return QRect((right - kFrameWidth) / 2, (bottom - kFrameHeight) / 2, kFrameWidth, kFrameHeight);
+  // Measured from the screen's own corner: beside another monitor it need not be at 0, 0.
+  return QRect(desktop.x() + (desktop.width() - kFrameWidth) / 2,
+               desktop.y() + (desktop.height() - kFrameHeight) / 2, kFrameWidth, kFrameHeight);
 }
 
 void CMainFrame::SetView(QWidget* view) {
@@ -51,14 +55,42 @@ void CMainFrame::SetView(QWidget* view) {
 }
 
 bool CMainFrame::DestroyWindow() {
-  if (m_bDestroying) return false;
+  if (m_bDestroying) {
+    // A second way out (a signal) while the first waits on a box of its own: the box goes.
+    EndModalLoops();
+    return false;
+  }
   m_bDestroying = true;
   m_trayIcon.SetVisible(false);
   // The view saves its inputs while its controls still stand.
   if (m_pView) m_pView->close();
   hide();
-  deleteLater();
+  EndModalLoops();
+  DeleteFromOutermostLoop();
   return true;
+}
+
+void CMainFrame::EndModalLoops() {
+  // Each box or dialog waiting for the user is cancelled, as closing it would be. Guarded: one
+  // that goes may take others with it.
+  QList<QPointer<QDialog>> dialogs;
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog->isModal() && dialog->isVisible())
+      dialogs.append(dialog);
+  }
+  for (const QPointer<QDialog>& dialog : dialogs) {
+    if (dialog) dialog->reject();
+  }
+}
+
+void CMainFrame::DeleteFromOutermostLoop() {
+  // A modal loop still running here has its caller, a handler of this window or its form, on the
+  // stack: deleting from inside the loop would pull the window out from under it.
+  if (QThread::currentThread()->loopLevel() > 1) {
+    QTimer::singleShot(kDeleteRetryMs, this, &CMainFrame::DeleteFromOutermostLoop);
+    return;
+  }
+  deleteLater();
 }
 
 void CMainFrame::OnShellNotify(uint32_t message, uintptr_t wParam, intptr_t lParam) {

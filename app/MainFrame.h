@@ -26,16 +26,17 @@ class CMainFrame : public QWidget, public ShellNotifySink {
   explicit CMainFrame(QWidget* parent = nullptr);
   ~CMainFrame() override;
 
-  // Outer rectangle of the frame on a desktop: 460 x 375, left = (right edge - 460) / 2 and
-  // top = (bottom edge - 375) / 2, halves truncated.
+  // Outer rectangle of the frame on the primary screen: 460 x 375, left = (width - 460) / 2 and
+  // top = (height - 375) / 2 from the screen's top-left corner, halves truncated.
   static QRect FrameRect(const QRect& desktop);
 
   // The view fills the client area; the frame takes ownership. Commands go to it first.
   void SetView(QWidget* view);
   QWidget* GetActiveView() const { return m_pView; }
 
-  // Removes the tray icon, then hides the frame and deletes it once control returns to the event
-  // loop (the frame's QObject::destroyed is the end of the program). Every way out ends here.
+  // Removes the tray icon, hides the frame, cancels the boxes and dialogs that wait for the user
+  // and deletes the frame once control is back in the outermost event loop (the frame's
+  // QObject::destroyed is the end of the program). Every way out ends here.
   virtual bool DestroyWindow();
 
   CTrayIcon& TrayIcon() { return m_trayIcon; }
@@ -68,6 +69,10 @@ class CMainFrame : public QWidget, public ShellNotifySink {
  private:
   void EnsureTrayIcon();
   void FitToDecorations();
+  static void EndModalLoops();
+  void DeleteFromOutermostLoop();
+
+  static constexpr int kDeleteRetryMs = 10;
 
   CTrayIcon m_trayIcon;
   QIcon m_hIcon;

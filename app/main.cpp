@@ -1,39 +1,5 @@
-#include <QApplication>
-#include <cstdio>
-#include <cstdlib>
-
-#include "app/KestrelApp.h"
-#include "app/QuitSignals.h"
-#include "db/DupesConnection.h"
-#include "db/WorkerRun.h"
-#include "platform/QtFileDialog.h"
-#include "platform/QtMessageBox.h"
-#include "platform/QtShell.h"
-#include "platform/SocketsStartup.h"
+#include "app/KestrelMain.h"
 
 int main(int argc, char** argv) {
-  CatchQuitSignals();
-  InitDupesLibrary();  // before any thread
-  QApplication app(argc, argv);
-  // Viewers, the statistics window and message boxes close without ending the program.
-  QApplication::setQuitOnLastWindowClosed(false);
-  InstallQtMessageBox();
-  InstallQtFileDialog();
-  InstallQtShell();
-
-  CKestrelApp theApp(DupesEndpoints{KESTREL_PRIMARY_SERVER, KESTREL_BACKUP_SERVER});
-  QObject::connect(&theApp, &CKestrelApp::mainWindowDestroyed, &app, &QCoreApplication::quit);
-  OnQuitSignal([&theApp] { theApp.QuitQuietly(); });
-  if (!theApp.InitInstance()) return theApp.QuitRequested() ? 0 : 1;
-
-  const int code = QApplication::exec();
-  WSACleanup();
-  // A worker still inside a library call is not waited for: settings and history are saved, so
-  // leave without running destructors under it.
-  if (WorkerRun::AnyUnfinished()) {
-    WorkerRun::StopAll();
-    std::fflush(nullptr);
-    std::quick_exit(code);
-  }
-  return code;
+  return RunKestrel(argc, argv, DupesEndpoints{KESTREL_PRIMARY_SERVER, KESTREL_BACKUP_SERVER});
 }

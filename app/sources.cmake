@@ -5,6 +5,7 @@ target_sources(kestrel_core PRIVATE
 target_sources(kestrel_gui PRIVATE
   ${CMAKE_SOURCE_DIR}/app/CommandEvent.cpp
   ${CMAKE_SOURCE_DIR}/app/KestrelApp.cpp
+  ${CMAKE_SOURCE_DIR}/app/KestrelMain.cpp
   ${CMAKE_SOURCE_DIR}/app/QuitSignals.cpp
   ${CMAKE_SOURCE_DIR}/app/MainFrame.cpp
   ${CMAKE_SOURCE_DIR}/app/SplashDlg.cpp

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QPointer>
+#include <QScopeGuard>
 #include <QStringList>
 #include <QThread>
 
@@ -29,32 +31,41 @@ QString ToQtNameFilters(const std::string& filter) {
 namespace {
 
 std::optional<std::string> RunDialog(const FileDialogRequest& request) {
-  QFileDialog dialog(static_cast<QWidget*>(request.owner));
-  dialog.setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
-  dialog.setFileMode(request.open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, !(request.flags & OFN_OVERWRITEPROMPT));
-  dialog.setOption(QFileDialog::ReadOnly, false);
+  // On the heap, as message boxes are: the owner may go (Quit, a signal) while the dialog waits,
+  // and takes its children with it. A dialog that went, or was closed without an answer, is a
+  // cancel.
+  QPointer<QFileDialog> dialog = new QFileDialog(static_cast<QWidget*>(request.owner));
+  const auto release = qScopeGuard([&dialog] { delete dialog.data(); });
+  dialog->setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+  dialog->setFileMode(request.open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  dialog->setOption(QFileDialog::DontConfirmOverwrite, !(request.flags & OFN_OVERWRITEPROMPT));
+  dialog->setOption(QFileDialog::ReadOnly, false);
   if (!request.defaultExtension.empty()) {
     std::string ext = request.defaultExtension;
     if (ext.front() == '.') ext.erase(0, 1);
-    dialog.setDefaultSuffix(QString::fromStdString(ext));
+    dialog->setDefaultSuffix(QString::fromStdString(ext));
   }
   const QString filters = ToQtNameFilters(request.filter);
-  if (!filters.isEmpty()) dialog.setNameFilters(filters.split(";;"));
+  if (!filters.isEmpty()) dialog->setNameFilters(filters.split(";;"));
   if (!request.initialFile.empty() && request.initialFile != "*.*") {
     const QFileInfo info(QString::fromStdString(request.initialFile));
-    dialog.setDirectory(info.absolutePath());
-    dialog.selectFile(info.fileName());
+    dialog->setDirectory(info.absolutePath());
+    dialog->selectFile(info.fileName());
   }
   for (;;) {
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    const QString chosen = QFileInfo(dialog.selectedFiles().first()).absoluteFilePath();
+    const int result = dialog->exec();
+    if (!dialog || result != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return std::nullopt;
+    const QString chosen = QFileInfo(dialog->selectedFiles().first()).absoluteFilePath();
     if ((request.flags & OFN_CREATEPROMPT) && !QFileInfo::exists(chosen)) {
-      const auto answer =
-          QMessageBox::question(&dialog, dialog.windowTitle(),
-                                QStringLiteral("%1\nThis file does not exist.\nCreate the file?")
-                                    .arg(QFileInfo(chosen).fileName()));
-      if (answer != QMessageBox::Yes) continue;
+      QPointer<QMessageBox> box = new QMessageBox(
+          QMessageBox::Question, dialog->windowTitle(),
+          QStringLiteral("%1\nThis file does not exist.\nCreate the file?").arg(QFileInfo(chosen).fileName()),
+          QMessageBox::Yes | QMessageBox::No, dialog);
+      const int answer = box->exec();
+      delete box.data();
+      // No picks another name; a question that went unanswered cancels the whole dialog.
+      if (answer == QMessageBox::No && dialog) continue;
+      if (answer != QMessageBox::Yes || !dialog) return std::nullopt;
     }
     return chosen.toStdString();
   }

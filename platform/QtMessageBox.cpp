@@ -47,7 +47,8 @@ int ShowOnUiThread(void* owner, const std::string& text, const std::string& capt
   if (!box) return question ? IDNO : IDOK;
   delete box;
   if (answer == QMessageBox::Yes) return IDYES;
-  if (answer == QMessageBox::No) return IDNO;
+  // No, or closed without an answer (Quit cancels the boxes that wait).
+  if (question) return IDNO;
   return IDOK;
 }
 

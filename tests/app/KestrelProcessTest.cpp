@@ -1,5 +1,6 @@
 // The real program, started as a user starts it, ended by a signal as a desktop session ends it.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,6 +12,8 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/LoopbackAddress.h"
+#include "tests/support/SilentListener.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -31,16 +34,41 @@ class KestrelProcess : public ::testing::Test {
     WriteWholeFile(config.path() + "/Harrow/Kestrel.reg", kStoredSettings);
   }
 
-  pid_t Launch() {
-    const std::string binary = std::string(std::getenv("KESTREL_BINARY_DIR")) + "/kestrel";
+  // program: the real one, or the one that opens a modal loop (KESTREL_TEST_LOOP) and says "open"
+  // on *output when the loop waits.
+  pid_t Launch(std::string binary = "", int* output = nullptr) {
+    if (binary.empty()) binary = std::string(std::getenv("KESTREL_BINARY_DIR")) + "/kestrel";
+    int pipeFds[2] = {-1, -1};
+    if (output && ::pipe(pipeFds) != 0) return -1;
     const pid_t pid = ::fork();
     if (pid == 0) {
+      if (output) ::dup2(pipeFds[1], STDOUT_FILENO);
       ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
       ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
       ::execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
       ::_exit(127);
     }
+    if (output) {
+      ::close(pipeFds[1]);
+      *output = pipeFds[0];
+    }
     return pid;
+  }
+
+  // Whether a line starting with word came on fd within milliseconds.
+  static bool WaitLine(int fd, const std::string& word, int milliseconds) {
+    std::string text;
+    const auto end = Clock::now() + std::chrono::milliseconds(milliseconds);
+    while (text.find(word) == std::string::npos) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+      pollfd ready = {fd, POLLIN, 0};
+      if (left <= 0 || ::poll(&ready, 1, int(left)) <= 0) return false;
+      char buffer[256];
+      const ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n <= 0) return false;
+      text.append(buffer, size_t(n));
+    }
+    return true;
   }
 
   // Waits for the exit; the status, or -1 after milliseconds (the process is then killed).
@@ -118,6 +146,49 @@ TEST_F(KestrelProcess, SignalsAtRandomMomentsOfStartUpEndItCleanly) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "round " << i;
     // Whatever the moment, the store reads back whole.
     EXPECT_EQ(Settings().rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u) << "round " << i;
+  }
+}
+
+// Logging out while a box or dialog of Kestrel waits for the user: each loop ends, and so does the
+// program, as Quit would end it, with the inputs and the history saved.
+TEST_F(KestrelProcess, ASignalInAModalLoopEndsItAsQuitDoes) {
+  // The statistics check waits in its probe then; the NFO worker meets a refused server.
+  SilentListener silent(3306);
+  LoopbackAddress refused;
+  int round = 0;
+  for (const char* loop :
+       {"save", "create", "open", "integer", "quit-integer", "nfo", "statistics", "notice"}) {
+    SCOPED_TRACE(loop);
+    const bool firstRun = std::string(loop) == "notice";
+    if (firstRun) {
+      ::unlink((config.path() + "/Harrow/Kestrel.reg").c_str());
+    } else {
+      WriteWholeFile(config.path() + "/Harrow/Kestrel.reg", kStoredSettings);
+    }
+    ::setenv("KESTREL_TEST_LOOP", loop, 1);
+    const bool statistics = std::string(loop) == "statistics";
+    ::setenv("KESTREL_TEST_SERVER", (statistics ? silent.address() : refused.address()).c_str(), 1);
+    ::setenv("KESTREL_TEST_NEW_FILE", (config.path() + "/new.log").c_str(), 1);
+    int output = -1;
+    const pid_t pid = Launch(MODAL_LOOP_APP, &output);
+    ASSERT_GT(pid, 0);
+    const bool open = WaitLine(output, "open", 20000);
+    ::close(output);
+    ::kill(pid, round++ % 2 ? SIGINT : SIGTERM);
+    // A splash screen after the first-run notice would stay four seconds.
+    const int status = WaitExit(pid, 3000);
+    ASSERT_TRUE(open);
+    ASSERT_NE(status, -1) << "still running";
+    ASSERT_TRUE(WIFEXITED(status)) << "died of signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::string settings = Settings();
+    if (firstRun) {
+      EXPECT_NE(settings.find("\"Version\"=dword:0000004b"), std::string::npos) << settings;
+      continue;
+    }
+    EXPECT_NE(settings.find("\"GetAll\"=dword:0000000"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("\"Limit\"=dword:0000002a"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("\"MaskHistory\"=\"quit-mask"), std::string::npos) << settings;
   }
 }
 

@@ -82,6 +82,9 @@ TEST(MainFrame, CentringHalvesTheSpareRoomAndDropsTheRemainder) {
   EXPECT_EQ(CMainFrame::FrameRect(QRect(0, 0, 1025, 768)), QRect(282, 196, 460, 375));
   // Smaller than the frame: the offset truncates toward zero, as the integer halving does.
   EXPECT_EQ(CMainFrame::FrameRect(QRect(0, 0, 401, 300)).topLeft(), QPoint(-29, -37));
+  // A primary screen right of or below another one: the same place on that screen.
+  EXPECT_EQ(CMainFrame::FrameRect(QRect(1920, 0, 1920, 1080)), QRect(2650, 352, 460, 375));
+  EXPECT_EQ(CMainFrame::FrameRect(QRect(-1280, 1024, 1025, 768)), QRect(-998, 1220, 460, 375));
 }
 
 TEST(MainFrame, TrayIconIsAddedOnceOnFirstShowOrHide) {

@@ -4,6 +4,7 @@ kestrel_test(app_settings_test SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/app/StartupSettingsTest.cpp)
 kestrel_test(app_main_frame_test GUI SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/MainFrameTest.cpp)
 kestrel_test(app_splash_test GUI SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/SplashDlgTest.cpp)
+kestrel_test(app_multi_screen_test GUI SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/MultiScreenTest.cpp)
 kestrel_test(app_kestrel_app_test GUI THREADED SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/app/KestrelAppTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/controls/GuiTestApp.cpp)
@@ -13,3 +14,8 @@ add_dependencies(app_kestrel_process_test kestrel)
 add_test(NAME app_accessibility_test
   COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/app/accessibility_test.sh $<TARGET_FILE:kestrel> ${CMAKE_BINARY_DIR}/test-output)
 set_tests_properties(app_accessibility_test PROPERTIES TIMEOUT 120 LABELS gui)
+# The program with one of its modal loops open, for the process test above.
+add_executable(kestrel_modal_loop_app ${CMAKE_CURRENT_SOURCE_DIR}/app/ModalLoopApp.cpp)
+target_link_libraries(kestrel_modal_loop_app PRIVATE kestrel_gui)
+add_dependencies(app_kestrel_process_test kestrel_modal_loop_app)
+target_compile_definitions(app_kestrel_process_test PRIVATE MODAL_LOOP_APP="$<TARGET_FILE:kestrel_modal_loop_app>")

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <thread>
 
+#include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/QtFileDialog.h"
 #include "platform/QtMessageBox.h"
@@ -60,6 +61,19 @@ TEST(QtMessageBox, OwnerDestroyedWhileTheBoxWaitsDeclines) {
   QTimer::singleShot(50, [other] { delete other; });
   EXPECT_EQ(ShowMessageBox(other, "Done", "Kestrel", MB_OK), IDOK);
   SetMessageBoxHandler(nullptr);
+}
+
+// The same for a file dialog: it goes with its owner, and counts as cancelled.
+TEST(QtFileDialog, OwnerDestroyedWhileTheDialogWaitsCancels) {
+  InstallQtFileDialog();
+  auto* owner = new QWidget;
+  owner->show();
+  QTimer::singleShot(50, [owner] { delete owner; });
+  FileDialogRequest request;
+  request.open = false;
+  request.owner = owner;
+  EXPECT_EQ(ShowFileDialog(request), std::nullopt);
+  SetFileDialogHandler(nullptr);
 }
 
 int main(int argc, char** argv) {

@@ -1,0 +1,87 @@
+// The real program with one of its modal loops opened, for the process tests: it runs as main()
+// does, against the server given in KESTREL_TEST_SERVER, opens the loop that KESTREL_TEST_LOOP
+// names once the window is up, and prints "open" when that loop waits for the user.
+#include <QApplication>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidgetItem>
+#include <cstdio>
+
+#include "app/CommandEvent.h"
+#include "app/KestrelApp.h"
+#include "app/KestrelMain.h"
+#include "controls/HistoryCombo.h"
+#include "res/ResourceIds.h"
+#include "search/ResultListCtrl.h"
+#include "search/StatisticsDlg.h"
+
+namespace {
+
+template <typename T>
+T* Shown() {
+  for (QWidget* window : QApplication::topLevelWidgets())
+    if (auto* found = qobject_cast<T*>(window); found && found->isVisible()) return found;
+  return nullptr;
+}
+
+void Open(const QString& loop, CKestrelView* view) {
+  // Something for the history to keep.
+  view->MaskCombo()->AddToHistory(QStringLiteral("quit-mask"));
+  if (loop == "save" || loop == "create") {
+    CCommandEvent::Send(view, ID_LOG_SESSION);
+  } else if (loop == "open") {
+    view->MaskCombo()->BrowseForFile();
+  } else if (loop == "integer" || loop == "quit-integer") {
+    view->LimitEdit()->setText(QStringLiteral("many"));
+    (loop == "integer" ? static_cast<QAbstractButton*>(view->GetAllCheck()) : view->QuitButton())->click();
+  } else if (loop == "nfo") {
+    auto* row = new QTreeWidgetItem({QStringLiteral("010199"), QStringLiteral("Some.Release-GRP")});
+    view->ResultList()->addTopLevelItem(row);
+    row->setSelected(true);
+    CCommandEvent::Send(view, ID_RETRIEVE_NFO);
+  } else if (loop == "statistics") {
+    CCommandEvent::Send(view, ID_DATABASE_STATISTICS);
+  }
+}
+
+bool IsOpen(const QString& loop) {
+  if (loop == "save" || loop == "open") return Shown<QFileDialog>();
+  if (loop == "statistics") {
+    CStatisticsDlg* dlg = Shown<CStatisticsDlg>();
+    return dlg && dlg->StatusField()->text().startsWith(QStringLiteral("Testing"));
+  }
+  if (loop == "create") {
+    // Save As answered with a new file: the question whether to create it.
+    if (QFileDialog* dialog = Shown<QFileDialog>()) {
+      dialog->selectFile(qEnvironmentVariable("KESTREL_TEST_NEW_FILE"));
+      QMetaObject::invokeMethod(dialog, "accept");
+    }
+  }
+  return Shown<QMessageBox>();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string server = qEnvironmentVariable("KESTREL_TEST_SERVER").toStdString();
+  return RunKestrel(argc, argv, DupesEndpoints{server, server}, [](CKestrelApp& app) {
+    auto* poll = new QTimer(QCoreApplication::instance());
+    QObject::connect(poll, &QTimer::timeout, poll, [&app, poll, opened = false]() mutable {
+      const QString loop = qEnvironmentVariable("KESTREL_TEST_LOOP");
+      if (!opened && app.View() && app.MainFrame()->isVisible()) {
+        opened = true;
+        // From a timer of its own: this one has to keep running inside the loop.
+        QTimer::singleShot(0, app.View(), [loop, view = app.View()] { Open(loop, view); });
+      } else if (IsOpen(loop)) {
+        std::puts("open");
+        std::fflush(stdout);
+        poll->stop();
+      }
+    });
+    poll->start(5);
+  });
+}
