@@ -419,6 +419,14 @@ bool CKestrelView::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
+void CKestrelView::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && IsBusy()) {
+    m_pDupe->click();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
 void CKestrelView::paintEvent(QPaintEvent*) {
   if (m_background.isNull()) return;
   QPainter(this).drawPixmap(0, 0, m_background);
