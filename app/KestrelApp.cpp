@@ -73,12 +73,20 @@ bool CKestrelApp::InitInstance() {
 
   // Hidden only into a tray icon: without one the window would be out of reach.
   frame->ShowWindow(!m_bStartHidden);
-  if (!frame->IsTrayIconShown()) frame->ShowWindow(true);
+  if (!frame->HidesIntoTray()) ShowInsteadOfHiding(*frame);
   if (frame->isVisible()) {
     frame->repaint();
     view->setFocus();
   }
   return true;
+}
+
+void CKestrelApp::ShowInsteadOfHiding(CMainFrame& frame) const {
+  // Where hiding would lose the window, starting minimised is as near as it gets.
+  if (m_bStartHidden && frame.IsTrayIconShown())
+    frame.showMinimized();
+  else
+    frame.ShowWindow(true);
 }
 
 bool CKestrelApp::OpenCommandLineDocument(const QStringList& arguments) {

@@ -39,6 +39,9 @@ class CKestrelApp : public QObject {
   void mainWindowDestroyed();
 
  private:
+  // The frame shown after all where hiding it would leave it out of reach.
+  void ShowInsteadOfHiding(CMainFrame& frame) const;
+
   DupesEndpoints m_endpoints;
   int m_nSplashPeriod;
   bool m_bStartHidden = false;

@@ -12,12 +12,17 @@
 #include "platform/QtMessageBox.h"
 #include "platform/QtShell.h"
 #include "platform/SocketsStartup.h"
+#include "res/AppIdentity.h"
 
 int RunKestrel(int argc, char** argv, const DupesEndpoints& endpoints,
                const std::function<void(CKestrelApp&)>& beforeStart) {
   CatchQuitSignals();
   InitDupesLibrary();  // before any thread
   QApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationName));
+  QCoreApplication::setApplicationVersion(QString::fromLatin1(kApplicationVersion));
+  // Wayland compositors find the desktop entry, and so the icon, by this id.
+  QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopEntryId));
   // Viewers, the statistics window and message boxes close without ending the program.
   QApplication::setQuitOnLastWindowClosed(false);
   InstallQtMessageBox();

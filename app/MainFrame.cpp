@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "app/CommandEvent.h"
+#include "platform/WindowSystem.h"
 #include "res/Artwork.h"
 #include "res/ResourceIds.h"
 #include "res/Strings.h"
@@ -137,8 +138,14 @@ void CMainFrame::changeEvent(QEvent* event) {
   // Minimised, the frame leaves the task bar and lives on as the tray icon. Without a tray icon
   // it stays an ordinary minimised window, or nothing would bring it back.
   if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&
-      m_trayIcon.IsShown() && !m_bDestroying)
+      HidesIntoTray() && !m_bDestroying)
     hide();
+}
+
+bool CMainFrame::HidesIntoTray() const {
+  // A Wayland compositor may show a minimised window again without telling us: hidden, it would
+  // be out of reach there, so it stays an ordinary minimised window.
+  return m_trayIcon.IsShown() && !IsWaylandSession();
 }
 
 void CMainFrame::EnsureTrayIcon() {

@@ -41,6 +41,8 @@ class CMainFrame : public QWidget, public ShellNotifySink {
 
   CTrayIcon& TrayIcon() { return m_trayIcon; }
   bool IsTrayIconShown() const { return m_trayIcon.IsShown(); }
+  // Whether minimising (or starting minimised) hides the frame, leaving the tray icon to bring it back.
+  bool HidesIntoTray() const;
   const QIcon& FrameIcon() const { return m_hIcon; }
 
   // Tray notifications (WM_TRAYNOTIFY) go to the tray icon object unchanged.

@@ -3,12 +3,16 @@
 #include <QAction>
 #include <QCursor>
 #include <QMenu>
+#include <QPointer>
 #include <QWidget>
 #include <cstring>
 
 #include "app/CommandEvent.h"
+#include "platform/QtShell.h"
 #include "res/Menus.h"
 #include "res/ResourceIds.h"
+
+CTrayIcon::CTrayIcon() = default;
 
 CTrayIcon::~CTrayIcon() {
   if (m_nShown) RemoveIcon();
@@ -51,11 +55,33 @@ void CTrayIcon::FillRecord() {
 
 bool CTrayIcon::AddIcon() {
   FillRecord();
-  return Shell_NotifyIcon(NIM_ADD, m_nid);
+  if (!Shell_NotifyIcon(NIM_ADD, m_nid)) return false;
+  GiveMenuToDesktop();
+  return true;
 }
 
 bool CTrayIcon::RemoveIcon() {
-  return Shell_NotifyIcon(NIM_DELETE, m_nid);
+  if (!Shell_NotifyIcon(NIM_DELETE, m_nid)) return false;
+  m_bDesktopDrawsMenu = false;
+  return true;
+}
+
+void CTrayIcon::GiveMenuToDesktop() {
+  if (!m_pOwner) return;
+  if (!m_pDesktopMenu) {
+    m_pDesktopMenu.reset(CreateTrayMenu());
+    m_pDesktopMenu->setObjectName(QStringLiteral("%1").arg(IDR_TRAY_MENU));
+    const QPointer<QWidget> owner(m_pOwner);
+    for (QAction* action : m_pDesktopMenu->actions()) {
+      const unsigned command = action->data().toUInt();
+      if (!command) continue;
+      // The command goes to the top-level window, which the owner may be a child of.
+      QObject::connect(action, &QAction::triggered, m_pDesktopMenu.get(), [owner, command] {
+        if (owner) CCommandEvent::Post(owner->window(), command);
+      });
+    }
+  }
+  m_bDesktopDrawsMenu = SetTrayContextMenu(m_hOwner, m_nId, m_pDesktopMenu.get());
 }
 
 void CTrayIcon::OnTrayNotification(uintptr_t wParam, intptr_t lParam) {
@@ -100,7 +126,7 @@ QMenu* CTrayIcon::CreateTrayMenu(QWidget* parent) {
 }
 
 void CTrayIcon::OnIconRButtonDown(int x, int y) {
-  if (!m_pOwner) return;
+  if (!m_pOwner || m_bDesktopDrawsMenu) return;
   // The command goes to the top-level window, which the owner may be a child of.
   QWidget* target = m_pOwner->window();
   QMenu* menu = CreateTrayMenu();

@@ -1,8 +1,10 @@
 #pragma once
 // The frame's icon in the notification area. A holder, not a window: it fills the notification
 // record, asks the shell to add or delete it, and turns the owner's notifications into the three
-// mouse handlers.
+// mouse handlers. Where the desktop draws the icon's menu itself, it gets menu 130 as the icon's
+// context menu, and the right click opens nothing more.
 #include <cstdint>
+#include <memory>
 
 #include "platform/Shell.h"
 
@@ -15,7 +17,7 @@ constexpr uint32_t WM_TRAYNOTIFY = WM_USER + 1;
 
 class CTrayIcon {
  public:
-  CTrayIcon() = default;
+  CTrayIcon();
   CTrayIcon(const CTrayIcon&) = delete;
   CTrayIcon& operator=(const CTrayIcon&) = delete;
   virtual ~CTrayIcon();
@@ -44,6 +46,8 @@ class CTrayIcon {
 
  private:
   void FillRecord();
+  // Menu 130 to the desktop, its commands going where the right click's would.
+  void GiveMenuToDesktop();
 
   int m_nShown = 0;
   bool m_bCreated = false;
@@ -53,4 +57,6 @@ class CTrayIcon {
   uint32_t m_nId = 0;
   char m_szTip[64] = {};
   NOTIFYICONDATA m_nid;
+  std::unique_ptr<QMenu> m_pDesktopMenu;
+  bool m_bDesktopDrawsMenu = false;
 };

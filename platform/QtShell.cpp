@@ -2,6 +2,7 @@
 
 #include <QIcon>
 #include <QMap>
+#include <QMenu>
 #include <QPair>
 #include <QPointer>
 #include <QSystemTrayIcon>
@@ -77,6 +78,13 @@ bool Notify(uint32_t message, const NOTIFYICONDATA& data) {
 }
 
 }  // namespace
+
+bool SetTrayContextMenu(ShellNotifySink* sink, uint32_t id, QMenu* menu) {
+  QSystemTrayIcon* tray = Icons().value(Key(sink, id));
+  if (!tray) return false;
+  tray->setContextMenu(menu);
+  return true;
+}
 
 void InstallQtShell() {
   SetShellNotifyHandler(Notify);

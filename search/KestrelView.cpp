@@ -422,6 +422,14 @@ bool CKestrelView::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
+void CKestrelView::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && IsBusy()) {
+    m_pDupe->click();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
 void CKestrelView::paintEvent(QPaintEvent*) {
   // Sharp on any screen: drawn again when the window's pixel density changes.
   const qreal ratio = devicePixelRatioF();

@@ -51,15 +51,26 @@ CResultListCtrl::CResultListCtrl(QWidget* parent) : QTreeWidget(parent) {
     QAction* action = m_pMenu->addAction(QString::fromUtf8(data.caption));
     const unsigned id = data.id;
     if (id == ID_LOG_SESSION || id == ID_START_MINIMIZED) action->setCheckable(true);
+    if (id == ID_COPY_SELECTED) BindShortcut(action, QKeySequence(QKeySequence::Copy));
     // The check mark is the owner's to set (SetLogCheck and friends), not the click's.
     connect(action, &QAction::triggered, this, [this, action, id] {
       if (action->isCheckable()) action->setChecked(!action->isChecked());
       emit commandIssued(id);
     });
   }
+  // A double-click on a row asks for its NFO, as the pop-up's command does.
+  connect(this, &QTreeWidget::itemDoubleClicked, this, [this] { emit commandIssued(ID_RETRIEVE_NFO); });
 }
 
 CResultListCtrl::~CResultListCtrl() = default;
+
+void CResultListCtrl::BindShortcut(QAction* action, const QKeySequence& keys) {
+  // The list carries the action too, so the key works while the focus is in it and the menu is shut.
+  action->setShortcut(keys);
+  action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  action->setShortcutVisibleInContextMenu(true);
+  addAction(action);
+}
 
 int CResultListCtrl::SetHighlightType(int mode) {
   const int previous = m_nHighlight;

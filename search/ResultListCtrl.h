@@ -2,8 +2,11 @@
 // The results list of the search form: a two-column report list (date, directory), one top-level
 // item per row and no data of its own. It draws its own selection band, sorts on a header click,
 // copies rows to the clipboard and owns the pop-up menu 105 of the form's secondary commands.
+// Ctrl+C is "&Copy Selected" and a double-click on a row "Retrieve &Nfo File".
 #include <QTreeWidget>
 
+class QAction;
+class QKeySequence;
 class QMenu;
 
 class CResultListCtrl : public QTreeWidget {
@@ -51,6 +54,7 @@ class CResultListCtrl : public QTreeWidget {
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
  private:
+  void BindShortcut(QAction* action, const QKeySequence& keys);
   void PlaceOnClipboard(const QString& text);
   QRect HighlightRect(const QTreeWidgetItem* item, int top, int height) const;
 

@@ -49,7 +49,7 @@ def named(role, name):
     return lambda n: n.getRoleName() == role and n.name == name
 
 
-app = find_app("kestrel")
+app = find_app("Kestrel")
 status = wait_for(app, named("text", "Status"), "the status line")
 if text_of(status) != "Idle":
     sys.exit(f"status line reads {text_of(status)!r}, not 'Idle'")

@@ -19,3 +19,13 @@ add_executable(kestrel_modal_loop_app ${CMAKE_CURRENT_SOURCE_DIR}/app/ModalLoopA
 target_link_libraries(kestrel_modal_loop_app PRIVATE kestrel_gui)
 add_dependencies(app_kestrel_process_test kestrel_modal_loop_app)
 target_compile_definitions(app_kestrel_process_test PRIVATE MODAL_LOOP_APP="$<TARGET_FILE:kestrel_modal_loop_app>")
+# The program on a headless Wayland compositor, built to find both servers on one test address.
+set(KESTREL_WAYLAND_TEST_SERVER "127.0.0.175")
+add_executable(kestrel_wayland_probe ${CMAKE_SOURCE_DIR}/app/main.cpp)
+target_compile_definitions(kestrel_wayland_probe PRIVATE
+  KESTREL_PRIMARY_SERVER="${KESTREL_WAYLAND_TEST_SERVER}" KESTREL_BACKUP_SERVER="${KESTREL_WAYLAND_TEST_SERVER}")
+target_link_libraries(kestrel_wayland_probe PRIVATE kestrel_gui)
+add_test(NAME app_wayland_test
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/app/wayland_test.sh $<TARGET_FILE:kestrel_wayland_probe>
+          ${KESTREL_WAYLAND_TEST_SERVER} ${CMAKE_SOURCE_DIR}/scripts/dbserver)
+set_tests_properties(app_wayland_test PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77 LABELS gui)

@@ -19,6 +19,7 @@
 #include "platform/MessageBox.h"
 #include "res/ResourceIds.h"
 #include "search/KestrelView.h"
+#include "search/NfoViewerDlg.h"
 #include "search/QtSearchFormPort.h"
 #include "search/ResultListCtrl.h"
 #include "tests/controls/GuiTestApp.h"
@@ -382,6 +383,94 @@ TEST_F(KestrelView, TabWalksTheFormAndNfoWaitsWhileBusy) {
   EXPECT_TRUE(nfo->IsStopped());
   EXPECT_EQ(form.RunningWorker(), nullptr);
   EXPECT_EQ(form.ButtonCaption(), "Dupe!");
+}
+
+TEST_F(KestrelView, CtrlCAndCtrlAInTheListCopyAndSelectAsTheMenuDoes) {
+  CKestrelView& form = Open();
+  CResultListCtrl* list = form.ResultList();
+  for (const char* dir : {"One-GRP", "Two-GRP", "Three-GRP"})
+    list->addTopLevelItem(new QTreeWidgetItem({"010198", dir}));
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  list->setFocus();
+
+  QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(list->selectedItems().size(), 3);
+  list->topLevelItem(1)->setSelected(false);
+  QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), "010198 One-GRP\r\n010198 Three-GRP\r\n");
+  list->clearSelection();
+  QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"There is nothing selected!"});
+  EXPECT_EQ(QApplication::clipboard()->text(), "010198 One-GRP\r\n010198 Three-GRP\r\n");
+
+  // The pop-up names the key beside the caption it always had.
+  QAction* copy = list->PopupMenu()->actions().value(1);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->text(), "&Copy Selected");
+  EXPECT_EQ(copy->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
+  EXPECT_TRUE(copy->isShortcutVisibleInContextMenu());
+}
+
+TEST_F(KestrelView, DoubleClickRetrievesThatRowsNfoAndEscCancelsOnlyRunningWork) {
+  const std::string text = "Garden NFO";
+  Server().AddNfo("070499", "Shadow.Garden-GRP", &text);
+  CKestrelView& form = Open(Good());
+  CResultListCtrl* list = form.ResultList();
+  Search("shadow");
+  ASSERT_TRUE(WaitIdle());
+  ASSERT_EQ(list->topLevelItemCount(), 3);
+  auto rowCentre = [&](int row) { return list->visualItemRect(list->topLevelItem(row)).center(); };
+  // As the window system delivers a double-click: press and release, then the second press.
+  auto doubleClick = [&](int row) {
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCentre(row));
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowCentre(row));
+  };
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCentre(2));
+  const size_t boxesBefore = boxes.Boxes().size();  // the search's own
+  doubleClick(0);
+  const std::shared_ptr<WorkerRun> nfo = form.RunningWorker();
+  ASSERT_NE(nfo, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return nfo->IsFinished(); }, 15000));
+  QStringList shown;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (qobject_cast<CNfoViewerDlg*>(w) && w->isVisible()) shown << w->windowTitle();
+  EXPECT_EQ(shown, QStringList{"Shadow.Garden-GRP"});
+  EXPECT_EQ(boxes.Boxes().size(), boxesBefore);
+
+  // Idle, Esc presses nothing.
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  list->setFocus();
+  QTest::keyClick(list, Qt::Key_Escape);
+  EXPECT_EQ(form.ButtonCaption(), "Dupe!");
+  EXPECT_EQ(form.RunningWorker(), nfo);
+
+  SilentListener silent;
+  Open({silent.address(), silent.address()});
+  view->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+  list = view->ResultList();
+  list->addTopLevelItem(new QTreeWidgetItem({"070499", "Shadow.Garden-GRP"}));
+  Search("shadow");
+  ASSERT_EQ(view->ButtonCaption(), "Cancel");
+  std::shared_ptr<WorkerRun> search = view->RunningWorker();
+  doubleClick(0);  // refused: the search keeps the button
+  EXPECT_EQ(view->RunningWorker(), search);
+  view->MaskCombo()->setFocus();
+  QTest::keyClick(view->MaskCombo(), Qt::Key_Escape);
+  EXPECT_EQ(view->ButtonCaption(), "Dupe!");
+  EXPECT_EQ(view->StatusText(), "Idle");
+  EXPECT_EQ(view->RunningWorker(), nullptr);
+  EXPECT_TRUE(search->IsStopped());
+
+  // The retrieval a double-click starts is work like any other.
+  doubleClick(0);
+  ASSERT_TRUE(WaitUntil([&] { return view->ButtonCaption() == "Cancel"; }, 15000));
+  QTest::keyClick(list, Qt::Key_Escape);
+  EXPECT_EQ(view->ButtonCaption(), "Dupe!");
+  EXPECT_EQ(view->RunningWorker(), nullptr);
+  EXPECT_EQ(boxes.Boxes().size(), boxesBefore);
 }
 
 }  // namespace

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Runs kestrel on a headless Wayland compositor with a session bus, a notification area and a
+# real database server: a search runs and SIGTERM ends it cleanly; started minimised, the window
+# stays reachable and the tray's menu, drawn by the desktop, ends it.
+#   wayland_test.sh KESTREL_BINARY SERVER_ADDRESS DBSERVER_SCRIPT
+# The binary must be built with SERVER_ADDRESS as both servers. Exits 77 (skipped) only when the
+# compositor cannot start at all.
+set -euo pipefail
+binary=$1
+address=$2
+dbserver=$3
+here=$(cd "$(dirname "$0")" && pwd)
+if [[ -z ${DBUS_SESSION_BUS_ADDRESS:-} || -z ${KESTREL_IN_SESSION:-} ]]; then
+  export KESTREL_IN_SESSION=1
+  exec dbus-run-session -- "$0" "$@"
+fi
+
+work=$(mktemp -d)  # mode 700: also the compositor's runtime folder
+pids=()
+cleanup() {
+  if [[ -n ${app:-} ]]; then kill -KILL "$app" 2>/dev/null || true; fi
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  "$dbserver" stop "$work/db" >/dev/null 2>&1 || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+socket=kestrel-wayland-$$
+weston --backend=headless-backend.so --socket="$socket" --use-pixman --idle-time=0 >"$work/weston.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 200); do [[ -S $XDG_RUNTIME_DIR/$socket ]] && break; sleep 0.05; done
+if [[ ! -S $XDG_RUNTIME_DIR/$socket ]]; then
+  echo "weston did not start; skipped" >&2
+  cat "$work/weston.log" >&2
+  exit 77
+fi
+
+/usr/libexec/at-spi-bus-launcher --launch-immediately &
+pids+=($!)
+/usr/bin/python3 "$here/wayland_check.py" watcher "$work/watcher-ready" &
+pids+=($!)
+for _ in $(seq 200); do [[ -f $work/watcher-ready ]] && break; sleep 0.05; done
+[[ -f $work/watcher-ready ]] || { echo "the notification area did not start" >&2; exit 1; }
+
+# The address is fixed in the binary: one run of this test at a time holds it.
+exec {lock}>"/tmp/kestrel-loopback-$address.lock"
+flock -w 600 "$lock"
+"$dbserver" start "$work/db" "$address" >/dev/null {lock}>&-  # a stray server must not hold the lock
+mariadb --no-defaults -uroot --socket="$work/db/sock" dupesnukes <<'SQL'
+INSERT INTO DUPES (DUPES_DATE, DUPES_DATE_STR, DUPES_DIR) VALUES
+  ('1998-02-05', '020598', 'Shadow.Empire-GRP'), ('1999-07-04', '070499', 'Shadow.Garden-GRP'),
+  ('1999-08-01', '080199', 'Night.Signal-GRP');
+SQL
+
+mkdir -p "$work/config/Harrow"
+settings() {
+  printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Harrow\\Kestrel]\r\n"Version"=dword:0000004b\r\n%b' \
+    "$1" >"$work/config/Harrow/Kestrel.reg"
+}
+launch() {
+  QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=$socket QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
+    XDG_CONFIG_HOME=$work/config "$binary" >>"$work/kestrel.log" 2>&1 &
+  app=$!
+}
+fail() {
+  echo "$1" >&2
+  cat "$work/kestrel.log" >&2
+  exit 1
+}
+
+# A search, logged to a file; SIGTERM then ends the program as Quit does.
+settings "\"LOG\"=dword:00000001\r\n\"LOGFILE\"=\"$work/session.log\"\r\n"
+launch
+timeout 90 /usr/bin/python3 "$here/wayland_check.py" search || fail "the search did not run"
+kill -TERM "$app"
+code=0
+timeout 10 tail --pid="$app" -f /dev/null || fail "still running 10 s after SIGTERM"
+wait "$app" || code=$?
+((code == 0)) || fail "SIGTERM ended kestrel with status $code"
+grep -q '070499 Shadow.Garden-GRP' "$work/session.log" || fail "the session log lacks the found rows"
+grep -q '"MaskHistory"="shadow"' "$work/config/Harrow/Kestrel.reg" || fail "the mask history was not saved"
+
+# Started minimised beside a notification area: reachable, and "&Exit Kestrel" ends it.
+settings "\"STARTMINIMIZED\"=dword:00000001\r\n"
+launch
+timeout 90 /usr/bin/python3 "$here/wayland_check.py" tray || fail "the tray check failed"
+code=0
+timeout 10 tail --pid="$app" -f /dev/null || fail "still running 10 s after \"&Exit Kestrel\""
+wait "$app" || code=$?
+((code == 0)) || fail "\"&Exit Kestrel\" ended kestrel with status $code"
+grep -q '"GetAll"=dword:00000000' "$work/config/Harrow/Kestrel.reg" || fail "the inputs were not saved"
+echo "wayland: passed"
+exit 0
