@@ -9,7 +9,7 @@
 
 #include "app/CommandEvent.h"
 #include "platform/QtShell.h"
-#include "res/Menus.h"
+#include "res/MenuBuilder.h"
 #include "res/ResourceIds.h"
 
 CTrayIcon::CTrayIcon() = default;
@@ -69,11 +69,10 @@ bool CTrayIcon::RemoveIcon() {
 void CTrayIcon::GiveMenuToDesktop() {
   if (!m_pOwner) return;
   if (!m_pDesktopMenu) {
-    m_pDesktopMenu.reset(CreateTrayMenu());
-    m_pDesktopMenu->setObjectName(QStringLiteral("%1").arg(IDR_TRAY_MENU));
+    m_pDesktopMenu.reset(BuildMenu(IDR_TRAY_MENU));
     const QPointer<QWidget> owner(m_pOwner);
     for (QAction* action : m_pDesktopMenu->actions()) {
-      const unsigned command = action->data().toUInt();
+      const unsigned command = CommandOf(action);
       if (!command) continue;
       // The command goes to the top-level window, which the owner may be a child of.
       QObject::connect(action, &QAction::triggered, m_pDesktopMenu.get(), [owner, command] {
@@ -112,27 +111,12 @@ void CTrayIcon::OnIconLButtonDown(int, int) {
 
 void CTrayIcon::OnIconLButtonDblClk(int, int) {}
 
-QMenu* CTrayIcon::CreateTrayMenu(QWidget* parent) {
-  auto* menu = new QMenu(parent);
-  for (const MenuItemData& item : LoadMenuResource(IDR_TRAY_MENU)) {
-    if (item.id == 0) {
-      menu->addSeparator();
-      continue;
-    }
-    QAction* action = menu->addAction(QString::fromUtf8(item.caption));
-    action->setData(item.id);
-  }
-  return menu;
-}
-
 void CTrayIcon::OnIconRButtonDown(int x, int y) {
   if (!m_pOwner || m_bDesktopDrawsMenu) return;
   // The command goes to the top-level window, which the owner may be a child of.
   QWidget* target = m_pOwner->window();
-  QMenu* menu = CreateTrayMenu();
-  menu->setObjectName(QStringLiteral("%1").arg(IDR_TRAY_MENU));
-  QAction* chosen = menu->exec(QPoint(x, y));
-  const unsigned command = chosen ? chosen->data().toUInt() : 0;
+  QMenu* menu = BuildMenu(IDR_TRAY_MENU);
+  const unsigned command = CommandOf(menu->exec(QPoint(x, y)));
   delete menu;
   if (command) CCommandEvent::Post(target, command);
 }

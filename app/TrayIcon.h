@@ -40,10 +40,6 @@ class CTrayIcon {
   bool IsCreated() const { return m_bCreated; }
   const NOTIFYICONDATA& Record() const { return m_nid; }
 
- protected:
-  // The pop-up of menu 130, as the right click shows it (exposed for tests and subclasses).
-  static QMenu* CreateTrayMenu(QWidget* parent = nullptr);
-
  private:
   void FillRecord();
   // Menu 130 to the desktop, its commands going where the right click's would.

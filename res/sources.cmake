@@ -8,5 +8,6 @@ target_sources(kestrel_gui PRIVATE
   ${CMAKE_SOURCE_DIR}/res/Artwork.cpp
   ${CMAKE_SOURCE_DIR}/res/DialogBuilder.cpp
   ${CMAKE_SOURCE_DIR}/res/DialogFont.cpp
+  ${CMAKE_SOURCE_DIR}/res/MenuBuilder.cpp
   ${CMAKE_SOURCE_DIR}/res/kestrel.qrc
   ${CMAKE_SOURCE_DIR}/res/toolbar.qrc)

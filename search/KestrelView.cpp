@@ -7,11 +7,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMetaMethod>
 #include <QPainter>
 #include <QPushButton>
 
 #include "app/CommandEvent.h"
-#include "app/MainFrame.h"
 #include "app/Settings.h"
 #include "controls/HistoryCombo.h"
 #include "controls/MaskedEdit.h"
@@ -19,6 +19,7 @@
 #include "platform/MessageBox.h"
 #include "res/Artwork.h"
 #include "res/DialogBuilder.h"
+#include "res/MenuBuilder.h"
 #include "res/ResourceIds.h"
 #include "res/Strings.h"
 #include "search/NfoCommand.h"
@@ -243,8 +244,9 @@ void CKestrelView::CancelWork() {
 }
 
 void CKestrelView::OnQuit() {
-  if (auto* frame = qobject_cast<CMainFrame*>(window())) {
-    frame->DestroyWindow();
+  // The frame decides how the program ends; a form on its own just closes.
+  if (isSignalConnected(QMetaMethod::fromSignal(&CKestrelView::quitRequested))) {
+    emit quitRequested();
   } else {
     window()->close();
   }
@@ -290,8 +292,8 @@ bool CKestrelView::OnCommand(unsigned id) {
       RetrieveNfo();
       return true;
     case ID_SHOW_KESTREL:
-      if (auto* frame = qobject_cast<CMainFrame*>(window())) {
-        frame->ShowNormalOnTop();
+      if (isSignalConnected(QMetaMethod::fromSignal(&CKestrelView::showFrameRequested))) {
+        emit showFrameRequested();
       } else {
         window()->showNormal();
       }
@@ -344,9 +346,7 @@ void CKestrelView::RetrieveNfo() {
 }
 
 void CKestrelView::UpdateNfoCommand() {
-  for (QAction* action : m_pList->PopupMenu()->actions()) {
-    if (action->text() == QStringLiteral("Retrieve &Nfo File")) action->setEnabled(!IsBusy());
-  }
+  if (QAction* action = FindMenuAction(m_pList->PopupMenu(), ID_RETRIEVE_NFO)) action->setEnabled(!IsBusy());
 }
 
 void CKestrelView::SetStatusText(const std::string& text) {

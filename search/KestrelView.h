@@ -42,7 +42,7 @@ class CKestrelView : public QWidget {
 
   // Button 1002: start a search, or cancel the running work when the caption reads "Cancel".
   void OnDupe();
-  // Button 1003 and "&Exit Kestrel": the main frame goes, at once.
+  // Button 1003 and "&Exit Kestrel": the main frame goes, at once (asked of the frame).
   void OnQuit();
   void OnGetAll();
   void OnBetween();
@@ -83,6 +83,11 @@ class CKestrelView : public QWidget {
   int m_bUseBetween = 0;
   std::string m_strStartBound;
   std::string m_strEndBound;
+
+ signals:
+  // What the form asks of the frame around it; a form on its own handles them itself.
+  void quitRequested();
+  void showFrameRequested();
 
  protected:
   bool event(QEvent* event) override;

@@ -9,14 +9,9 @@
 #include <QPainter>
 
 #include "platform/MessageBox.h"
-#include "res/Menus.h"
+#include "res/MenuBuilder.h"
 #include "res/ResourceIds.h"
 #include "search/ColumnSorter.h"
-
-namespace {
-constexpr int kLogSessionPosition = 3;
-constexpr int kStartMinimizedPosition = 5;
-}  // namespace
 
 CResultListCtrl::CResultListCtrl(QWidget* parent) : QTreeWidget(parent) {
   setColumnCount(2);
@@ -42,14 +37,10 @@ CResultListCtrl::CResultListCtrl(QWidget* parent) : QTreeWidget(parent) {
   header()->setSortIndicatorShown(false);
   connect(header(), &QHeaderView::sectionClicked, this, &CResultListCtrl::SortByColumn);
 
-  m_pMenu = new QMenu(this);
-  for (const MenuItemData& data : LoadMenuResource(IDR_RESULTS_MENU)) {
-    if (data.id == 0) {
-      m_pMenu->addSeparator();
-      continue;
-    }
-    QAction* action = m_pMenu->addAction(QString::fromUtf8(data.caption));
-    const unsigned id = data.id;
+  m_pMenu = BuildMenu(IDR_RESULTS_MENU, this);
+  for (QAction* action : m_pMenu->actions()) {
+    const unsigned id = CommandOf(action);
+    if (id == 0) continue;
     if (id == ID_LOG_SESSION || id == ID_START_MINIMIZED) action->setCheckable(true);
     if (id == ID_COPY_SELECTED) BindShortcut(action, QKeySequence(QKeySequence::Copy));
     // The check mark is the owner's to set (SetLogCheck and friends), not the click's.
@@ -82,11 +73,11 @@ int CResultListCtrl::SetHighlightType(int mode) {
 }
 
 void CResultListCtrl::SetLogCheck(bool checked) {
-  if (QAction* action = m_pMenu->actions().value(kLogSessionPosition)) action->setChecked(checked);
+  if (QAction* action = FindMenuAction(m_pMenu, ID_LOG_SESSION)) action->setChecked(checked);
 }
 
 void CResultListCtrl::SetStartMinimizedCheck(bool checked) {
-  if (QAction* action = m_pMenu->actions().value(kStartMinimizedPosition)) action->setChecked(checked);
+  if (QAction* action = FindMenuAction(m_pMenu, ID_START_MINIMIZED)) action->setChecked(checked);
 }
 
 void CResultListCtrl::CopyAll() {

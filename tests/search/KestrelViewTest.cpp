@@ -17,6 +17,7 @@
 #include "platform/FileDialog.h"
 #include "platform/LocaleSeparators.h"
 #include "platform/MessageBox.h"
+#include "res/MenuBuilder.h"
 #include "res/ResourceIds.h"
 #include "search/KestrelView.h"
 #include "search/NfoViewerDlg.h"
@@ -356,11 +357,7 @@ TEST_F(KestrelView, TabWalksTheFormAndNfoWaitsWhileBusy) {
   EXPECT_EQ(std::vector<QWidget*>(chain.begin(), chain.begin() + std::min(chain.size(), expected.size())),
             expected);
 
-  auto nfoAction = [&]() -> QAction* {
-    for (QAction* action : form.ResultList()->PopupMenu()->actions())
-      if (action->text() == "Retrieve &Nfo File") return action;
-    return nullptr;
-  };
+  auto nfoAction = [&] { return FindMenuAction(form.ResultList()->PopupMenu(), ID_RETRIEVE_NFO); };
   ASSERT_NE(nfoAction(), nullptr);
   Search("shadow");
   emit form.ResultList()->PopupMenu()->aboutToShow();
@@ -405,7 +402,7 @@ TEST_F(KestrelView, CtrlCAndCtrlAInTheListCopyAndSelectAsTheMenuDoes) {
   EXPECT_EQ(QApplication::clipboard()->text(), "010198 One-GRP\r\n010198 Three-GRP\r\n");
 
   // The pop-up names the key beside the caption it always had.
-  QAction* copy = list->PopupMenu()->actions().value(1);
+  QAction* copy = FindMenuAction(list->PopupMenu(), ID_COPY_SELECTED);
   ASSERT_NE(copy, nullptr);
   EXPECT_EQ(copy->text(), "&Copy Selected");
   EXPECT_EQ(copy->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
