@@ -25,7 +25,6 @@
 #include "search/QtSearchFormPort.h"
 #include "search/ResultListCtrl.h"
 #include "search/SearchWorker.h"
-#include "search/SettingsLogPort.h"
 #include "search/StatisticsDlg.h"
 
 namespace {
@@ -311,9 +310,7 @@ void CKestrelView::ClearList() {
 }
 
 void CKestrelView::LogSession() {
-  SettingsLogPort settings;
-  RunLogSessionCommand(m_bLog, m_strLogFile, window(), settings,
-                       [this](bool on) { m_pList->SetLogCheck(on); });
+  RunLogSessionCommand(m_bLog, m_strLogFile, window(), [this](bool on) { m_pList->SetLogCheck(on); });
 }
 
 void CKestrelView::ToggleStartMinimized() {

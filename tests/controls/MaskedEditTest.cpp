@@ -9,7 +9,6 @@
 #include <random>
 
 #include "controls/MaskedEdit.h"
-#include "tests/controls/GuiTestApp.h"
 
 namespace {
 
@@ -25,7 +24,6 @@ class CountingEdit : public CMaskedEdit {
 class MaskedEditTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    GuiTestApp();
     edit = std::make_unique<CountingEdit>("##/##/####");
     edit->SetPromptChar('_');
     QApplication::clipboard()->clear();

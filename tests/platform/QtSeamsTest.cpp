@@ -61,9 +61,3 @@ TEST(QtMessageBox, OwnerDestroyedWhileTheBoxWaitsDeclines) {
   EXPECT_EQ(ShowMessageBox(other, "Done", "Kestrel", MB_OK), IDOK);
   SetMessageBoxHandler(nullptr);
 }
-
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

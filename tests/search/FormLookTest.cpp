@@ -19,7 +19,6 @@
 #include "res/Artwork.h"
 #include "res/ResourceIds.h"
 #include "search/StatisticsDlg.h"
-#include "tests/controls/GuiTestApp.h"
 #include "tests/search/KestrelViewFixture.h"
 #include "tests/support/Contrast.h"
 
