@@ -21,6 +21,7 @@
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
 #include "res/Strings.h"
+#include "search/LogSessionCommand.h"
 #include "search/NfoCommand.h"
 #include "search/QtSearchFormPort.h"
 #include "search/ResultListCtrl.h"

@@ -2,6 +2,7 @@
 // QT_SCALE_FACTOR (1, 1.25, 1.5, 2).
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
