@@ -25,10 +25,17 @@
 #include "db/SearchRequest.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "res/ResourceIds.h"
 #include "search/KestrelView.h"
 #include "search/ResultListCtrl.h"
 
 namespace {
+
+// A control of the form by its id (every control's object name is its id).
+template <class W>
+W* Control(const QWidget& form, int id) {
+  return form.findChild<W*>(QString::number(id));
+}
 
 constexpr const char* kMask = "night";  // matches well over 2000 entries of the sample data
 
@@ -108,15 +115,16 @@ int main(int argc, char** argv) {
 
   // One search through the form; its wall time in milliseconds (click to the end caption).
   auto search = [&](int limit) {
-    view.MaskCombo()->setEditText(kMask);
-    view.LimitEdit()->setText(QString::number(limit));
+    Control<QComboBox>(view, IDC_MASK)->setEditText(kMask);
+    Control<QLineEdit>(view, IDC_LIMIT)->setText(QString::number(limit));
     QElapsedTimer timer;
     timer.start();
-    view.DupeButton()->click();
+    Control<QPushButton>(view, IDC_DUPE)->click();
     while (view.ButtonCaption() != "Dupe!") QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-    if (view.ResultList()->topLevelItemCount() != limit) {
-      std::fprintf(stderr, "search of %d rows gave %d (%s)\n", limit, view.ResultList()->topLevelItemCount(),
+    if (Control<QTreeWidget>(view, IDC_RESULTS)->topLevelItemCount() != limit) {
+      std::fprintf(stderr, "search of %d rows gave %d (%s)\n", limit,
+                   Control<QTreeWidget>(view, IDC_RESULTS)->topLevelItemCount(),
                    view.StatusText().toUtf8().constData());
       std::exit(1);
     }

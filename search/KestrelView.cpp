@@ -22,11 +22,11 @@
 #include "res/MenuBuilder.h"
 #include "res/ResourceIds.h"
 #include "res/Strings.h"
+#include "search/LogSessionCommand.h"
 #include "search/NfoCommand.h"
 #include "search/QtSearchFormPort.h"
 #include "search/ResultListCtrl.h"
 #include "search/SearchWorker.h"
-#include "search/SettingsLogPort.h"
 #include "search/StatisticsDlg.h"
 
 namespace {
@@ -313,9 +313,7 @@ void CKestrelView::ClearList() {
 }
 
 void CKestrelView::LogSession() {
-  SettingsLogPort settings;
-  RunLogSessionCommand(m_bLog, m_strLogFile, window(), settings,
-                       [this](bool on) { m_pList->SetLogCheck(on); });
+  RunLogSessionCommand(m_bLog, m_strLogFile, window(), [this](bool on) { m_pList->SetLogCheck(on); });
 }
 
 void CKestrelView::ToggleStartMinimized() {

@@ -65,17 +65,7 @@ class CKestrelView : public QWidget {
   bool IsStartMinimized() const { return m_bStartMinimized; }
   const std::shared_ptr<WorkerRun>& RunningWorker() const { return m_pRunningWorker; }
 
-  CHistoryCombo* MaskCombo() const { return m_pMask; }
-  CMaskedEdit* StartDateEdit() const { return m_pStartDate; }
-  CMaskedEdit* EndDateEdit() const { return m_pEndDate; }
-  QLineEdit* LimitEdit() const { return m_pLimit; }
-  QCheckBox* GetAllCheck() const { return m_pGetAll; }
-  QCheckBox* BetweenCheck() const { return m_pBetween; }
-  QListWidget* OrderList() const { return m_pOrder; }
   CResultListCtrl* ResultList() const { return m_pList; }
-  QLineEdit* StatusLine() const { return m_pStatus; }
-  QPushButton* DupeButton() const { return m_pDupe; }
-  QPushButton* QuitButton() const { return m_pQuit; }
 
   // Fields of the form, exchanged with the controls.
   int32_t m_nLimit = 20;

@@ -23,8 +23,6 @@ class CNfoViewerDlg : public QDialog {
   // The bytes as stored; see search/NfoText.h for how they are read.
   void SetNfoText(const std::string& bytes);
 
-  QPushButton* OkButton() const { return m_pOk; }
-  QPlainTextEdit* TextField() const { return m_pText; }
   int BottomGap() const { return m_nBottomGap; }
 
   // The text field's font.

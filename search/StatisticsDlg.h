@@ -22,8 +22,6 @@ class CStatisticsDlg : public QDialog {
   static CStatisticsDlg* Open(const DupesEndpoints& endpoints, QWidget* owner);
   ~CStatisticsDlg() override;
 
-  QPushButton* OkButton() const { return m_pOk; }
-  QLineEdit* StatusField() const { return m_pStatus; }
   // The run of this window's check; null until the check has started.
   std::shared_ptr<WorkerRun> CheckRun() const { return m_pRun; }
 

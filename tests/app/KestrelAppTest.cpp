@@ -14,7 +14,8 @@
 #include "app/SplashDlg.h"
 #include "controls/HistoryCombo.h"
 #include "platform/MessageBox.h"
-#include "tests/controls/GuiTestApp.h"
+#include "res/ResourceIds.h"
+#include "tests/support/FindById.h"
 #include "tests/support/RecordingMessageBox.h"
 #include "tests/support/RecordingShell.h"
 #include "tests/support/RegistryFixture.h"
@@ -26,10 +27,7 @@ constexpr int kSplashPeriod = 150;
 
 class KestrelApp : public RegistryFixture {
  protected:
-  void SetUp() override {
-    RegistryFixture::SetUp();
-    GuiTestApp();
-  }
+  void SetUp() override { RegistryFixture::SetUp(); }
 
   // Runs start-up and notes whether a splash screen was up meanwhile.
   bool Start() {
@@ -140,8 +138,8 @@ TEST_F(KestrelApp, QuitSavesTheInputsRemovesTheIconAndEndsTheLoop) {
   PutVersion(75);
   ASSERT_TRUE(Start());
   QSignalSpy ended(app.get(), &CKestrelApp::mainWindowDestroyed);
-  app->View()->LimitEdit()->setText("33");
-  QTest::mouseClick(app->View()->QuitButton(), Qt::LeftButton);
+  FindById<QLineEdit>(*app->View(), IDC_LIMIT)->setText("33");
+  QTest::mouseClick(FindById<QPushButton>(*app->View(), IDC_QUIT), Qt::LeftButton);
   EXPECT_EQ(shell.Present(), 0);
   ASSERT_TRUE(ended.wait(2000));
   EXPECT_EQ(app->MainFrame(), nullptr);
@@ -156,10 +154,10 @@ TEST_F(KestrelApp, ASettingsFileDeletedWhileRunningIsNoHarm) {
   PutVersion(75);
   ASSERT_TRUE(Start());
   QSignalSpy ended(app.get(), &CKestrelApp::mainWindowDestroyed);
-  app->View()->MaskCombo()->setEditText("kept");
-  app->View()->MaskCombo()->AddToHistory();
+  FindById<CHistoryCombo>(*app->View(), IDC_MASK)->setEditText("kept");
+  FindById<CHistoryCombo>(*app->View(), IDC_MASK)->AddToHistory();
   std::filesystem::remove_all(m_dir.path() + "/Harrow");
-  QTest::mouseClick(app->View()->QuitButton(), Qt::LeftButton);
+  QTest::mouseClick(FindById<QPushButton>(*app->View(), IDC_QUIT), Qt::LeftButton);
   ASSERT_TRUE(ended.wait(2000));
   EXPECT_TRUE(boxes.Boxes().empty());
   // The key went with the file, so the inputs are lost silently; the history makes its own key
@@ -173,7 +171,7 @@ TEST_F(KestrelApp, QuietQuitKeepsAnUnreadableLimitSilently) {
   PutVersion(75);
   ASSERT_TRUE(Start());
   QSignalSpy ended(app.get(), &CKestrelApp::mainWindowDestroyed);
-  app->View()->LimitEdit()->setText("many");
+  FindById<QLineEdit>(*app->View(), IDC_LIMIT)->setText("many");
   app->QuitQuietly();
   ASSERT_TRUE(ended.wait(2000));
   EXPECT_TRUE(boxes.Boxes().empty());
@@ -190,13 +188,13 @@ TEST_F(KestrelApp, QuitDuringASearchStopsTheWorkerAtOnce) {
   app = std::make_unique<CKestrelApp>(DupesEndpoints{silent.address(), silent.address()}, kSplashPeriod);
   ASSERT_TRUE(app->InitInstance());
   QSignalSpy ended(app.get(), &CKestrelApp::mainWindowDestroyed);
-  app->View()->MaskCombo()->setEditText("shadow");
-  QTest::mouseClick(app->View()->DupeButton(), Qt::LeftButton);
+  FindById<CHistoryCombo>(*app->View(), IDC_MASK)->setEditText("shadow");
+  QTest::mouseClick(FindById<QPushButton>(*app->View(), IDC_DUPE), Qt::LeftButton);
   std::shared_ptr<WorkerRun> run = app->View()->RunningWorker();
   ASSERT_NE(run, nullptr);
   QTest::qWait(100);
   const auto start = std::chrono::steady_clock::now();
-  QTest::mouseClick(app->View()->QuitButton(), Qt::LeftButton);
+  QTest::mouseClick(FindById<QPushButton>(*app->View(), IDC_QUIT), Qt::LeftButton);
   ASSERT_TRUE(ended.wait(2000));
   EXPECT_TRUE(run->WaitFinished(500));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));

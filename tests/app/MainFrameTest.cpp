@@ -298,9 +298,3 @@ TEST(QtShell, OffscreenHasNoNotificationAreaSoTheFrameStaysAnOrdinaryWindow) {
   delete frame;
   SetShellNotifyHandler(previous);
 }
-
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -18,6 +18,7 @@
 #include "res/ResourceIds.h"
 #include "search/ResultListCtrl.h"
 #include "search/StatisticsDlg.h"
+#include "tests/support/FindById.h"
 
 namespace {
 
@@ -30,17 +31,19 @@ T* Shown() {
 
 void Open(const QString& loop, CKestrelView* view) {
   // Something for the history to keep.
-  view->MaskCombo()->AddToHistory(QStringLiteral("quit-mask"));
+  FindById<CHistoryCombo>(*view, IDC_MASK)->AddToHistory(QStringLiteral("quit-mask"));
   if (loop == "save" || loop == "create") {
     CCommandEvent::Send(view, ID_LOG_SESSION);
   } else if (loop == "open") {
-    view->MaskCombo()->BrowseForFile();
+    FindById<CHistoryCombo>(*view, IDC_MASK)->BrowseForFile();
   } else if (loop == "integer" || loop == "quit-integer") {
-    view->LimitEdit()->setText(QStringLiteral("many"));
-    (loop == "integer" ? static_cast<QAbstractButton*>(view->GetAllCheck()) : view->QuitButton())->click();
+    FindById<QLineEdit>(*view, IDC_LIMIT)->setText(QStringLiteral("many"));
+    (loop == "integer" ? FindById<QAbstractButton>(*view, IDC_GET_ALL)
+                       : FindById<QAbstractButton>(*view, IDC_QUIT))
+        ->click();
   } else if (loop == "nfo") {
     auto* row = new QTreeWidgetItem({QStringLiteral("010199"), QStringLiteral("Some.Release-GRP")});
-    view->ResultList()->addTopLevelItem(row);
+    FindById<CResultListCtrl>(*view, IDC_RESULTS)->addTopLevelItem(row);
     row->setSelected(true);
     CCommandEvent::Send(view, ID_RETRIEVE_NFO);
   } else if (loop == "statistics") {
@@ -52,7 +55,7 @@ bool IsOpen(const QString& loop) {
   if (loop == "save" || loop == "open") return Shown<QFileDialog>();
   if (loop == "statistics") {
     CStatisticsDlg* dlg = Shown<CStatisticsDlg>();
-    return dlg && dlg->StatusField()->text().startsWith(QStringLiteral("Testing"));
+    return dlg && FindById<QLineEdit>(*dlg, IDC_STATS_STATUS)->text().startsWith(QStringLiteral("Testing"));
   }
   if (loop == "create") {
     // Save As answered with a new file: the question whether to create it.

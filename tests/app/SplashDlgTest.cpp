@@ -48,9 +48,3 @@ TEST(SplashDlg, RightClickDoesNotCloseItButTheTimerDoes) {
   EXPECT_GE(elapsed, 3950);
   EXPECT_LT(elapsed, 5500);
 }
-
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

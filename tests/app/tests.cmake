@@ -6,8 +6,7 @@ kestrel_test(app_main_frame_test GUI SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/Mai
 kestrel_test(app_splash_test GUI SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/SplashDlgTest.cpp)
 kestrel_test(app_multi_screen_test GUI SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/MultiScreenTest.cpp)
 kestrel_test(app_kestrel_app_test GUI THREADED SOURCES
-  ${CMAKE_CURRENT_SOURCE_DIR}/app/KestrelAppTest.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/controls/GuiTestApp.cpp)
+  ${CMAKE_CURRENT_SOURCE_DIR}/app/KestrelAppTest.cpp)
 kestrel_test(app_kestrel_process_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/KestrelProcessTest.cpp)
 add_dependencies(app_kestrel_process_test kestrel)
 # Under a real X server with the accessibility bus; leaves a screenshot in test-output/.

@@ -10,7 +10,6 @@
 #include "platform/FileDialog.h"
 #include "res/ResourceIds.h"
 #include "res/ToolbarResource.h"
-#include "tests/controls/GuiTestApp.h"
 #include "tests/support/RegistryFixture.h"
 
 namespace {
@@ -18,7 +17,6 @@ namespace {
 class HistoryComboTest : public RegistryFixture {
  protected:
   void SetUp() override {
-    GuiTestApp();
     RegistryFixture::SetUp();
     window = std::make_unique<QWidget>();
     window->resize(400, 200);

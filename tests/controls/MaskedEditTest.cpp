@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QClipboard>
 #include <QInputMethodEvent>
 #include <QMenu>
@@ -9,7 +10,6 @@
 #include <random>
 
 #include "controls/MaskedEdit.h"
-#include "tests/controls/GuiTestApp.h"
 
 namespace {
 
@@ -25,7 +25,6 @@ class CountingEdit : public CMaskedEdit {
 class MaskedEditTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    GuiTestApp();
     edit = std::make_unique<CountingEdit>("##/##/####");
     edit->SetPromptChar('_');
     QApplication::clipboard()->clear();

@@ -4,5 +4,5 @@ kestrel_test(masked_edit_model_test SOURCES
   ${_controls}/MaskedEditModelTest.cpp
   ${_controls}/LocaleSeparatorsTest.cpp)
 kestrel_test(history_model_test SOURCES ${_controls}/HistoryModelTest.cpp)
-kestrel_test(masked_edit_test GUI SOURCES ${_controls}/MaskedEditTest.cpp ${_controls}/GuiTestApp.cpp)
-kestrel_test(history_combo_test GUI SOURCES ${_controls}/HistoryComboTest.cpp ${_controls}/GuiTestApp.cpp)
+kestrel_test(masked_edit_test GUI SOURCES ${_controls}/MaskedEditTest.cpp)
+kestrel_test(history_combo_test GUI SOURCES ${_controls}/HistoryComboTest.cpp)

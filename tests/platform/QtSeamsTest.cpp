@@ -75,9 +75,3 @@ TEST(QtFileDialog, OwnerDestroyedWhileTheDialogWaitsCancels) {
   EXPECT_EQ(ShowFileDialog(request), std::nullopt);
   SetFileDialogHandler(nullptr);
 }
-
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

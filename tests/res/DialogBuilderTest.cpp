@@ -206,9 +206,3 @@ TEST(Artwork, BitmapsAndIconHaveTheirSizesAndArePainted) {
   EXPECT_TRUE(LoadBitmapResource(IDB_SPLASH + 100).isNull());
   EXPECT_TRUE(LoadIconResource(0).isNull());
 }
-
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -2,6 +2,7 @@
 // QT_SCALE_FACTOR (1, 1.25, 1.5, 2).
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
@@ -19,7 +20,6 @@
 #include "res/Artwork.h"
 #include "res/ResourceIds.h"
 #include "search/StatisticsDlg.h"
-#include "tests/controls/GuiTestApp.h"
 #include "tests/search/KestrelViewFixture.h"
 #include "tests/support/Contrast.h"
 

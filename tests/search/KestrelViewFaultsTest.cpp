@@ -11,9 +11,11 @@
 #include "app/Settings.h"
 #include "controls/HistoryCombo.h"
 #include "platform/MessageBox.h"
+#include "res/ResourceIds.h"
 #include "search/KestrelView.h"
 #include "search/ResultListCtrl.h"
 #include "tests/search/KestrelViewFixture.h"
+#include "tests/support/FindById.h"
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/SilentListener.h"
 #include "tests/support/TestDbServer.h"
@@ -37,14 +39,14 @@ class KestrelViewFaults : public KestrelViewFixture {
   std::vector<std::string> Search(const QString& mask = "fault") {
     boxes.Clear();
     statuses.clear();
-    view->MaskCombo()->setEditText(mask);
-    QTest::mouseClick(view->DupeButton(), Qt::LeftButton);
+    FindById<CHistoryCombo>(*view, IDC_MASK)->setEditText(mask);
+    QTest::mouseClick(FindById<QPushButton>(*view, IDC_DUPE), Qt::LeftButton);
     EXPECT_TRUE(WaitIdle(20000));
     return boxes.Texts();
   }
   // Kills server the moment the status line reads status.
   void KillAt(TestDbServer& server, const std::string& status) {
-    QObject::connect(view->StatusLine(), &QLineEdit::textChanged, view.get(),
+    QObject::connect(FindById<QLineEdit>(*view, IDC_STATUS), &QLineEdit::textChanged, view.get(),
                      [&server, status](const QString& text) {
                        if (text.toStdString() == status && server.IsRunning()) server.Kill();
                      });
@@ -95,7 +97,7 @@ TEST_F(KestrelViewFaults, AServerThatDiesHalfWayGivesCannotExecuteSql) {
     EXPECT_EQ(view->StatusText(), "Idle");
     // Rows that arrived before the total stay; earlier deaths leave the list as it was.
     const bool rowsShown = std::string(step) == "Counting total entries in database";
-    EXPECT_EQ(view->ResultList()->topLevelItemCount() > 0, rowsShown);
+    EXPECT_EQ(FindById<CResultListCtrl>(*view, IDC_RESULTS)->topLevelItemCount() > 0, rowsShown);
 
     // The form goes on: the next search, on a live server, works.
     TestDbServer alive;
@@ -121,7 +123,7 @@ TEST_F(KestrelViewFaults, ALogThatCannotBeWrittenDoesNotStopTheSearch) {
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[0], "20 of 300 items retrieved (300 total)");
   EXPECT_NE(messages[1].find("missing-folder/kestrel.log"), std::string::npos) << messages[1];
-  EXPECT_EQ(view->ResultList()->topLevelItemCount(), 20);
+  EXPECT_EQ(FindById<CResultListCtrl>(*view, IDC_RESULTS)->topLevelItemCount(), 20);
   EXPECT_EQ(view->StatusText(), "20 of 300 items retrieved (300 total)");
 }
 

@@ -3,11 +3,12 @@
 #include <QLineEdit>
 
 #include "app/Settings.h"
-#include "tests/controls/GuiTestApp.h"
+#include "res/ResourceIds.h"
+#include "tests/support/FindById.h"
+#include "tests/support/GuiTestApp.h"
 
 void KestrelViewFixture::SetUp() {
   RegistryFixture::SetUp();
-  GuiTestApp();
   // Start-up has made the key by the time the form exists.
   CreateSettingsKey();
   CloseSettingsKey();
@@ -20,7 +21,7 @@ void KestrelViewFixture::TearDown() {
 }
 
 void KestrelViewFixture::RecordStatus() {
-  QObject::connect(view->StatusLine(), &QLineEdit::textChanged,
+  QObject::connect(FindById<QLineEdit>(*view, IDC_STATUS), &QLineEdit::textChanged,
                    [this](const QString& text) { statuses.push_back(text.toStdString()); });
 }
 

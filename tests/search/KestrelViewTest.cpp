@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLineEdit>
@@ -23,8 +24,9 @@
 #include "search/NfoViewerDlg.h"
 #include "search/QtSearchFormPort.h"
 #include "search/ResultListCtrl.h"
-#include "tests/controls/GuiTestApp.h"
 #include "tests/search/KestrelViewFixture.h"
+#include "tests/support/FindById.h"
+#include "tests/support/GuiTestApp.h"
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/SilentListener.h"
 #include "tests/support/TestDbServer.h"
@@ -61,39 +63,39 @@ class KestrelView : public KestrelViewFixture {
   DupesEndpoints Good() { return {Server().address(), Server().address()}; }
 
   void Search(const QString& mask) {
-    view->MaskCombo()->setEditText(mask);
-    QTest::mouseClick(view->DupeButton(), Qt::LeftButton);
+    FindById<CHistoryCombo>(*view, IDC_MASK)->setEditText(mask);
+    QTest::mouseClick(FindById<QPushButton>(*view, IDC_DUPE), Qt::LeftButton);
   }
 };
 
 TEST_F(KestrelView, FirstStartShowsTheDefaults) {
   CKestrelView& form = Open();
-  EXPECT_EQ(form.LimitEdit()->text(), "20");
-  EXPECT_FALSE(form.GetAllCheck()->isChecked());
-  EXPECT_FALSE(form.BetweenCheck()->isChecked());
-  EXPECT_FALSE(form.StartDateEdit()->isEnabled());
-  EXPECT_FALSE(form.EndDateEdit()->isEnabled());
+  EXPECT_EQ(FindById<QLineEdit>(form, IDC_LIMIT)->text(), "20");
+  EXPECT_FALSE(FindById<QCheckBox>(form, IDC_GET_ALL)->isChecked());
+  EXPECT_FALSE(FindById<QCheckBox>(form, IDC_BETWEEN)->isChecked());
+  EXPECT_FALSE(FindById<CMaskedEdit>(form, IDC_START_DATE)->isEnabled());
+  EXPECT_FALSE(FindById<CMaskedEdit>(form, IDC_END_DATE)->isEnabled());
   const QString empty = QString::fromStdString("__" + Sep() + "__" + Sep() + "____");
-  EXPECT_EQ(form.StartDateEdit()->GetDisplayText(), empty);
-  EXPECT_EQ(form.EndDateEdit()->text(), empty);
-  ASSERT_EQ(form.OrderList()->count(), 2);
-  EXPECT_EQ(form.OrderList()->item(0)->text(), "FIRST->LAST");
-  EXPECT_EQ(form.OrderList()->currentItem()->text(), "LAST->FIRST");
+  EXPECT_EQ(FindById<CMaskedEdit>(form, IDC_START_DATE)->GetDisplayText(), empty);
+  EXPECT_EQ(FindById<CMaskedEdit>(form, IDC_END_DATE)->text(), empty);
+  ASSERT_EQ(FindById<QListWidget>(form, IDC_ORDER)->count(), 2);
+  EXPECT_EQ(FindById<QListWidget>(form, IDC_ORDER)->item(0)->text(), "FIRST->LAST");
+  EXPECT_EQ(FindById<QListWidget>(form, IDC_ORDER)->currentItem()->text(), "LAST->FIRST");
   EXPECT_EQ(form.StatusText(), "Idle");
   EXPECT_EQ(form.ButtonCaption(), "Dupe !");
-  EXPECT_EQ(form.ResultList()->headerItem()->text(0), "Date");
-  EXPECT_EQ(form.ResultList()->columnWidth(1), 350);
-  EXPECT_EQ(form.ResultList()->GetHighlightType(), 2);
+  EXPECT_EQ(FindById<CResultListCtrl>(form, IDC_RESULTS)->headerItem()->text(0), "Date");
+  EXPECT_EQ(FindById<CResultListCtrl>(form, IDC_RESULTS)->columnWidth(1), 350);
+  EXPECT_EQ(FindById<CResultListCtrl>(form, IDC_RESULTS)->GetHighlightType(), 2);
   EXPECT_EQ(form.LogFilePath(), "");  // no key yet: the read gives ""
-  EXPECT_TRUE(form.MaskCombo()->hasFocus() || !QApplication::focusWidget());
+  EXPECT_TRUE(FindById<CHistoryCombo>(form, IDC_MASK)->hasFocus() || !QApplication::focusWidget());
   // What a screen reader says of each control.
-  EXPECT_EQ(form.MaskCombo()->accessibleName(), "Search Mask:");
-  EXPECT_EQ(form.LimitEdit()->accessibleName(), "# to Retrieve:");
-  EXPECT_EQ(form.OrderList()->accessibleName(), "Order:");
-  EXPECT_EQ(form.StartDateEdit()->accessibleName(), "Start date");
-  EXPECT_EQ(form.EndDateEdit()->accessibleName(), "End date");
-  EXPECT_EQ(form.ResultList()->accessibleName(), "Results");
-  EXPECT_EQ(form.StatusLine()->accessibleName(), "Status");
+  EXPECT_EQ(FindById<CHistoryCombo>(form, IDC_MASK)->accessibleName(), "Search Mask:");
+  EXPECT_EQ(FindById<QLineEdit>(form, IDC_LIMIT)->accessibleName(), "# to Retrieve:");
+  EXPECT_EQ(FindById<QListWidget>(form, IDC_ORDER)->accessibleName(), "Order:");
+  EXPECT_EQ(FindById<CMaskedEdit>(form, IDC_START_DATE)->accessibleName(), "Start date");
+  EXPECT_EQ(FindById<CMaskedEdit>(form, IDC_END_DATE)->accessibleName(), "End date");
+  EXPECT_EQ(FindById<CResultListCtrl>(form, IDC_RESULTS)->accessibleName(), "Results");
+  EXPECT_EQ(FindById<QLineEdit>(form, IDC_STATUS)->accessibleName(), "Status");
 }
 
 TEST_F(KestrelView, InputsComeBackFromTheStoreAndGoBackAtTheEnd) {
@@ -110,32 +112,32 @@ TEST_F(KestrelView, InputsComeBackFromTheStoreAndGoBackAtTheEnd) {
   CloseSettingsKey();
 
   CKestrelView& form = Open();
-  EXPECT_TRUE(form.GetAllCheck()->isChecked());
-  EXPECT_FALSE(form.LimitEdit()->isEnabled());
-  EXPECT_EQ(form.LimitEdit()->text(), "-7");
+  EXPECT_TRUE(FindById<QCheckBox>(form, IDC_GET_ALL)->isChecked());
+  EXPECT_FALSE(FindById<QLineEdit>(form, IDC_LIMIT)->isEnabled());
+  EXPECT_EQ(FindById<QLineEdit>(form, IDC_LIMIT)->text(), "-7");
   EXPECT_EQ(form.m_nLimit, -7);
-  EXPECT_EQ(form.StartDateEdit()->GetInputText(), "12311998");
-  EXPECT_EQ(form.EndDateEdit()->GetInputText(), "________");
-  EXPECT_TRUE(form.StartDateEdit()->isEnabled());
-  EXPECT_EQ(form.OrderList()->currentRow(), 0);
+  EXPECT_EQ(FindById<CMaskedEdit>(form, IDC_START_DATE)->GetInputText(), "12311998");
+  EXPECT_EQ(FindById<CMaskedEdit>(form, IDC_END_DATE)->GetInputText(), "________");
+  EXPECT_TRUE(FindById<CMaskedEdit>(form, IDC_START_DATE)->isEnabled());
+  EXPECT_EQ(FindById<QListWidget>(form, IDC_ORDER)->currentRow(), 0);
   EXPECT_TRUE(form.IsLogging());
   EXPECT_EQ(form.LogFilePath(), "/tmp/session.log");
   EXPECT_TRUE(form.IsStartMinimized());
 
   // "Retrieve All" keeps the number shown; unticking "Between:" keeps the dates shown.
-  form.LimitEdit()->setEnabled(true);
-  form.LimitEdit()->setText("55");
-  QTest::mouseClick(form.BetweenCheck(), Qt::LeftButton);
+  FindById<QLineEdit>(form, IDC_LIMIT)->setEnabled(true);
+  FindById<QLineEdit>(form, IDC_LIMIT)->setText("55");
+  QTest::mouseClick(FindById<QCheckBox>(form, IDC_BETWEEN), Qt::LeftButton);
   form.m_strStartBound = "stale";
-  QTest::mouseClick(form.BetweenCheck(), Qt::LeftButton);
-  QTest::mouseClick(form.BetweenCheck(), Qt::LeftButton);
+  QTest::mouseClick(FindById<QCheckBox>(form, IDC_BETWEEN), Qt::LeftButton);
+  QTest::mouseClick(FindById<QCheckBox>(form, IDC_BETWEEN), Qt::LeftButton);
   EXPECT_EQ(form.m_strStartBound, "");
-  EXPECT_FALSE(form.StartDateEdit()->isEnabled());
-  form.OrderList()->setCurrentRow(1);
-  form.MaskCombo()->setEditText("older");
-  form.MaskCombo()->AddToHistory();
-  form.MaskCombo()->setEditText("newest");
-  form.MaskCombo()->AddToHistory();
+  EXPECT_FALSE(FindById<CMaskedEdit>(form, IDC_START_DATE)->isEnabled());
+  FindById<QListWidget>(form, IDC_ORDER)->setCurrentRow(1);
+  FindById<CHistoryCombo>(form, IDC_MASK)->setEditText("older");
+  FindById<CHistoryCombo>(form, IDC_MASK)->AddToHistory();
+  FindById<CHistoryCombo>(form, IDC_MASK)->setEditText("newest");
+  FindById<CHistoryCombo>(form, IDC_MASK)->AddToHistory();
   form.close();  // the frame's destroy step
 
   ASSERT_TRUE(OpenSettingsKey());
@@ -155,8 +157,8 @@ TEST_F(KestrelView, InputsComeBackFromTheStoreAndGoBackAtTheEnd) {
 
 TEST_F(KestrelView, ALimitThatIsNoWholeNumberIsReportedAndTheOldValuesStand) {
   CKestrelView& form = Open();
-  form.GetAllCheck()->setChecked(true);
-  form.LimitEdit()->setText("12abc");
+  FindById<QCheckBox>(form, IDC_GET_ALL)->setChecked(true);
+  FindById<QLineEdit>(form, IDC_LIMIT)->setText("12abc");
   EXPECT_FALSE(form.UpdateData(true));
   ASSERT_EQ(boxes.Boxes().size(), 1u);
   EXPECT_EQ(boxes.Boxes()[0].text, "Please enter an integer.");
@@ -166,17 +168,17 @@ TEST_F(KestrelView, ALimitThatIsNoWholeNumberIsReportedAndTheOldValuesStand) {
   EXPECT_EQ(form.m_bGetAll, 0);  // the exchange stopped at the limit
 
   for (const char* bad : {"", " ", "1.5", "99999999999", "2147483648", "--1", "0x10"}) {
-    form.LimitEdit()->setText(bad);
+    FindById<QLineEdit>(form, IDC_LIMIT)->setText(bad);
     EXPECT_FALSE(form.UpdateData(true, true)) << bad;
   }
   for (auto [text, value] : {std::pair{" 42 ", 42}, {"-2147483648", INT32_MIN}, {"+7", 7}}) {
-    form.LimitEdit()->setText(text);
+    FindById<QLineEdit>(form, IDC_LIMIT)->setText(text);
     EXPECT_TRUE(form.UpdateData(true, true)) << text;
     EXPECT_EQ(form.m_nLimit, value);
   }
 
   // On the way out the last good limit is saved.
-  form.LimitEdit()->setText("x");
+  FindById<QLineEdit>(form, IDC_LIMIT)->setText("x");
   form.OnDestroy(true);
   ASSERT_TRUE(OpenSettingsKey());
   int32_t limit = 0;
@@ -188,9 +190,9 @@ TEST_F(KestrelView, ALimitThatIsNoWholeNumberIsReportedAndTheOldValuesStand) {
 TEST_F(KestrelView, EnterStartsASearchThatFillsTheListAndTheHistory) {
   CKestrelView& form = Open(Good());
   RecordStatus();
-  form.MaskCombo()->setFocus();
-  form.MaskCombo()->setEditText("shadow");
-  QTest::keyClick(form.MaskCombo()->lineEdit(), Qt::Key_Return);
+  FindById<CHistoryCombo>(form, IDC_MASK)->setFocus();
+  FindById<CHistoryCombo>(form, IDC_MASK)->setEditText("shadow");
+  QTest::keyClick(FindById<CHistoryCombo>(form, IDC_MASK)->lineEdit(), Qt::Key_Return);
   EXPECT_EQ(form.ButtonCaption(), "Cancel");
   ASSERT_TRUE(WaitIdle());
 
@@ -203,28 +205,29 @@ TEST_F(KestrelView, EnterStartsASearchThatFillsTheListAndTheHistory) {
                                              "Disconnecting from database",
                                              "3 of 3 items retrieved (1204 total)"};
   EXPECT_EQ(statuses, expected);
-  ASSERT_EQ(form.ResultList()->topLevelItemCount(), 3);
-  EXPECT_EQ(form.ResultList()->topLevelItem(0)->text(0), "070499");  // newest first
-  EXPECT_EQ(form.ResultList()->topLevelItem(0)->text(1), "Shadow.Garden-GRP");
-  EXPECT_EQ(form.MaskCombo()->GetHistoryString(), "shadow");
+  ASSERT_EQ(FindById<CResultListCtrl>(form, IDC_RESULTS)->topLevelItemCount(), 3);
+  EXPECT_EQ(FindById<CResultListCtrl>(form, IDC_RESULTS)->topLevelItem(0)->text(0),
+            "070499");  // newest first
+  EXPECT_EQ(FindById<CResultListCtrl>(form, IDC_RESULTS)->topLevelItem(0)->text(1), "Shadow.Garden-GRP");
+  EXPECT_EQ(FindById<CHistoryCombo>(form, IDC_MASK)->GetHistoryString(), "shadow");
   ASSERT_EQ(boxes.Boxes().size(), 1u);
   EXPECT_EQ(boxes.Boxes()[0].caption, "Dupe Successful");
   EXPECT_EQ(boxes.Boxes()[0].owner, &form);
   EXPECT_TRUE(Server().WaitGuestConnections(0, 5000));
 
   // Oldest first, within a date range typed into the date boxes.
-  form.OrderList()->setCurrentRow(0);
-  QTest::mouseClick(form.BetweenCheck(), Qt::LeftButton);
-  form.StartDateEdit()->SetInputText("01011998");
-  form.EndDateEdit()->SetInputText("12311998");
+  FindById<QListWidget>(form, IDC_ORDER)->setCurrentRow(0);
+  QTest::mouseClick(FindById<QCheckBox>(form, IDC_BETWEEN), Qt::LeftButton);
+  FindById<CMaskedEdit>(form, IDC_START_DATE)->SetInputText("01011998");
+  FindById<CMaskedEdit>(form, IDC_END_DATE)->SetInputText("12311998");
   // This time by the keypad's Enter, from a date box.
-  form.MaskCombo()->setEditText("shadow");
-  form.EndDateEdit()->setFocus();
-  QTest::keyClick(form.EndDateEdit(), Qt::Key_Enter, Qt::KeypadModifier);
+  FindById<CHistoryCombo>(form, IDC_MASK)->setEditText("shadow");
+  FindById<CMaskedEdit>(form, IDC_END_DATE)->setFocus();
+  QTest::keyClick(FindById<CMaskedEdit>(form, IDC_END_DATE), Qt::Key_Enter, Qt::KeypadModifier);
   EXPECT_EQ(form.ButtonCaption(), "Cancel");
   ASSERT_TRUE(WaitIdle());
-  ASSERT_EQ(form.ResultList()->topLevelItemCount(), 2);
-  EXPECT_EQ(form.ResultList()->topLevelItem(0)->text(1), "Shadow.Empire-GRP");
+  ASSERT_EQ(FindById<CResultListCtrl>(form, IDC_RESULTS)->topLevelItemCount(), 2);
+  EXPECT_EQ(FindById<CResultListCtrl>(form, IDC_RESULTS)->topLevelItem(0)->text(1), "Shadow.Empire-GRP");
   EXPECT_EQ(form.m_strStartBound, "1998-01" + Sep() + "01");
   EXPECT_EQ(form.StatusText(), "2 of 2 items retrieved (1204 total)");
 }
@@ -239,7 +242,7 @@ TEST_F(KestrelView, RefusedRequestsEndWithoutTouchingTheNetwork) {
   EXPECT_EQ(form.StatusText(), "Idle");
 
   boxes.Clear();
-  form.LimitEdit()->setText("0");
+  FindById<QLineEdit>(form, IDC_LIMIT)->setText("0");
   Search("shadow");
   ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Amount to search for must be positive!"});
@@ -252,7 +255,7 @@ TEST_F(KestrelView, CancelBeforeTheConnectGoesStraightToIdle) {
   Search("shadow");
   ASSERT_TRUE(WaitUntil([&] { return form.StatusText() == "Testing Database Availability"; }, 15000));
   const auto start = std::chrono::steady_clock::now();
-  QTest::mouseClick(form.DupeButton(), Qt::LeftButton);
+  QTest::mouseClick(FindById<QPushButton>(form, IDC_DUPE), Qt::LeftButton);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
   EXPECT_EQ(form.ButtonCaption(), "Dupe!");
   EXPECT_EQ(form.StatusText(), "Idle");
@@ -268,13 +271,13 @@ TEST_F(KestrelView, CancelWhileConnectedDisconnectsAndKeepsTheFormQuiet) {
   CKestrelView& form = Open(Good());
   RecordStatus();
   // The server stops answering once the count is under way.
-  QObject::connect(form.StatusLine(), &QLineEdit::textChanged, [](const QString& text) {
+  QObject::connect(FindById<QLineEdit>(form, IDC_STATUS), &QLineEdit::textChanged, [](const QString& text) {
     if (text == "Finding number of entries matching mask") Server().Pause();
   });
   Search("shadow");
   ASSERT_TRUE(
       WaitUntil([&] { return form.StatusText() == "Finding number of entries matching mask"; }, 15000));
-  QTest::mouseClick(form.DupeButton(), Qt::LeftButton);
+  QTest::mouseClick(FindById<QPushButton>(form, IDC_DUPE), Qt::LeftButton);
   Server().Resume();
   EXPECT_EQ(form.ButtonCaption(), "Dupe!");
   EXPECT_EQ(form.StatusText(), "Idle");
@@ -283,7 +286,7 @@ TEST_F(KestrelView, CancelWhileConnectedDisconnectsAndKeepsTheFormQuiet) {
   EXPECT_EQ(tail, (std::vector<std::string>{"Disconnecting from database", "Idle"}));
   EXPECT_EQ(statuses[statuses.size() - 3], "Finding number of entries matching mask");
   EXPECT_TRUE(boxes.Boxes().empty());
-  EXPECT_EQ(form.ResultList()->topLevelItemCount(), 0);
+  EXPECT_EQ(FindById<CResultListCtrl>(form, IDC_RESULTS)->topLevelItemCount(), 0);
   EXPECT_TRUE(Server().WaitGuestConnections(0, 5000));
 }
 
@@ -297,16 +300,16 @@ TEST_F(KestrelView, RowsArrivingAfterClearListAreShown) {
   form.OnCommand(ID_CLEAR_LIST);
   port.InsertRow(2, "040598", "Third-GRP");
   port.InsertRow(3, "050598", "Fourth-GRP");
-  ASSERT_EQ(form.ResultList()->topLevelItemCount(), 2);
-  EXPECT_EQ(form.ResultList()->topLevelItem(0)->text(1), "Third-GRP");
-  EXPECT_EQ(form.ResultList()->topLevelItem(1)->text(1), "Fourth-GRP");
+  ASSERT_EQ(FindById<CResultListCtrl>(form, IDC_RESULTS)->topLevelItemCount(), 2);
+  EXPECT_EQ(FindById<CResultListCtrl>(form, IDC_RESULTS)->topLevelItem(0)->text(1), "Third-GRP");
+  EXPECT_EQ(FindById<CResultListCtrl>(form, IDC_RESULTS)->topLevelItem(1)->text(1), "Fourth-GRP");
 }
 
 TEST_F(KestrelView, ListCommandsAndStartMinimized) {
   CKestrelView& form = Open(Good());
   Search("shadow");
   ASSERT_TRUE(WaitIdle());
-  ASSERT_GT(form.ResultList()->topLevelItemCount(), 0);
+  ASSERT_GT(FindById<CResultListCtrl>(form, IDC_RESULTS)->topLevelItemCount(), 0);
   EXPECT_TRUE(form.OnCommand(ID_COPY_ALL));
   EXPECT_EQ(QApplication::clipboard()->text(),
             "070499 Shadow.Garden-GRP\r\n030198 Shadow.Runner-GRP\r\n020598 Shadow.Empire-GRP\r\n");
@@ -327,7 +330,7 @@ TEST_F(KestrelView, ListCommandsAndStartMinimized) {
   EXPECT_NE(ReadWholeFile(logPath).find("  070499 Shadow.Garden-GRP\r\n"), std::string::npos);
 
   EXPECT_TRUE(form.OnCommand(ID_CLEAR_LIST));
-  EXPECT_EQ(form.ResultList()->topLevelItemCount(), 0);
+  EXPECT_EQ(FindById<CResultListCtrl>(form, IDC_RESULTS)->topLevelItemCount(), 0);
   EXPECT_EQ(form.StatusText(), "Idle");
 
   const bool before = form.IsStartMinimized();
@@ -347,36 +350,41 @@ TEST_F(KestrelView, TabWalksTheFormAndNfoWaitsWhileBusy) {
   CKestrelView& form = Open({silent.address(), silent.address()});
   // Template order, skipping what cannot take the focus now (the disabled date boxes).
   std::vector<QWidget*> chain;
-  QWidget* w = form.MaskCombo();
+  QWidget* w = FindById<CHistoryCombo>(form, IDC_MASK);
   for (int i = 0; i < 200 && w && chain.size() < 8; ++i, w = w->nextInFocusChain()) {
     if (w->parentWidget() == &form && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled()) chain.push_back(w);
   }
-  const std::vector<QWidget*> expected = {form.MaskCombo(),   form.BetweenCheck(), form.LimitEdit(),
-                                          form.GetAllCheck(), form.OrderList(),    form.ResultList(),
-                                          form.DupeButton(),  form.QuitButton()};
+  const std::vector<QWidget*> expected = {
+      FindById<CHistoryCombo>(form, IDC_MASK), FindById<QCheckBox>(form, IDC_BETWEEN),
+      FindById<QLineEdit>(form, IDC_LIMIT),    FindById<QCheckBox>(form, IDC_GET_ALL),
+      FindById<QListWidget>(form, IDC_ORDER),  FindById<CResultListCtrl>(form, IDC_RESULTS),
+      FindById<QPushButton>(form, IDC_DUPE),   FindById<QPushButton>(form, IDC_QUIT)};
   EXPECT_EQ(std::vector<QWidget*>(chain.begin(), chain.begin() + std::min(chain.size(), expected.size())),
             expected);
 
-  auto nfoAction = [&] { return FindMenuAction(form.ResultList()->PopupMenu(), ID_RETRIEVE_NFO); };
+  auto nfoAction = [&] {
+    return FindMenuAction(FindById<CResultListCtrl>(form, IDC_RESULTS)->PopupMenu(), ID_RETRIEVE_NFO);
+  };
   ASSERT_NE(nfoAction(), nullptr);
   Search("shadow");
-  emit form.ResultList()->PopupMenu()->aboutToShow();
+  emit FindById<CResultListCtrl>(form, IDC_RESULTS)->PopupMenu()->aboutToShow();
   EXPECT_FALSE(nfoAction()->isEnabled());
   std::shared_ptr<WorkerRun> search = form.RunningWorker();
   form.OnCommand(ID_RETRIEVE_NFO);  // refused: the search keeps the button
   EXPECT_EQ(form.RunningWorker(), search);
-  QTest::mouseClick(form.DupeButton(), Qt::LeftButton);
-  emit form.ResultList()->PopupMenu()->aboutToShow();
+  QTest::mouseClick(FindById<QPushButton>(form, IDC_DUPE), Qt::LeftButton);
+  emit FindById<CResultListCtrl>(form, IDC_RESULTS)->PopupMenu()->aboutToShow();
   EXPECT_TRUE(nfoAction()->isEnabled());
 
   // "Retrieve Nfo" and a press of the button in the same turn of the event loop: the press
   // finds "Cancel" and stops the retrieval instead of starting a search beside it.
-  form.ResultList()->addTopLevelItem(new QTreeWidgetItem({"020598", "Shadow.Empire-GRP"}));
-  form.ResultList()->topLevelItem(0)->setSelected(true);
+  FindById<CResultListCtrl>(form, IDC_RESULTS)
+      ->addTopLevelItem(new QTreeWidgetItem({"020598", "Shadow.Empire-GRP"}));
+  FindById<CResultListCtrl>(form, IDC_RESULTS)->topLevelItem(0)->setSelected(true);
   form.OnCommand(ID_RETRIEVE_NFO);
   std::shared_ptr<WorkerRun> nfo = form.RunningWorker();
   ASSERT_NE(nfo, nullptr);
-  form.DupeButton()->click();
+  FindById<QPushButton>(form, IDC_DUPE)->click();
   EXPECT_TRUE(nfo->IsStopped());
   EXPECT_EQ(form.RunningWorker(), nullptr);
   EXPECT_EQ(form.ButtonCaption(), "Dupe!");
@@ -384,7 +392,7 @@ TEST_F(KestrelView, TabWalksTheFormAndNfoWaitsWhileBusy) {
 
 TEST_F(KestrelView, CtrlCAndCtrlAInTheListCopyAndSelectAsTheMenuDoes) {
   CKestrelView& form = Open();
-  CResultListCtrl* list = form.ResultList();
+  CResultListCtrl* list = FindById<CResultListCtrl>(form, IDC_RESULTS);
   for (const char* dir : {"One-GRP", "Two-GRP", "Three-GRP"})
     list->addTopLevelItem(new QTreeWidgetItem({"010198", dir}));
   form.activateWindow();
@@ -413,7 +421,7 @@ TEST_F(KestrelView, DoubleClickRetrievesThatRowsNfoAndEscCancelsOnlyRunningWork)
   const std::string text = "Garden NFO";
   Server().AddNfo("070499", "Shadow.Garden-GRP", &text);
   CKestrelView& form = Open(Good());
-  CResultListCtrl* list = form.ResultList();
+  CResultListCtrl* list = FindById<CResultListCtrl>(form, IDC_RESULTS);
   Search("shadow");
   ASSERT_TRUE(WaitIdle());
   ASSERT_EQ(list->topLevelItemCount(), 3);
@@ -447,15 +455,15 @@ TEST_F(KestrelView, DoubleClickRetrievesThatRowsNfoAndEscCancelsOnlyRunningWork)
   Open({silent.address(), silent.address()});
   view->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
-  list = view->ResultList();
+  list = FindById<CResultListCtrl>(*view, IDC_RESULTS);
   list->addTopLevelItem(new QTreeWidgetItem({"070499", "Shadow.Garden-GRP"}));
   Search("shadow");
   ASSERT_EQ(view->ButtonCaption(), "Cancel");
   std::shared_ptr<WorkerRun> search = view->RunningWorker();
   doubleClick(0);  // refused: the search keeps the button
   EXPECT_EQ(view->RunningWorker(), search);
-  view->MaskCombo()->setFocus();
-  QTest::keyClick(view->MaskCombo(), Qt::Key_Escape);
+  FindById<CHistoryCombo>(*view, IDC_MASK)->setFocus();
+  QTest::keyClick(FindById<CHistoryCombo>(*view, IDC_MASK), Qt::Key_Escape);
   EXPECT_EQ(view->ButtonCaption(), "Dupe!");
   EXPECT_EQ(view->StatusText(), "Idle");
   EXPECT_EQ(view->RunningWorker(), nullptr);

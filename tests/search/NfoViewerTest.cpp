@@ -22,7 +22,7 @@
 #include "search/NfoCommand.h"
 #include "search/NfoViewerDlg.h"
 #include "search/ResultListCtrl.h"
-#include "tests/controls/GuiTestApp.h"
+#include "tests/support/FindById.h"
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/RecordingMessageBox.h"
 #include "tests/support/RegistryFixture.h"
@@ -44,7 +44,6 @@ class NfoViewer : public RegistryFixture {
  protected:
   void SetUp() override {
     RegistryFixture::SetUp();
-    GuiTestApp();
     InitDupesLibrary();
   }
   void TearDown() override {
@@ -114,11 +113,11 @@ TEST_F(NfoViewer, IsBuiltHiddenFromItsTemplateWithAnUnwrappedTerminalFont) {
       viewer.geometry().center() - QGuiApplication::primaryScreen()->availableGeometry().center();
   EXPECT_LE(offCentre.manhattanLength(), 2);
   const QRect ok = builder.ControlRect(*builder.Template().FindControl(IDOK_CONTROL));
-  EXPECT_EQ(viewer.OkButton()->size(), ok.size());
+  EXPECT_EQ(FindById<QPushButton>(viewer, IDOK_CONTROL)->size(), ok.size());
   EXPECT_EQ(viewer.BottomGap(), viewer.height() - (ok.y() + ok.height()));
-  EXPECT_TRUE(viewer.OkButton()->isDefault());
+  EXPECT_TRUE(FindById<QPushButton>(viewer, IDOK_CONTROL)->isDefault());
 
-  QPlainTextEdit* text = viewer.TextField();
+  QPlainTextEdit* text = FindById<QPlainTextEdit>(viewer, IDC_NFO_TEXT);
   EXPECT_EQ(text->geometry(), builder.ControlRect(*builder.Template().FindControl(IDC_NFO_TEXT)));
   EXPECT_TRUE(text->isReadOnly());
   EXPECT_EQ(text->lineWrapMode(), QPlainTextEdit::NoWrap);
@@ -132,10 +131,10 @@ TEST_F(NfoViewer, ResizeKeepsOkCentredAtItsGapAndTheTextFollowingTheWindow) {
   CNfoViewerDlg viewer;
   viewer.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
-  const QSize okSize = viewer.OkButton()->size();
+  const QSize okSize = FindById<QPushButton>(viewer, IDOK_CONTROL)->size();
   const int gap = viewer.BottomGap();
   const QSize start = viewer.size();
-  const QRect text0 = viewer.TextField()->geometry();
+  const QRect text0 = FindById<QPlainTextEdit>(viewer, IDC_NFO_TEXT)->geometry();
   // Narrower and lower, wider and taller (each leaves an odd width to halve), taller only, back.
   const QSize sizes[] = {start - QSize(37, 23), start + QSize(101, 59),
                          QSize(start.width(), start.height() + 10), start};
@@ -143,10 +142,11 @@ TEST_F(NfoViewer, ResizeKeepsOkCentredAtItsGapAndTheTextFollowingTheWindow) {
     viewer.resize(size);
     ASSERT_TRUE(QTest::qWaitFor([&] { return viewer.size() == size; }, 2000)) << size.width();
     const int w = size.width(), h = size.height();
-    EXPECT_EQ(viewer.OkButton()->geometry(),
+    EXPECT_EQ(FindById<QPushButton>(viewer, IDOK_CONTROL)->geometry(),
               QRect(QPoint((w - okSize.width()) / 2, h - gap - okSize.height()), okSize))
         << w << "x" << h;
-    EXPECT_EQ(viewer.TextField()->geometry(), QRect(text0.topLeft(), text0.size() + (size - start)))
+    EXPECT_EQ(FindById<QPlainTextEdit>(viewer, IDC_NFO_TEXT)->geometry(),
+              QRect(text0.topLeft(), text0.size() + (size - start)))
         << w << "x" << h;
   }
 }
@@ -157,7 +157,7 @@ TEST_F(NfoViewer, OkAndEscHideItAndItGoesWithItsOwner) {
   EXPECT_EQ(viewer->parentWidget(), nullptr);
   viewer->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
-  QTest::mouseClick(viewer->OkButton(), Qt::LeftButton);
+  QTest::mouseClick(FindById<QPushButton>(*viewer, IDOK_CONTROL), Qt::LeftButton);
   EXPECT_TRUE(viewer->isHidden());
 
   viewer->show();
@@ -176,7 +176,7 @@ TEST_F(NfoViewer, TextIsShownUnwrappedWithItsLineEndsAndReadAsAWhole) {
   CNfoViewerDlg viewer;
   viewer.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
-  QPlainTextEdit* text = viewer.TextField();
+  QPlainTextEdit* text = FindById<QPlainTextEdit>(viewer, IDC_NFO_TEXT);
 
   const std::string longLine(400, 'x');
   viewer.SetNfoText(longLine + "\r\nsecond\nthird\r\n");
@@ -198,7 +198,7 @@ TEST_F(NfoViewer, BlockArtJoinsAcrossLinesAndCells) {
   viewer.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
   viewer.SetNfoText("\xdb\xdb\xdb\xdb\xdb\xdb\r\n\xdb\xdb\xdb\xdb\xdb\xdb\r\n\xdb\xdb\xdb\xdb\xdb\xdb\r\n");
-  const QImage image = viewer.TextField()->viewport()->grab().toImage();
+  const QImage image = FindById<QPlainTextEdit>(viewer, IDC_NFO_TEXT)->viewport()->grab().toImage();
   QRect dark;
   for (int y = 0; y < image.height(); ++y)
     for (int x = 0; x < image.width(); ++x)
@@ -281,12 +281,15 @@ TEST_F(NfoViewer, TwoRetrievalsLeaveTwoViewersEachCaptionedByItsDirectory) {
   EXPECT_TRUE(viewers[0]->isVisible() && viewers[1]->isVisible());
   EXPECT_EQ(viewers[0]->windowTitle(), "First-GRP");
   EXPECT_EQ(viewers[1]->windowTitle(), QString::fromStdString(second));
-  EXPECT_EQ(viewers[1]->TextField()->toPlainText(), QString::fromStdString(second));
-  EXPECT_TRUE(viewers[0]->TextField()->toPlainText().startsWith(QString::fromUtf8("\u250c\u2500\u2500")));
+  EXPECT_EQ(FindById<QPlainTextEdit>(*viewers[1], IDC_NFO_TEXT)->toPlainText(),
+            QString::fromStdString(second));
+  EXPECT_TRUE(FindById<QPlainTextEdit>(*viewers[0], IDC_NFO_TEXT)
+                  ->toPlainText()
+                  .startsWith(QString::fromUtf8("\u250c\u2500\u2500")));
 
   // Deleted with the form's window, not before.
   QPointer<CNfoViewerDlg> first = viewers[0];
-  viewers[0]->OkButton()->click();
+  FindById<QPushButton>(*viewers[0], IDOK_CONTROL)->click();
   EXPECT_FALSE(first.isNull());
 }
 

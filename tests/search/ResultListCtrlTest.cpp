@@ -14,7 +14,6 @@
 #include "res/ResourceIds.h"
 #include "search/ColumnSorter.h"
 #include "search/ResultListCtrl.h"
-#include "tests/controls/GuiTestApp.h"
 #include "tests/support/RecordingMessageBox.h"
 
 namespace {
@@ -22,7 +21,6 @@ namespace {
 class ResultList : public ::testing::Test {
  protected:
   void SetUp() override {
-    GuiTestApp();
     window = std::make_unique<QWidget>();
     window->setGeometry(100, 100, 480, 300);
     auto* layout = new QVBoxLayout(window.get());

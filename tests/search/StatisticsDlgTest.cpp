@@ -17,7 +17,7 @@
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
 #include "search/StatisticsDlg.h"
-#include "tests/controls/GuiTestApp.h"
+#include "tests/support/FindById.h"
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/SilentListener.h"
 #include "tests/support/TempDir.h"
@@ -60,21 +60,22 @@ std::string ReadAloud(QWidget* dlg, int id) {
 struct StatusLog {
   QStringList texts;
   void Watch(CStatisticsDlg* dlg, const QString& tag = QString()) {
-    QObject::connect(dlg->StatusField(), &QLineEdit::textChanged, dlg, [this, dlg, tag](const QString& text) {
-      texts << tag + text + (dlg->OkButton()->isEnabled() ? " (OK on)" : "");
-    });
+    QObject::connect(
+        FindById<QLineEdit>(*dlg, IDC_STATS_STATUS), &QLineEdit::textChanged, dlg,
+        [this, dlg, tag](const QString& text) {
+          texts << tag + text + (FindById<QPushButton>(*dlg, IDOK_CONTROL)->isEnabled() ? " (OK on)" : "");
+        });
   }
 };
 
 bool WaitDone(CStatisticsDlg* dlg, int milliseconds = 15000) {
-  return QTest::qWaitFor([&] { return dlg->OkButton()->isEnabled(); }, milliseconds);
+  return QTest::qWaitFor([&] { return FindById<QPushButton>(*dlg, IDOK_CONTROL)->isEnabled(); },
+                         milliseconds);
 }
 
 class StatisticsDlgTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    // A dialog's own event loop must not end when its window closes.
-    GuiTestApp().setQuitOnLastWindowClosed(false);
     InitDupesLibrary();
     S();
   }
@@ -101,7 +102,7 @@ TEST_F(StatisticsDlgTest, ShowsCheckingThenEachStepAndEnablesOkOnlyWhenDone) {
   StatusLog log;
   log.Watch(dlg);
   qint64 firstStatus = -1;
-  QObject::connect(dlg->StatusField(), &QLineEdit::textChanged, dlg, [&] {
+  QObject::connect(FindById<QLineEdit>(*dlg, IDC_STATS_STATUS), &QLineEdit::textChanged, dlg, [&] {
     if (firstStatus < 0) firstStatus = clock.elapsed();
   });
 
@@ -116,10 +117,10 @@ TEST_F(StatisticsDlgTest, ShowsCheckingThenEachStepAndEnablesOkOnlyWhenDone) {
   EXPECT_LE(qAbs(offCentre.x()), 1.0);
   EXPECT_LE(qAbs(offCentre.y()), 1.0);
   EXPECT_EQ(dlg->size(), DialogBuilder(*LoadDialogTemplate(IDD_STATISTICS)).DialogSize());
-  EXPECT_FALSE(dlg->OkButton()->isEnabled());
-  EXPECT_EQ(dlg->StatusField()->text(), "");
-  EXPECT_TRUE(dlg->StatusField()->isReadOnly());
-  EXPECT_EQ(dlg->StatusField()->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+  EXPECT_FALSE(FindById<QPushButton>(*dlg, IDOK_CONTROL)->isEnabled());
+  EXPECT_EQ(FindById<QLineEdit>(*dlg, IDC_STATS_STATUS)->text(), "");
+  EXPECT_TRUE(FindById<QLineEdit>(*dlg, IDC_STATS_STATUS)->isReadOnly());
+  EXPECT_EQ(FindById<QLineEdit>(*dlg, IDC_STATS_STATUS)->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
   for (int id : {IDC_PRIMARY_ACTIVE, IDC_PRIMARY_UPDATE, IDC_PRIMARY_COUNT, IDC_BACKUP_ACTIVE,
                  IDC_BACKUP_UPDATE, IDC_BACKUP_COUNT})
     EXPECT_EQ(FieldText(dlg, id), "<checking>") << id;
@@ -129,7 +130,7 @@ TEST_F(StatisticsDlgTest, ShowsCheckingThenEachStepAndEnablesOkOnlyWhenDone) {
 
   // A screen reader reads the fields' values, each named by its label and placed by its group.
   EXPECT_EQ(ReadAloud(dlg, IDC_PRIMARY_ACTIVE), "Server Active: | <checking> | Primary Database");
-  EXPECT_EQ(dlg->StatusField()->accessibleName(), "Status");
+  EXPECT_EQ(FindById<QLineEdit>(*dlg, IDC_STATS_STATUS)->accessibleName(), "Status");
 
   ASSERT_TRUE(WaitDone(dlg));
   // The check waited its second before it started.
@@ -145,7 +146,7 @@ TEST_F(StatisticsDlgTest, ShowsCheckingThenEachStepAndEnablesOkOnlyWhenDone) {
   EXPECT_EQ(FieldText(dlg, IDC_BACKUP_COUNT), "N/A");
   EXPECT_EQ(ReadAloud(dlg, IDC_PRIMARY_UPDATE), "Last Update: | 2023-12-24 @ 18:00:00 | Primary Database");
   EXPECT_EQ(ReadAloud(dlg, IDC_BACKUP_COUNT), "Number of Entries: | N/A | Backup Database");
-  EXPECT_EQ(dlg->StatusField()->text(), "Done");
+  EXPECT_EQ(FindById<QLineEdit>(*dlg, IDC_STATS_STATUS)->text(), "Done");
 
   // It runs once.
   QTest::qWait(1200);
@@ -183,7 +184,7 @@ TEST_F(StatisticsDlgTest, OkAndEscapeHideTheWindowWhichLivesUntilItsOwnerGoes) {
 
   QTest::keyClick(byEscape, Qt::Key_Escape);
   EXPECT_FALSE(byEscape->isVisible());
-  QTest::mouseClick(byOk->OkButton(), Qt::LeftButton);
+  QTest::mouseClick(FindById<QPushButton>(*byOk, IDOK_CONTROL), Qt::LeftButton);
   EXPECT_FALSE(byOk->isVisible());
   QApplication::processEvents();
   ASSERT_TRUE(byEscape && byOk);
@@ -204,8 +205,9 @@ TEST_F(StatisticsDlgTest, DestroyingTheWindowMidCheckStopsTheCheck) {
   // Destroyed during its probe.
   QPointer<CStatisticsDlg> probing =
       CStatisticsDlg::Open(TestEndpoints(silent.address(), S().refused.address(), 3), owner.get());
-  ASSERT_TRUE(
-      QTest::qWaitFor([&] { return probing->StatusField()->text() == "Testing Primary Database"; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return FindById<QLineEdit>(*probing, IDC_STATS_STATUS)->text() == "Testing Primary Database"; },
+      5000));
   std::shared_ptr<WorkerRun> run = probing->CheckRun();
   ASSERT_TRUE(run);
   QElapsedTimer clock;
@@ -218,11 +220,12 @@ TEST_F(StatisticsDlgTest, DestroyingTheWindowMidCheckStopsTheCheck) {
   QPointer<CStatisticsDlg> connected =
       CStatisticsDlg::Open(TestEndpoints(S().primary.address(), S().refused.address()), owner.get());
   std::shared_ptr<WorkerRun> connectedRun;
-  QObject::connect(connected->StatusField(), &QLineEdit::textChanged, connected, [&](const QString& text) {
-    if (text != "Checking Last Update") return;
-    connectedRun = connected->CheckRun();
-    connected->deleteLater();
-  });
+  QObject::connect(FindById<QLineEdit>(*connected, IDC_STATS_STATUS), &QLineEdit::textChanged, connected,
+                   [&](const QString& text) {
+                     if (text != "Checking Last Update") return;
+                     connectedRun = connected->CheckRun();
+                     connected->deleteLater();
+                   });
   ASSERT_TRUE(QTest::qWaitFor([&] { return connected.isNull(); }, 5000));
   ASSERT_TRUE(connectedRun);
   EXPECT_TRUE(QTest::qWaitFor([&] { return connectedRun->IsFinished(); }, 2000));

@@ -16,8 +16,10 @@
 #include "app/KestrelApp.h"
 #include "app/Settings.h"
 #include "controls/HistoryCombo.h"
+#include "res/ResourceIds.h"
 #include "search/KestrelView.h"
-#include "tests/controls/GuiTestApp.h"
+#include "tests/support/FindById.h"
+#include "tests/support/GuiTestApp.h"
 #include "tests/support/RecordingMessageBox.h"
 #include "tests/support/RegistryFixture.h"
 #include "tests/support/TestDbServer.h"
@@ -53,7 +55,6 @@ class Stress : public RegistryFixture {
   }
   void SetUp() override {
     RegistryFixture::SetUp();
-    GuiTestApp();
     // Qt's own pool (image conversion for painting) keeps idle threads for a while; only ours
     // are counted.
     QThreadPool::globalInstance()->setExpiryTimeout(0);
@@ -87,14 +88,15 @@ TEST_F(Stress, SearchesCancelledAtEveryStepAndAtRandomMoments) {
   // moments spread over the longest whole search yet (sanitizers slow it down).
   int changes = 0;
   int cancelAtChange = 0;
-  QObject::connect(view.StatusLine(), &QLineEdit::textChanged, &view, [&] {
-    if (++changes == cancelAtChange && view.IsBusy()) QTest::mouseClick(view.DupeButton(), Qt::LeftButton);
+  QObject::connect(FindById<QLineEdit>(view, IDC_STATUS), &QLineEdit::textChanged, &view, [&] {
+    if (++changes == cancelAtChange && view.IsBusy())
+      QTest::mouseClick(FindById<QPushButton>(view, IDC_DUPE), Qt::LeftButton);
   });
   QElapsedTimer whole;
   whole.start();
-  view.MaskCombo()->setEditText("stress");
+  FindById<CHistoryCombo>(view, IDC_MASK)->setEditText("stress");
   changes = 0;
-  QTest::mouseClick(view.DupeButton(), Qt::LeftButton);
+  QTest::mouseClick(FindById<QPushButton>(view, IDC_DUPE), Qt::LeftButton);
   ASSERT_TRUE(WaitUntil([&] { return !view.IsBusy(); }, 20000));
   ASSERT_TRUE(view.StatusText().endsWith("(3000 total)")) << view.StatusText().toStdString();
   const int steps = changes;
@@ -105,17 +107,17 @@ TEST_F(Stress, SearchesCancelledAtEveryStepAndAtRandomMoments) {
   int completed = 0, cancelled = 0;
   for (int i = 0; i < rounds; ++i) {
     const int kind = i % 4;
-    view.MaskCombo()->setEditText(i % 3 ? "stress.1" : "stress");
+    FindById<CHistoryCombo>(view, IDC_MASK)->setEditText(i % 3 ? "stress.1" : "stress");
     cancelAtChange = kind == 2 ? step(random) : 0;
     changes = 0;
     whole.restart();
-    QTest::mouseClick(view.DupeButton(), Qt::LeftButton);
+    QTest::mouseClick(FindById<QPushButton>(view, IDC_DUPE), Qt::LeftButton);
     runs.push_back(view.RunningWorker());
     ASSERT_TRUE(view.IsBusy()) << "round " << i;
-    if (kind == 1) QTest::mouseClick(view.DupeButton(), Qt::LeftButton);
+    if (kind == 1) QTest::mouseClick(FindById<QPushButton>(view, IDC_DUPE), Qt::LeftButton);
     if (kind == 3) {
       QTest::qWait(std::uniform_int_distribution<int>(0, static_cast<int>(longest * 3 / 2) + 1)(random));
-      if (view.IsBusy()) QTest::mouseClick(view.DupeButton(), Qt::LeftButton);
+      if (view.IsBusy()) QTest::mouseClick(FindById<QPushButton>(view, IDC_DUPE), Qt::LeftButton);
     }
     ASSERT_TRUE(WaitUntil([&] { return !view.IsBusy(); }, 20000)) << "round " << i;
     ASSERT_EQ(view.ButtonCaption(), "Dupe!");
@@ -154,15 +156,15 @@ TEST_F(Stress, StartsQuitAtRandomMoments) {
     CKestrelApp app(Endpoints(), 0);
     ASSERT_TRUE(app.InitInstance());
     QSignalSpy ended(&app, &CKestrelApp::mainWindowDestroyed);
-    app.View()->MaskCombo()->setEditText("stress");
-    QTest::mouseClick(app.View()->DupeButton(), Qt::LeftButton);
+    FindById<CHistoryCombo>(*app.View(), IDC_MASK)->setEditText("stress");
+    QTest::mouseClick(FindById<QPushButton>(*app.View(), IDC_DUPE), Qt::LeftButton);
     std::shared_ptr<WorkerRun> run = app.View()->RunningWorker();
     QTest::qWait(delay(random));
     const auto quit = Clock::now();
     if (i % 2) {
       app.QuitQuietly();
     } else {
-      QTest::mouseClick(app.View()->QuitButton(), Qt::LeftButton);
+      QTest::mouseClick(FindById<QPushButton>(*app.View(), IDC_QUIT), Qt::LeftButton);
     }
     ASSERT_TRUE(ended.count() > 0 || ended.wait(2000)) << "round " << i;
     // Quit never waits for the worker, and the worker leaves on its own at once.

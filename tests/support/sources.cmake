@@ -10,3 +10,7 @@ target_sources(kestrel_test_support PRIVATE
   ${CMAKE_CURRENT_SOURCE_DIR}/support/EventRecorder.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/RecordingSearchPort.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/RecordingMessageBox.cpp)
+target_sources(kestrel_gui_test_support PRIVATE
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/GuiTestMain.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/GuiTestApp.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/Contrast.cpp)

@@ -1,9 +1,6 @@
 #pragma once
-// The one QApplication of a GUI test program (offscreen platform), and waiting on it.
-#include <QApplication>
+// Waiting on the one QApplication of a GUI test program; GuiTestMain.cpp makes it.
 #include <functional>
-
-QApplication& GuiTestApp();
 
 // Handles events until done() holds; false once milliseconds have passed without it.
 bool WaitUntil(const std::function<bool()>& done, int milliseconds);
