@@ -69,11 +69,6 @@ UiRelay* Relay(QCoreApplication* app) {
 
 }  // namespace
 
-bool IsUiThread() {
-  QCoreApplication* app = QCoreApplication::instance();
-  return app && QThread::currentThread() == app->thread();
-}
-
 bool RunOnUiThread(const std::function<void()>& call) {
   QCoreApplication* app = QCoreApplication::instance();
   if (!app) return false;

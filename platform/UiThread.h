@@ -6,4 +6,3 @@
 
 // True when call ran.
 bool RunOnUiThread(const std::function<void()>& call);
-bool IsUiThread();
