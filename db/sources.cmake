@@ -2,5 +2,4 @@ target_sources(kestrel_core PRIVATE
   ${CMAKE_SOURCE_DIR}/db/SearchRequest.cpp
   ${CMAKE_SOURCE_DIR}/db/SqlText.cpp
   ${CMAKE_SOURCE_DIR}/db/DupesConnection.cpp
-  ${CMAKE_SOURCE_DIR}/db/UiLink.cpp
   ${CMAKE_SOURCE_DIR}/db/WorkerRun.cpp)

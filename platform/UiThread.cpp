@@ -80,4 +80,14 @@ bool RunOnUiThread(const std::function<void()>& call) {
   return true;
 }
 
+bool QtUiLink::Carry(const std::function<void()>& call) {
+  bool ran = false;
+  RunOnUiThread([&] {
+    if (!m_window) return;
+    call();
+    ran = true;
+  });
+  return ran;
+}
+
 #include "UiThread.moc"

@@ -14,5 +14,4 @@ target_sources(kestrel_gui PRIVATE
   ${CMAKE_SOURCE_DIR}/platform/QtMessageBox.cpp
   ${CMAKE_SOURCE_DIR}/platform/QtFileDialog.cpp
   ${CMAKE_SOURCE_DIR}/platform/QtShell.cpp
-  ${CMAKE_SOURCE_DIR}/platform/QtUiLink.cpp
   ${CMAKE_SOURCE_DIR}/platform/UiThread.cpp)

@@ -19,7 +19,7 @@
 #include "controls/MaskedEdit.h"
 #include "platform/DataExchange.h"
 #include "platform/MessageBox.h"
-#include "platform/QtUiLink.h"
+#include "platform/UiThread.h"
 #include "res/Artwork.h"
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
@@ -133,7 +133,7 @@ void CKestrelView::OnInitialUpdate() {
   m_pOrder->setCurrentRow(1);
 
   SetStatusText(kTextIdle);
-  RepaintNow();
+  Repaint();
 
   m_bLog = false;
   m_strLogFile = "kestrel.log";
@@ -233,10 +233,10 @@ void CKestrelView::CancelWork() {
   SetButtonCaption(kTextDupe);
   if (connected) {
     SetStatusText(kStatusDisconnecting);
-    RepaintNow();
+    Repaint();
   }
   SetStatusText(kTextIdle);
-  RepaintNow();
+  Repaint();
 }
 
 void CKestrelView::OnQuit() {
@@ -304,7 +304,7 @@ bool CKestrelView::OnCommand(unsigned id) {
 void CKestrelView::ClearList() {
   m_pList->clear();
   SetStatusText(kTextIdle);
-  RepaintNow();
+  Repaint();
 }
 
 void CKestrelView::LogSession() {
@@ -392,10 +392,6 @@ void CKestrelView::InsertRow(int index, const std::string& date, const std::stri
 
 int CKestrelView::ShowMessage(const std::string& text, const std::string& caption, unsigned flags) {
   return ShowMessageBox(this, text, caption, flags);
-}
-
-void CKestrelView::RepaintNow() {
-  repaint();
 }
 
 bool CKestrelView::event(QEvent* event) {

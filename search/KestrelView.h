@@ -105,7 +105,6 @@ class CKestrelView : public QWidget, public SearchFormPort {
   void ToggleStartMinimized();
   void LogSession();
   void ClearList();
-  void RepaintNow();
   void UpdateNfoCommand();
 
   DupesEndpoints m_endpoints;

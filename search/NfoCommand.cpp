@@ -2,7 +2,7 @@
 
 #include "app/Settings.h"
 #include "platform/MessageBox.h"
-#include "platform/QtUiLink.h"
+#include "platform/UiThread.h"
 #include "res/Texts.h"
 #include "search/FormPort.h"
 #include "search/NfoViewerDlg.h"

@@ -11,7 +11,7 @@
 
 #include "app/Settings.h"
 #include "db/WorkerRun.h"
-#include "platform/QtUiLink.h"
+#include "platform/UiThread.h"
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
 
