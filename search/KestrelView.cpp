@@ -25,10 +25,10 @@
 #include "res/ResourceIds.h"
 #include "res/Strings.h"
 #include "res/Texts.h"
+#include "search/LogSessionCommand.h"
 #include "search/NfoCommand.h"
 #include "search/ResultListCtrl.h"
 #include "search/SearchWorker.h"
-#include "search/SettingsLogPort.h"
 #include "search/StatisticsDlg.h"
 
 namespace {
@@ -308,9 +308,7 @@ void CKestrelView::ClearList() {
 }
 
 void CKestrelView::LogSession() {
-  SettingsLogPort settings;
-  RunLogSessionCommand(m_bLog, m_strLogFile, window(), settings,
-                       [this](bool on) { m_pList->SetLogCheck(on); });
+  RunLogSessionCommand(m_bLog, m_strLogFile, window(), [this](bool on) { m_pList->SetLogCheck(on); });
 }
 
 void CKestrelView::ToggleStartMinimized() {

@@ -1,10 +1,11 @@
 #include "search/LogSessionCommand.h"
 
+#include "app/Settings.h"
 #include "platform/FileDialog.h"
 
-bool RunLogSessionCommand(bool& bLog, std::string& strLogFile, void* owner, LogSessionSettings& settings,
+bool RunLogSessionCommand(bool& bLog, std::string& strLogFile, void* owner,
                           const std::function<void(bool)>& setLogCheck) {
-  settings.OpenSettingsKey();
+  OpenSettingsKey();
   bLog = !bLog;
   if (bLog) {
     FileDialogRequest request;
@@ -17,13 +18,13 @@ bool RunLogSessionCommand(bool& bLog, std::string& strLogFile, void* owner, LogS
     request.owner = owner;
     if (std::optional<std::string> chosen = ShowFileDialog(request)) {
       strLogFile = *chosen;
-      settings.WriteLogFile(strLogFile);
+      WriteLogFile(strLogFile);
     } else {
       bLog = false;
     }
   }
   if (setLogCheck) setLogCheck(bLog);
-  settings.WriteLog(bLog);
-  settings.CloseSettingsKey();
+  WriteLog(bLog);
+  CloseSettingsKey();
   return bLog;
 }

@@ -4,19 +4,9 @@
 #include <functional>
 #include <string>
 
-// The settings operations the command uses; SettingsLogPort forwards them to app/Settings.h.
-class LogSessionSettings {
- public:
-  virtual ~LogSessionSettings() = default;
-  virtual bool OpenSettingsKey() = 0;
-  virtual void WriteLogFile(const std::string& path) = 0;
-  virtual void WriteLog(bool on) = 0;
-  virtual long CloseSettingsKey() = 0;
-};
-
 // bLog, strLogFile: the form's logging flag and log file path, updated in place. owner: the
 // window that owns the Save As dialog (the main frame). setLogCheck puts the pop-up menu's check
 // mark to the resulting flag. Cancelling the dialog leaves logging off and the path unchanged.
 // Returns the resulting flag.
-bool RunLogSessionCommand(bool& bLog, std::string& strLogFile, void* owner, LogSessionSettings& settings,
+bool RunLogSessionCommand(bool& bLog, std::string& strLogFile, void* owner,
                           const std::function<void(bool)>& setLogCheck);

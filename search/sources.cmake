@@ -4,7 +4,6 @@ target_sources(kestrel_core PRIVATE
   ${CMAKE_SOURCE_DIR}/search/NfoText.cpp
   ${CMAKE_SOURCE_DIR}/search/NfoWorker.cpp
   ${CMAKE_SOURCE_DIR}/search/SessionLog.cpp
-  ${CMAKE_SOURCE_DIR}/search/SettingsLogPort.cpp
   ${CMAKE_SOURCE_DIR}/search/SearchWorker.cpp)
 target_sources(kestrel_gui PRIVATE
   ${CMAKE_SOURCE_DIR}/search/KestrelView.cpp

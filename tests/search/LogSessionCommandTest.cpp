@@ -1,25 +1,19 @@
 #include <gtest/gtest.h>
 
+#include "app/Settings.h"
 #include "platform/FileDialog.h"
 #include "search/LogSessionCommand.h"
+#include "tests/support/RegistryFixture.h"
 
 namespace {
 
-// Records the settings calls in order.
-class RecordingSettings : public LogSessionSettings {
- public:
-  bool OpenSettingsKey() override {
-    calls += "open;";
-    return true;
-  }
-  void WriteLogFile(const std::string& path) override { calls += "file=" + path + ";"; }
-  void WriteLog(bool on) override { calls += std::string("log=") + (on ? "1" : "0") + ";"; }
-  long CloseSettingsKey() override {
-    calls += "close;";
-    return 0;
-  }
-  std::string calls;
-};
+// What the command left in the settings store: "log=<flag> file=<path>".
+std::string Stored() {
+  OpenSettingsKey();
+  const std::string stored = std::string("log=") + (ReadLog() ? "1" : "0") + " file=" + ReadLogFile();
+  CloseSettingsKey();
+  return stored;
+}
 
 struct DialogScript {
   DialogScript(std::optional<std::string> answer) {
@@ -33,19 +27,28 @@ struct DialogScript {
   std::vector<FileDialogRequest> requests;
 };
 
+class LogSessionCommand : public RegistryFixture {
+ protected:
+  // The key as start-up leaves it.
+  void SetUp() override {
+    RegistryFixture::SetUp();
+    CreateSettingsKey();
+    CloseSettingsKey();
+  }
+};
+
 }  // namespace
 
-TEST(LogSessionCommand, SwitchingOnAsksForTheFileAndStoresBoth) {
+TEST_F(LogSessionCommand, SwitchingOnAsksForTheFileAndStoresBoth) {
   DialogScript dialog(std::string("/home/u/logs/session.log"));
-  RecordingSettings settings;
   bool bLog = false;
   std::string path = "kestrel.log";
   int owner = 0;
   std::vector<bool> checks;
-  EXPECT_TRUE(RunLogSessionCommand(bLog, path, &owner, settings, [&](bool on) { checks.push_back(on); }));
+  EXPECT_TRUE(RunLogSessionCommand(bLog, path, &owner, [&](bool on) { checks.push_back(on); }));
   EXPECT_TRUE(bLog);
   EXPECT_EQ(path, "/home/u/logs/session.log");
-  EXPECT_EQ(settings.calls, "open;file=/home/u/logs/session.log;log=1;close;");
+  EXPECT_EQ(Stored(), "log=1 file=/home/u/logs/session.log");
   EXPECT_EQ(checks, std::vector<bool>{true});
   ASSERT_EQ(dialog.requests.size(), 1u);
   const FileDialogRequest& r = dialog.requests[0];
@@ -57,24 +60,22 @@ TEST(LogSessionCommand, SwitchingOnAsksForTheFileAndStoresBoth) {
   EXPECT_EQ(r.owner, &owner);
 
   // Switching off again shows no dialog and keeps the path.
-  settings.calls.clear();
-  EXPECT_FALSE(RunLogSessionCommand(bLog, path, &owner, settings, [&](bool on) { checks.push_back(on); }));
+  EXPECT_FALSE(RunLogSessionCommand(bLog, path, &owner, [&](bool on) { checks.push_back(on); }));
   EXPECT_EQ(dialog.requests.size(), 1u);
-  EXPECT_EQ(settings.calls, "open;log=0;close;");
+  EXPECT_EQ(Stored(), "log=0 file=/home/u/logs/session.log");
   EXPECT_EQ(path, "/home/u/logs/session.log");
   EXPECT_EQ(checks, (std::vector<bool>{true, false}));
 }
 
-TEST(LogSessionCommand, CancellingTheDialogLeavesLoggingOff) {
+TEST_F(LogSessionCommand, CancellingTheDialogLeavesLoggingOff) {
   DialogScript dialog(std::nullopt);
-  RecordingSettings settings;
   bool bLog = false;
   std::string path = "old.log";
   bool check = true;
-  EXPECT_FALSE(RunLogSessionCommand(bLog, path, nullptr, settings, [&](bool on) { check = on; }));
+  EXPECT_FALSE(RunLogSessionCommand(bLog, path, nullptr, [&](bool on) { check = on; }));
   EXPECT_FALSE(bLog);
   EXPECT_FALSE(check);
   EXPECT_EQ(path, "old.log");
-  EXPECT_EQ(settings.calls, "open;log=0;close;");
+  EXPECT_EQ(Stored(), "log=0 file=");
   EXPECT_EQ(dialog.requests.size(), 1u);
 }
