@@ -1,6 +1,7 @@
 #pragma once
 // The defined texts the form, the workers and the connection show: captions, status lines and
 // message boxes, each written once. Plain data, no Qt, so core and GUI code share it.
+#include <string>
 
 // The main button's caption is the form's state: "Cancel" while a worker runs.
 inline constexpr char kTextCancel[] = "Cancel";
@@ -36,6 +37,18 @@ inline constexpr char kTextEndIncomplete[] = "End Date Incomplete!";
 inline constexpr char kTextStartInvalid[] = "Start Date Invalid";
 inline constexpr char kTextEndInvalid[] = "End Date Invalid";
 inline constexpr char kTextNothingFound[] = "Nothing matching your search mask was found";
+inline std::string RetrievalCapText(int cap) {
+  return "Only retrieving up to " + std::to_string(cap) + " entries";
+}
+inline std::string LargeRetrievalText(long long entries) {
+  return "The number of entries that will be retrieved is greater than 1000 (" + std::to_string(entries) +
+         " to be exact).\nThis may take some time depending on the speed of your connection.\nAre you sure "
+         "you "
+         "want to do this?";
+}
+inline std::string SummaryText(int rows, const std::string& count, const std::string& total) {
+  return std::to_string(rows) + " of " + count + " items retrieved (" + total + " total)";
+}
 
 // The NFO retrieval.
 inline constexpr char kStatusRetrievingNfo[] = "Retrieving NFO Data";
@@ -43,7 +56,13 @@ inline constexpr char kTextNoNfo[] = "There is no NFO Data\r\n(NFO data only ava
 inline constexpr char kTextNothingSelected[] = "There is nothing selected!";
 inline constexpr char kTextOnlyOne[] = "You may only select 1 item!";
 
-// The statistics check ("Testing <name> Database", "Connecting to <name> Database").
+// The statistics check; server is "Primary" or "Backup".
+inline std::string TestingServerText(const std::string& server) {
+  return "Testing " + server + " Database";
+}
+inline std::string ConnectingServerText(const std::string& server) {
+  return "Connecting to " + server + " Database";
+}
 inline constexpr char kStatusCheckingUpdate[] = "Checking Last Update";
 inline constexpr char kStatusCountingEntries[] = "Counting Entries";
 inline constexpr char kStatusDone[] = "Done";

@@ -130,17 +130,12 @@ class SearchRun : public ConnectionFeedback {
     m_limit = m_request.m_nLimit;
     if (m_request.m_bGetAll) m_limit = static_cast<int32_t>(std::min<long long>(m_count, INT32_MAX));
     if (m_limit > kRetrievalCap && m_count > kRetrievalCap) {
-      ShowMessage("Only retrieving up to " + std::to_string(kRetrievalCap) + " entries", kCaptionWarning,
-                  MB_OK | MB_ICONEXCLAMATION);
+      ShowMessage(RetrievalCapText(kRetrievalCap), kCaptionWarning, MB_OK | MB_ICONEXCLAMATION);
       m_limit = kRetrievalCap;
     }
     WriteLimitAndBounds(m_limit);
     if (m_count >= kWarningThreshold && m_limit >= kWarningThreshold) {
-      const long long n = std::min<long long>(m_count, m_limit);
-      const std::string question = "The number of entries that will be retrieved is greater than 1000 (" +
-                                   std::to_string(n) +
-                                   " to be exact).\nThis may take some time depending on the speed of your "
-                                   "connection.\nAre you sure you want to do this?";
+      const std::string question = LargeRetrievalText(std::min<long long>(m_count, m_limit));
       if (ShowMessage(question, kCaptionWarning, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return false;
     }
     return !Stopped();
@@ -209,8 +204,7 @@ class SearchRun : public ConnectionFeedback {
     if (Stopped()) return;
 
     SetStatus(kStatusCompleted);
-    const std::string summary =
-        std::to_string(m_rows) + " of " + m_countText + " items retrieved (" + totalText + " total)";
+    const std::string summary = SummaryText(m_rows, m_countText, totalText);
     if (m_logging) {
       Visit([&] {
         if (m_form.IsLogging()) m_log.LogSearchSummary(summary);

@@ -59,7 +59,7 @@ class CheckRun {
   }
 
   void Check(const ServerSteps& s) {
-    Status(std::string("Testing ") + s.name + " Database");
+    Status(TestingServerText(s.name));
     std::string why;
     if (!IsServerReachable(s.address, s.probePort, m_endpoints.m_nProbeSeconds, m_run.WakeFd(), &why)) {
       Failed(DescribeServer(s.role, s.address, unsigned(s.probePort)), "probe", why);
@@ -67,7 +67,7 @@ class CheckRun {
     }
     if (Stopped()) return;
     Field(s.activeId, kTextYes);
-    Status(std::string("Connecting to ") + s.name + " Database");
+    Status(ConnectingServerText(s.name));
     const std::string server = DescribeServer(s.role, s.address, m_endpoints.m_nConnectPort);
     DupesConnection c(m_endpoints, m_context.loginId, m_context.password, &m_run);
     if (!c.Connect(s.role, s.address, why)) {
