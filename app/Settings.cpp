@@ -178,3 +178,10 @@ void ConvertStartMinimizedFlag() {
 std::string GetDefaultLogin() {
   return "ZEBRANO";
 }
+
+std::string ReadGuestLogin() {
+  OpenSettingsKey();
+  std::string login = GetDefaultLogin();
+  CloseSettingsKey();
+  return login;
+}

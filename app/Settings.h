@@ -30,3 +30,6 @@ void WriteLogFile(const std::string&);
 void ConvertLogFlag();
 void ConvertStartMinimizedFlag();
 std::string GetDefaultLogin();
+// The login the workers connect with, which is also its password: GetDefaultLogin() inside an
+// open and close of the key. On the UI thread, where the settings store lives.
+std::string ReadGuestLogin();

@@ -1,6 +1,6 @@
 #pragma once
 // What the connection steps need from their caller: a status line (repainted at once) and
-// message boxes owned by the caller's window. A worker passes its guarded form port, so a
+// message boxes owned by the caller's window. A worker answers through its UiLink's visits, so a
 // stopped run shows nothing.
 #include <string>
 

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <mysql.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -13,6 +14,7 @@
 #include "db/WorkerRun.h"
 #include "platform/Diagnostics.h"
 #include "platform/MessageBox.h"
+#include "res/Texts.h"
 
 namespace {
 
@@ -21,29 +23,11 @@ constexpr unsigned kConnectTimeoutSeconds = 10;
 // Long enough never to cut an honest slow query; Cancel is the way out of a dead one.
 constexpr unsigned kReadWriteTimeoutSeconds = 600;
 
-bool Stopped(const DupesConnection& c) {
-  return c.m_pRun && c.m_pRun->IsStopped();
-}
-
-void Report(ConnectionFeedback& feedback, const std::string& text) {
-  feedback.ShowMessage(text, "Kestrel Error", MB_OK | MB_ICONEXCLAMATION);
-}
-
-void CloseHandle(DupesConnection& c) {
-  if (!c.m_mysql) return;
-  if (c.m_pRun) c.m_pRun->SetConnected(false);
-  CloseDupesServer(c.m_mysql, c.m_pRun);
-  c.m_mysql = nullptr;
-}
-
-bool ConnectTo(DupesConnection& c, const char* role, const std::string& address, std::string& why) {
-  CloseHandle(c);
-  c.m_strServer = DescribeServer(role, address, c.m_endpoints.m_nConnectPort);
-  c.m_mysql = ConnectDupesServer(address, c.m_strLoginId, c.m_strPassword, c.m_endpoints.m_nConnectPort,
-                                 c.m_pRun, &why);
-  if (!c.m_mysql) return false;
-  if (c.m_pRun) c.m_pRun->SetConnected(true);
-  return true;
+std::string DescribeError(MYSQL* mysql) {
+  if (!mysql) return "not connected";
+  const unsigned error = mysql_errno(mysql);
+  if (error == 0) return "no result row, and no error from the server";
+  return "MySQL error " + std::to_string(error) + ": " + mysql_error(mysql);
 }
 
 }  // namespace
@@ -57,39 +41,47 @@ DupesConnection::DupesConnection(DupesEndpoints endpoints, std::string loginId, 
 
 DupesConnection::~DupesConnection() {
   ReleaseResult();
-  CloseHandle(*this);
+  CloseHandle();
 }
 
-void DupesConnection::ReleaseResult() {
-  if (m_pResult) mysql_free_result(m_pResult);
-  m_pResult = nullptr;
-  m_row = nullptr;
+bool DupesConnection::Stopped() const {
+  return m_pRun && m_pRun->IsStopped();
 }
 
-MYSQL* ConnectDupesServer(const std::string& address, const std::string& loginId, const std::string& password,
-                          unsigned port, WorkerRun* run, std::string* why) {
+void DupesConnection::CloseHandle() {
+  if (!m_mysql) return;
+  // The socket is withdrawn first, so a Cancel never shuts down a reused descriptor number.
+  if (m_pRun) m_pRun->WithdrawSocket();
+  mysql_close(m_mysql);
+  m_mysql = nullptr;
+}
+
+bool DupesConnection::Connect(const char* role, const std::string& address, std::string& why) {
+  ReleaseResult();
+  CloseHandle();
+  const unsigned port = m_endpoints.m_nConnectPort;
+  m_strServer = DescribeServer(role, address, port);
   MYSQL* mysql = mysql_init(nullptr);
   if (!mysql) {
-    if (why) *why = "no memory for a client handle";
-    return nullptr;
+    why = "no memory for a client handle";
+    return false;
   }
   mysql_options(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &kConnectTimeoutSeconds);
   mysql_options(mysql, MYSQL_OPT_READ_TIMEOUT, &kReadWriteTimeoutSeconds);
   mysql_options(mysql, MYSQL_OPT_WRITE_TIMEOUT, &kReadWriteTimeoutSeconds);
-  if (!mysql_real_connect(mysql, address.c_str(), loginId.c_str(), password.c_str(), nullptr, port, nullptr,
-                          0)) {
-    if (why) *why = DescribeServerError(mysql);
+  if (!mysql_real_connect(mysql, address.c_str(), m_strLoginId.c_str(), m_strPassword.c_str(), nullptr, port,
+                          nullptr, 0)) {
+    why = DescribeError(mysql);
     mysql_close(mysql);
-    return nullptr;
+    return false;
   }
-  if (run) run->PublishSocket(mysql_get_socket(mysql));
-  return mysql;
+  if (m_pRun) m_pRun->PublishSocket(mysql_get_socket(mysql));
+  m_mysql = mysql;
+  return true;
 }
 
-void CloseDupesServer(MYSQL* mysql, WorkerRun* run) {
-  if (!mysql) return;
-  if (run) run->WithdrawSocket();
-  mysql_close(mysql);
+bool DupesConnection::SelectDatabase() {
+  return m_mysql && mysql_select_db(m_mysql, kDatabase) == 0;
 }
 
 void InitDupesLibrary() {
@@ -148,9 +140,9 @@ bool IsServerReachable(const std::string& address, int port, int seconds, int wa
   return reachable;
 }
 
-bool OpenDupesDatabase(DupesConnection& c, ConnectionFeedback& feedback) {
-  const DupesEndpoints& ends = c.m_endpoints;
-  const int wakeFd = c.m_pRun ? c.m_pRun->WakeFd() : -1;
+bool DupesConnection::Open(ConnectionFeedback& feedback) {
+  const DupesEndpoints& ends = m_endpoints;
+  const int wakeFd = m_pRun ? m_pRun->WakeFd() : -1;
   bool useBackup = false;
   // Every step that failed on the way, so the one failure line tells the whole failover.
   std::string trail;
@@ -158,96 +150,110 @@ bool OpenDupesDatabase(DupesConnection& c, ConnectionFeedback& feedback) {
   auto note = [&](const std::string& server, const char* step) {
     trail += (trail.empty() ? "" : "; ") + server + ": " + step + " failed: " + why;
   };
-  auto fail = [&](const std::string& text) {
-    ReportFailure(trail);
-    Report(feedback, text);
+  auto fail = [&](const char* text) {
+    ::ReportFailure(trail);
+    feedback.ShowMessage(text, kCaptionError, MB_OK | MB_ICONEXCLAMATION);
     return false;
   };
 
-  feedback.SetStatus("Testing Database Availability");
+  feedback.SetStatus(kStatusTesting);
   if (!IsServerReachable(ends.m_strPrimary, ends.m_nPrimaryProbePort, ends.m_nProbeSeconds, wakeFd, &why)) {
-    if (Stopped(c)) return false;
+    if (Stopped()) return false;
     note(DescribeServer("primary", ends.m_strPrimary, unsigned(ends.m_nPrimaryProbePort)), "probe");
     useBackup = true;
-    feedback.SetStatus("Testing Backup Database Availability");
+    feedback.SetStatus(kStatusTestingBackup);
     if (!IsServerReachable(ends.m_strBackup, ends.m_nBackupProbePort, ends.m_nProbeSeconds, wakeFd, &why)) {
-      if (Stopped(c)) return false;
+      if (Stopped()) return false;
       note(DescribeServer("backup", ends.m_strBackup, unsigned(ends.m_nBackupProbePort)), "probe");
-      return fail("Neither database available!");
+      return fail(kTextNeitherAvailable);
     }
   }
-  if (Stopped(c)) return false;
+  if (Stopped()) return false;
 
   if (!useBackup) {
-    feedback.SetStatus("Connecting to Database");
-    if (!ConnectTo(c, "primary", ends.m_strPrimary, why)) {
+    feedback.SetStatus(kStatusConnecting);
+    if (!Connect("primary", ends.m_strPrimary, why)) {
       useBackup = true;
-      note(c.m_strServer, "connect");
+      note(m_strServer, "connect");
     }
-    if (Stopped(c)) {
-      c.m_bConnected = c.m_mysql != nullptr;
-      return false;
-    }
+    if (Stopped()) return false;
   }
   if (useBackup) {
-    feedback.SetStatus("Connecting to Backup Database");
-    if (!ConnectTo(c, "backup", ends.m_strBackup, why)) {
-      if (Stopped(c)) return false;
-      note(c.m_strServer, "connect");
-      return fail("Cannot connect to either database server!");
+    feedback.SetStatus(kStatusConnectingBackup);
+    if (!Connect("backup", ends.m_strBackup, why)) {
+      if (Stopped()) return false;
+      note(m_strServer, "connect");
+      return fail(kTextCannotConnect);
     }
   }
-  c.m_bConnected = true;
-  if (Stopped(c)) return false;
+  if (Stopped()) return false;
 
-  if (mysql_select_db(c.m_mysql, kDatabase) != 0) {
-    if (Stopped(c)) return false;
-    why = DescribeServerError(c.m_mysql);
-    note(c.m_strServer, "select database dupesnukes");
-    return fail("Cannot access database!");
+  if (!SelectDatabase()) {
+    if (Stopped()) return false;
+    why = DescribeError(m_mysql);
+    note(m_strServer, "select database dupesnukes");
+    return fail(kTextCannotAccess);
   }
   return true;
 }
 
-void CloseDupesDatabase(DupesConnection& c, ConnectionFeedback& feedback) {
-  if (!c.m_bConnected) return;
-  feedback.SetStatus("Disconnecting from database");
-  CloseHandle(c);
-  c.m_bConnected = false;
+void DupesConnection::Close(ConnectionFeedback& feedback) {
+  if (!IsConnected()) return;
+  feedback.SetStatus(kStatusDisconnecting);
+  CloseHandle();
 }
 
-bool QuerySingleValue(MYSQL* mysql, const std::string& sql, std::string& value) {
-  if (!mysql || mysql_query(mysql, sql.c_str()) != 0) return false;
-  MYSQL_RES* result = mysql_store_result(mysql);
-  if (!result) return false;
-  MYSQL_ROW row = mysql_fetch_row(result);
-  if (row) value = row[0] ? row[0] : "";
-  mysql_free_result(result);
-  return row != nullptr;
+bool DupesConnection::Execute(const std::string& sql) {
+  return m_mysql && mysql_query(m_mysql, sql.c_str()) == 0;
 }
 
-bool QuerySingleValue(DupesConnection& c, const std::string& sql, std::string& value) {
-  return QuerySingleValue(c.m_mysql, sql, value);
+bool DupesConnection::Query(const std::string& sql) {
+  ReleaseResult();
+  if (!Execute(sql)) return false;
+  m_pResult = mysql_store_result(m_mysql);
+  return m_pResult != nullptr;
 }
 
-bool QueryIntoResult(DupesConnection& c, const std::string& sql) {
-  c.ReleaseResult();
-  if (!c.m_mysql || mysql_query(c.m_mysql, sql.c_str()) != 0) return false;
-  c.m_pResult = mysql_store_result(c.m_mysql);
-  return c.m_pResult != nullptr;
+bool DupesConnection::QueryValue(const std::string& sql, std::string& value) {
+  const bool found = Query(sql) && FetchRow();
+  if (found) value = Field(0) ? Field(0) : "";
+  ReleaseResult();
+  return found;
+}
+
+bool DupesConnection::FetchRow() {
+  m_row = m_pResult ? mysql_fetch_row(m_pResult) : nullptr;
+  return m_row != nullptr;
+}
+
+unsigned DupesConnection::FieldCount() const {
+  return m_pResult ? mysql_num_fields(m_pResult) : 0;
+}
+
+const char* DupesConnection::Field(unsigned column, unsigned long* length) const {
+  if (!m_row || column >= FieldCount()) return nullptr;
+  if (length) *length = mysql_fetch_lengths(m_pResult)[column];
+  return m_row[column];
+}
+
+void DupesConnection::ReleaseResult() {
+  if (m_pResult) mysql_free_result(m_pResult);
+  m_pResult = nullptr;
+  m_row = nullptr;
+}
+
+bool DupesConnection::HasError() const {
+  return m_mysql && mysql_errno(m_mysql) != 0;
+}
+
+std::string DupesConnection::LastError() const {
+  return DescribeError(m_mysql);
+}
+
+void DupesConnection::ReportFailure(const std::string& step) const {
+  ::ReportFailure(m_strServer + ": " + step + " failed: " + LastError());
 }
 
 std::string DescribeServer(const char* role, const std::string& address, unsigned port) {
   return std::string(role) + " server " + address + ":" + std::to_string(port ? port : MYSQL_PORT);
-}
-
-std::string DescribeServerError(MYSQL* mysql) {
-  if (!mysql) return "not connected";
-  const unsigned error = mysql_errno(mysql);
-  if (error == 0) return "no result row, and no error from the server";
-  return "MySQL error " + std::to_string(error) + ": " + mysql_error(mysql);
-}
-
-void ReportServerFailure(const DupesConnection& c, const std::string& step) {
-  ReportFailure(c.m_strServer + ": " + step + " failed: " + DescribeServerError(c.m_mysql));
 }

@@ -1,14 +1,15 @@
 #pragma once
-// The connection state of one worker run and the steps that reach a server: the TCP probe, the
-// failover from the primary to the backup, the closing step and single-value queries.
-#include <mysql.h>
-
+// The connection of one worker run and the steps that reach a server: the TCP probe, the failover
+// from the primary to the backup, the closing step and the statements. The client library stays
+// behind it: callers run a statement, fetch a row and read its fields.
 #include <string>
 
 #include "db/ConnectionFeedback.h"
 #include "db/DupesEndpoints.h"
 
 class WorkerRun;
+struct st_mysql;
+struct st_mysql_res;
 
 class DupesConnection {
  public:
@@ -19,12 +20,46 @@ class DupesConnection {
   DupesConnection(const DupesConnection&) = delete;
   DupesConnection& operator=(const DupesConnection&) = delete;
 
+  // The failover sequence: probe, connect, select dupesnukes. False after a failure that was
+  // already reported (message box, and one failure line naming every server step that failed),
+  // or when the run was stopped (then nothing is reported).
+  bool Open(ConnectionFeedback& feedback);
+  // "Disconnecting from database" and close, when connected.
+  void Close(ConnectionFeedback& feedback);
+  // One server, no probe and no failover; the library's error in why on failure. With a run,
+  // the socket is published.
+  bool Connect(const char* role, const std::string& address, std::string& why);
+  bool SelectDatabase();
+  bool IsConnected() const { return m_mysql != nullptr; }
+
+  // The statement alone; false when it fails.
+  bool Execute(const std::string& sql);
+  // The statement, then its whole result, which replaces the one held. False when either fails.
+  bool Query(const std::string& sql);
+  // Column 0 of the first row. False when the statement fails, gives no result set or no row.
+  bool QueryValue(const std::string& sql, std::string& value);
+  // The next row of the result held; false at its end.
+  bool FetchRow();
+  unsigned FieldCount() const;
+  // Field column of the row fetched, as sent; null for SQL NULL. length (optional) gets its
+  // size: a binary column may hold NULs.
+  const char* Field(unsigned column, unsigned long* length = nullptr) const;
   void ReleaseResult();
 
-  MYSQL* m_mysql = nullptr;
-  bool m_bConnected = false;
-  MYSQL_RES* m_pResult = nullptr;
-  MYSQL_ROW m_row = nullptr;
+  // Whether the last statement ended with a server error.
+  bool HasError() const;
+  // "MySQL error 1142: SELECT command denied ..." of the last statement.
+  std::string LastError() const;
+  // The failure line of a statement: "<server>: <step> failed: <error>".
+  void ReportFailure(const std::string& step) const;
+
+ private:
+  bool Stopped() const;
+  void CloseHandle();
+
+  st_mysql* m_mysql = nullptr;
+  st_mysql_res* m_pResult = nullptr;
+  char** m_row = nullptr;
 
   DupesEndpoints m_endpoints;
   std::string m_strLoginId;
@@ -43,31 +78,5 @@ void InitDupesLibrary();
 bool IsServerReachable(const std::string& address, int port, int seconds, int wakeFd = -1,
                        std::string* why = nullptr);
 
-// mysql_init and mysql_real_connect (no database, no socket, no flags) with the connect and
-// read/write time-outs every caller uses; null on failure, with the library's error in why
-// (optional). With run, the socket is published.
-MYSQL* ConnectDupesServer(const std::string& address, const std::string& loginId, const std::string& password,
-                          unsigned port, WorkerRun* run, std::string* why = nullptr);
-// Withdraws the published socket, then closes. Null is allowed.
-void CloseDupesServer(MYSQL* mysql, WorkerRun* run);
-
-// The failover sequence: probe, connect, select dupesnukes. False after a failure that was
-// already reported (message box, and one failure line naming every server step that failed),
-// or when the run was stopped (then nothing is reported).
-bool OpenDupesDatabase(DupesConnection& connection, ConnectionFeedback& feedback);
-// "Disconnecting from database" and close, when connected.
-void CloseDupesDatabase(DupesConnection& connection, ConnectionFeedback& feedback);
-
-// Column 0 of the first row. False when the statement fails, gives no result set or no row.
-bool QuerySingleValue(MYSQL* mysql, const std::string& sql, std::string& value);
-bool QuerySingleValue(DupesConnection& connection, const std::string& sql, std::string& value);
-
-// mysql_query, then the whole result into m_pResult. False when either fails.
-bool QueryIntoResult(DupesConnection& connection, const std::string& sql);
-
 // "primary server 127.0.0.71:3306"; port 0 is the client library's default.
 std::string DescribeServer(const char* role, const std::string& address, unsigned port);
-// "MySQL error 1142: SELECT command denied ..." of the handle's last statement.
-std::string DescribeServerError(MYSQL* mysql);
-// The failure line of a statement on the connection's server: "<server>: <step> failed: <error>".
-void ReportServerFailure(const DupesConnection& connection, const std::string& step);

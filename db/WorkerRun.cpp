@@ -59,6 +59,11 @@ void WorkerRun::WithdrawSocket() {
   m_socket = -1;
 }
 
+bool WorkerRun::IsConnected() const {
+  std::lock_guard<std::mutex> lock(m_socketMutex);
+  return m_socket >= 0;
+}
+
 void WorkerRun::MarkFinished() {
   std::lock_guard<std::mutex> lock(m_finishMutex);
   m_finished = true;
@@ -87,7 +92,8 @@ bool WorkerRun::AnyUnfinished() {
   return false;
 }
 
-bool WorkerRun::StartThread(const std::shared_ptr<WorkerRun>& run, std::function<void()> body) {
+std::shared_ptr<WorkerRun> WorkerRun::StartThread(std::shared_ptr<WorkerRun> run,
+                                                  std::function<void()> body) {
   try {
     std::thread([run, body = std::move(body)] {
       mysql_thread_init();
@@ -95,9 +101,9 @@ bool WorkerRun::StartThread(const std::shared_ptr<WorkerRun>& run, std::function
       mysql_thread_end();
       run->MarkFinished();
     }).detach();
-    return true;
+    return run;
   } catch (const std::system_error&) {
     run->MarkFinished();
-    return false;
+    return nullptr;
   }
 }

@@ -1,5 +1,5 @@
 #pragma once
-// One run of a worker (search or NFO) as the UI thread and the worker share it: the stop flag,
+// One run of a worker (search, NFO or statistics) as the UI thread and the worker share it: the stop flag,
 // a wake-up descriptor the probe polls on, and the socket of the run's connection while one is
 // open. Stop() never waits: it marks the run, signals the descriptor and shuts the published
 // socket down (under the same mutex the worker withdraws it with, so a reused descriptor number
@@ -32,10 +32,9 @@ class WorkerRun {
   void PublishSocket(int fd);
   void WithdrawSocket();
 
-  // Whether the run holds an open connection (the form's Cancel shows "Disconnecting from
-  // database" then). Set and cleared by the worker.
-  void SetConnected(bool connected) { m_connected.store(connected, std::memory_order_release); }
-  bool IsConnected() const { return m_connected.load(std::memory_order_acquire); }
+  // Whether the run holds an open connection, that is a published socket (the form's Cancel
+  // shows "Disconnecting from database" then).
+  bool IsConnected() const;
 
   // The worker calls MarkFinished() as its very last action. WaitFinished is for tests and for
   // tools; the UI thread never waits for a worker.
@@ -44,8 +43,9 @@ class WorkerRun {
   bool WaitFinished(int milliseconds) const;
 
   // Runs body on a detached thread of its own, with the database library's thread set-up around
-  // it, and marks run finished last. False, with run marked finished, when no thread could be made.
-  static bool StartThread(const std::shared_ptr<WorkerRun>& run, std::function<void()> body);
+  // it, and marks run finished last. Returns run, or null (run marked finished) when no thread
+  // could be made.
+  static std::shared_ptr<WorkerRun> StartThread(std::shared_ptr<WorkerRun> run, std::function<void()> body);
 
   // Stops every live run (Quit).
   static void StopAll();
@@ -54,9 +54,8 @@ class WorkerRun {
 
  private:
   std::atomic<bool> m_stopped{false};
-  std::atomic<bool> m_connected{false};
   int m_wakeFd = -1;
-  std::mutex m_socketMutex;
+  mutable std::mutex m_socketMutex;
   int m_socket = -1;
   mutable std::mutex m_finishMutex;
   mutable std::condition_variable m_finishCv;

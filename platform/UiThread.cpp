@@ -69,11 +69,6 @@ UiRelay* Relay(QCoreApplication* app) {
 
 }  // namespace
 
-bool IsUiThread() {
-  QCoreApplication* app = QCoreApplication::instance();
-  return app && QThread::currentThread() == app->thread();
-}
-
 bool RunOnUiThread(const std::function<void()>& call) {
   QCoreApplication* app = QCoreApplication::instance();
   if (!app) return false;
@@ -83,6 +78,16 @@ bool RunOnUiThread(const std::function<void()>& call) {
   }
   Relay(app)->Run(call);
   return true;
+}
+
+bool QtUiLink::Carry(const std::function<void()>& call) {
+  bool ran = false;
+  RunOnUiThread([&] {
+    if (!m_window) return;
+    call();
+    ran = true;
+  });
+  return ran;
 }
 
 #include "UiThread.moc"

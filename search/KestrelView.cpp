@@ -10,6 +10,8 @@
 #include <QMetaMethod>
 #include <QPainter>
 #include <QPushButton>
+#include <QTreeWidgetItem>
+#include <algorithm>
 
 #include "app/CommandEvent.h"
 #include "app/Settings.h"
@@ -17,21 +19,21 @@
 #include "controls/MaskedEdit.h"
 #include "platform/DataExchange.h"
 #include "platform/MessageBox.h"
+#include "platform/UiThread.h"
 #include "res/Artwork.h"
 #include "res/DialogBuilder.h"
 #include "res/MenuBuilder.h"
 #include "res/ResourceIds.h"
 #include "res/Strings.h"
+#include "res/Texts.h"
 #include "search/LogSessionCommand.h"
 #include "search/NfoCommand.h"
-#include "search/QtSearchFormPort.h"
 #include "search/ResultListCtrl.h"
 #include "search/SearchWorker.h"
 #include "search/StatisticsDlg.h"
 
 namespace {
 
-constexpr char kCancel[] = "Cancel";
 constexpr char kDateMask[] = "##/##/####";
 constexpr int kDateLength = 10;
 constexpr unsigned kMaxHistory = 20;
@@ -131,8 +133,8 @@ void CKestrelView::OnInitialUpdate() {
   for (const char* order : kOrders) m_pOrder->addItem(order);
   m_pOrder->setCurrentRow(1);
 
-  SetStatusText("Idle");
-  RepaintNow();
+  SetStatusText(kTextIdle);
+  Repaint();
 
   m_bLog = false;
   m_strLogFile = "kestrel.log";
@@ -212,20 +214,15 @@ void CKestrelView::OnDupe() {
 
 void CKestrelView::StartSearch() {
   m_pMask->AddToHistory();
-  SetButtonCaption(kCancel);
-  OpenSettingsKey();
-  const std::string loginId = GetDefaultLogin();
-  const std::string password = GetDefaultLogin();
-  CloseSettingsKey();
-
+  SetButtonCaption(kTextCancel);
   SearchWorkerContext context;
-  context.port = std::make_shared<QtSearchFormPort>(this);
+  context.loginId = context.password = ReadGuestLogin();
+  context.link = std::make_shared<QtUiLink>(this);
+  context.form = this;
   context.endpoints = m_endpoints;
-  context.loginId = loginId;
-  context.password = password;
   m_pRunningWorker = StartSearchWorker(std::move(context));
   // Out of threads: the form stays usable rather than waiting for a search that never began.
-  if (!m_pRunningWorker) SetButtonCaption("Dupe!");
+  if (!m_pRunningWorker) SetButtonCaption(kTextDupe);
 }
 
 void CKestrelView::CancelWork() {
@@ -234,13 +231,13 @@ void CKestrelView::CancelWork() {
   std::shared_ptr<WorkerRun> run = std::move(m_pRunningWorker);
   const bool connected = run && run->IsConnected();
   if (run) run->Stop();
-  SetButtonCaption("Dupe!");
+  SetButtonCaption(kTextDupe);
   if (connected) {
-    SetStatusText("Disconnecting from database");
-    RepaintNow();
+    SetStatusText(kStatusDisconnecting);
+    Repaint();
   }
-  SetStatusText("Idle");
-  RepaintNow();
+  SetStatusText(kTextIdle);
+  Repaint();
 }
 
 void CKestrelView::OnQuit() {
@@ -308,8 +305,8 @@ bool CKestrelView::OnCommand(unsigned id) {
 
 void CKestrelView::ClearList() {
   m_pList->clear();
-  SetStatusText("Idle");
-  RepaintNow();
+  SetStatusText(kTextIdle);
+  Repaint();
 }
 
 void CKestrelView::LogSession() {
@@ -327,18 +324,7 @@ void CKestrelView::ToggleStartMinimized() {
 void CKestrelView::RetrieveNfo() {
   // One worker at a time: the NFO worker would share the caption and the running-worker slot.
   if (IsBusy()) return;
-  NfoFormHooks hooks;
-  QPointer<CKestrelView> self(this);
-  hooks.setStatus = [self](const std::string& text) {
-    if (self) self->SetStatusText(text);
-  };
-  hooks.setCaption = [self](const std::string& text) {
-    if (self) self->SetButtonCaption(text);
-  };
-  hooks.repaint = [self] {
-    if (self) self->RepaintNow();
-  };
-  if (std::shared_ptr<WorkerRun> run = RetrieveNfoFile(this, m_pList, hooks, m_endpoints)) {
+  if (std::shared_ptr<WorkerRun> run = RetrieveNfoFile(this, *this, m_pList, m_endpoints)) {
     m_pRunningWorker = std::move(run);
   }
 }
@@ -364,7 +350,7 @@ QString CKestrelView::ButtonCaption() const {
 }
 
 bool CKestrelView::IsBusy() const {
-  return m_pDupe->text() == QLatin1String(kCancel);
+  return m_pDupe->text() == QLatin1String(kTextCancel);
 }
 
 SearchRequest CKestrelView::ReadRequest(bool exchange) {
@@ -389,8 +375,21 @@ void CKestrelView::WriteLimitAndBounds(int32_t limit, const std::string& startBo
   m_strEndBound = endBound;
 }
 
-void CKestrelView::RepaintNow() {
-  repaint();
+void CKestrelView::DeleteAllRows() {
+  m_pList->clear();
+}
+
+void CKestrelView::InsertRow(int index, const std::string& date, const std::string& directory) {
+  auto* item = new QTreeWidgetItem;
+  item->setText(0, ToQ(date));
+  item->setText(1, ToQ(directory));
+  // "Clear List" may have emptied the list while the run went on: its rows then go to the end,
+  // where the list takes them, rather than past it, where it would drop them.
+  m_pList->insertTopLevelItem(std::min(index, m_pList->topLevelItemCount()), item);
+}
+
+int CKestrelView::ShowMessage(const std::string& text, const std::string& caption, unsigned flags) {
+  return ShowMessageBox(this, text, caption, flags);
 }
 
 bool CKestrelView::event(QEvent* event) {

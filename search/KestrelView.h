@@ -14,6 +14,7 @@
 #include "db/SearchRequest.h"
 #include "db/WorkerRun.h"
 #include "platform/SocketsStartup.h"
+#include "search/SearchFormPort.h"
 
 class CHistoryCombo;
 class CMaskedEdit;
@@ -23,7 +24,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 
-class CKestrelView : public QWidget {
+class CKestrelView : public QWidget, public SearchFormPort {
   Q_OBJECT
 
  public:
@@ -50,18 +51,24 @@ class CKestrelView : public QWidget {
   bool OnCommand(unsigned id);
 
   // The status line and the main button, as the workers and the form set them.
-  void SetStatusText(const std::string& text);
-  void SetButtonCaption(const std::string& text);
+  void SetStatusText(const std::string& text) override;
+  void SetButtonCaption(const std::string& text) override;
   QString StatusText() const;
   QString ButtonCaption() const;
   bool IsBusy() const;  // the caption reads "Cancel"
 
   // The search request as the controls and fields hold it (exchange first, when asked).
-  SearchRequest ReadRequest(bool exchange);
-  void WriteLimitAndBounds(int32_t limit, const std::string& startBound, const std::string& endBound);
+  SearchRequest ReadRequest(bool exchange) override;
+  void WriteLimitAndBounds(int32_t limit, const std::string& startBound,
+                           const std::string& endBound) override;
+  // The rest of what the search worker reaches (SearchFormPort).
+  void Repaint() override { repaint(); }
+  void DeleteAllRows() override;
+  void InsertRow(int index, const std::string& date, const std::string& directory) override;
+  int ShowMessage(const std::string& text, const std::string& caption, unsigned flags) override;
 
-  bool IsLogging() const { return m_bLog; }
-  const std::string& LogFilePath() const { return m_strLogFile; }
+  bool IsLogging() const override { return m_bLog; }
+  std::string LogFilePath() const override { return m_strLogFile; }
   bool IsStartMinimized() const { return m_bStartMinimized; }
   const std::shared_ptr<WorkerRun>& RunningWorker() const { return m_pRunningWorker; }
 
@@ -95,7 +102,6 @@ class CKestrelView : public QWidget {
   void ToggleStartMinimized();
   void LogSession();
   void ClearList();
-  void RepaintNow();
   void UpdateNfoCommand();
 
   DupesEndpoints m_endpoints;

@@ -6,6 +6,7 @@
 #include <QResizeEvent>
 #include <QScreen>
 
+#include "platform/MessageBox.h"
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
 #include "search/NfoText.h"
@@ -77,4 +78,16 @@ void CNfoViewerDlg::resizeEvent(QResizeEvent* event) {
 
 void CNfoViewerDlg::SetNfoText(const std::string& bytes) {
   m_pText->setPlainText(QString::fromStdString(NfoTextToUtf8(bytes)));
+}
+
+int CNfoViewerDlg::ShowMessage(const std::string& text, const std::string& caption, unsigned flags) {
+  return ShowMessageBox(this, text, caption, flags);
+}
+
+void CNfoViewerDlg::ShowNfo(const std::string& caption, const std::string& bytes) {
+  setWindowTitle(QString::fromStdString(caption));
+  show();
+  repaint();
+  SetNfoText(bytes);
+  repaint();
 }

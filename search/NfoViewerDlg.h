@@ -10,10 +10,12 @@
 #include <QString>
 #include <string>
 
+#include "search/NfoWorker.h"
+
 class QPlainTextEdit;
 class QPushButton;
 
-class CNfoViewerDlg : public QDialog {
+class CNfoViewerDlg : public QDialog, public NfoViewerPort {
   Q_OBJECT
 
  public:
@@ -23,6 +25,9 @@ class CNfoViewerDlg : public QDialog {
   // The bytes as stored; see search/NfoText.h for how they are read.
   void SetNfoText(const std::string& bytes);
 
+  // Its retrieval's reports; see NfoViewerPort.
+  int ShowMessage(const std::string& text, const std::string& caption, unsigned flags) override;
+  void ShowNfo(const std::string& caption, const std::string& bytes) override;
   int BottomGap() const { return m_nBottomGap; }
 
   // The text field's font.

@@ -1,30 +1,21 @@
 #pragma once
 // The NFO worker: finds a server, asks NFOS whether the entry has an NFO, fetches its bytes from
-// NFO_DATA and hands them to the run's viewer. It talks to the form and the viewer only through
-// its NfoPort.
-#include <functional>
+// NFO_DATA and hands them to the run's viewer. It reaches the form and the viewer only through
+// the visits of its UiLink.
 #include <memory>
 #include <string>
 
 #include "db/DupesEndpoints.h"
+#include "db/UiLink.h"
 #include "db/WorkerRun.h"
+#include "search/FormPort.h"
 
-// What the NFO worker needs from the form and from the viewer made for its run. The worker calls
-// it always from inside Invoke() and only while the run is not stopped; the test is made inside
-// Invoke(), so a Cancel handled on the UI thread is never followed by a change from the run.
-//
-// A GUI implementation marshals Invoke() onto the UI thread and waits for it; the other members
-// then run on the UI thread. Headless implementations keep the default.
-class NfoPort {
+// The viewer made for one retrieval, as the NFO worker reaches it: inside its UiLink's visits
+// only, on the UI thread.
+class NfoViewerPort {
  public:
-  virtual ~NfoPort() = default;
+  virtual ~NfoViewerPort() = default;
 
-  virtual void Invoke(const std::function<void()>& call) { call(); }
-
-  // The form's status line, its repaint and its main button's caption.
-  virtual void SetStatus(const std::string& text) = 0;
-  virtual void Repaint() = 0;
-  virtual void SetCaption(const std::string& text) = 0;
   // A message box owned by the (hidden) viewer, so the form stays usable; waits for the answer.
   virtual int ShowMessage(const std::string& text, const std::string& caption, unsigned flags) = 0;
   // The viewer takes caption, is shown and repainted, then gets bytes (as stored, NULs included)
@@ -33,8 +24,10 @@ class NfoPort {
 };
 
 struct NfoWorkerContext {
-  std::shared_ptr<NfoPort> port;
-  std::shared_ptr<WorkerRun> run;  // created by StartNfoWorker when empty
+  std::shared_ptr<UiLink> link;
+  FormPort* form = nullptr;  // touched inside the link's visits only, like viewer
+  NfoViewerPort* viewer = nullptr;
+  std::shared_ptr<WorkerRun> run = WorkerRun::Create();
   DupesEndpoints endpoints;
   std::string loginId;
   std::string password;
@@ -42,11 +35,11 @@ struct NfoWorkerContext {
   std::string directoryText;  // the row's "Directory" text
 };
 
-// The whole retrieval on the calling thread; returns 0. Does not mark the run finished.
-unsigned NfoThreadProc(const NfoWorkerContext& context);
+// The whole retrieval on the calling thread. Does not mark the run finished.
+void NfoThreadProc(const NfoWorkerContext& context);
 
-// Starts NfoThreadProc on a detached thread of its own (library thread init and end around it;
-// the run is marked finished last) and returns the run, which Cancel stops.
+// Starts NfoThreadProc on a worker thread (WorkerRun::StartThread) and returns the run, which
+// Cancel stops; null when no thread could be started.
 std::shared_ptr<WorkerRun> StartNfoWorker(NfoWorkerContext context);
 
 // The two statements of a retrieval, with the texts escaped.

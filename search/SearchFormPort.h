@@ -1,31 +1,15 @@
 #pragma once
-// What the search worker needs from its form. The worker never touches widgets: it calls this
-// interface, always from inside Invoke(), and only through SearchPortGuard, which drops every
-// call once the run was stopped.
-//
-// A GUI implementation marshals Invoke() onto the UI thread and waits for it (blocking queued
-// call); the other members then run on the UI thread and may use the widgets directly. Because
-// the guard tests the stop flag inside Invoke(), a Cancel handled on the UI thread can never be
-// followed by a change from the stopped run. Headless implementations keep the default.
+// What the search worker needs from its form besides the status line and caption. Called inside
+// the worker's UiLink visits only, on the form's thread; the form itself implements it, tests
+// record it.
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "db/SearchRequest.h"
+#include "search/FormPort.h"
 
-class SearchFormPort {
+class SearchFormPort : public FormPort {
  public:
-  virtual ~SearchFormPort() = default;
-
-  // Runs call on the form's thread and returns once it has run.
-  virtual void Invoke(const std::function<void()>& call) { call(); }
-
-  // The status line; the worker follows each change with Repaint().
-  virtual void SetStatus(const std::string& text) = 0;
-  virtual void Repaint() = 0;
-  // The main button's caption ("Dupe!" at the end of a run).
-  virtual void SetCaption(const std::string& text) = 0;
-
   // The inputs: the mask box's text as typed, the two date display texts, the bounds, limit,
   // "Retrieve All", "Between:" and the order list's selected index. With exchange, first update
   // the fields from the controls (an invalid limit shows "Please enter an integer." and leaves
@@ -43,6 +27,6 @@ class SearchFormPort {
   virtual int ShowMessage(const std::string& text, const std::string& caption, unsigned flags) = 0;
 
   // The session log switch and file, as they stand now.
-  virtual bool IsLogging() = 0;
-  virtual std::string LogFilePath() = 0;
+  virtual bool IsLogging() const = 0;
+  virtual std::string LogFilePath() const = 0;
 };

@@ -1,14 +1,15 @@
 #include "search/SearchWorker.h"
 
-#include <mysql.h>
-
 #include <algorithm>
+#include <utility>
+#include <vector>
 
+#include "db/ConnectionFeedback.h"
 #include "db/DupesConnection.h"
 #include "db/SearchRequest.h"
 #include "platform/Diagnostics.h"
 #include "platform/MessageBox.h"
-#include "search/SearchPortGuard.h"
+#include "res/Texts.h"
 #include "search/SessionLog.h"
 
 namespace {
@@ -31,10 +32,16 @@ long long LeadingCount(const std::string& text) {
   return negative ? -value : value;
 }
 
-class SearchRun {
+std::string Text(const char* field) {
+  return field ? field : "";
+}
+
+class SearchRun : public ConnectionFeedback {
  public:
   explicit SearchRun(const SearchWorkerContext& context)
-      : m_guard(*context.port, *context.run),
+      : m_link(*context.link),
+        m_form(*context.form),
+        m_run(*context.run),
         m_connection(context.endpoints, context.loginId, context.password, context.run.get()) {}
 
   void Run() {
@@ -43,166 +50,208 @@ class SearchRun {
   }
 
  private:
-  bool Stopped() const { return m_guard.IsStopped(); }
+  using RowText = std::pair<std::string, std::string>;  // date, directory
 
-  void Refuse(const std::string& text) { m_guard.ShowMessage(text, "Kestrel Error", MB_OK | MB_ICONSTOP); }
+  bool Stopped() const { return m_run.IsStopped(); }
+  bool Visit(const std::function<void()>& call) { return m_link.Visit(&m_run, call); }
+
+  // Status line, then repaint, in one visit.
+  void SetStatus(const std::string& text) override {
+    Visit([&] {
+      m_form.SetStatusText(text);
+      m_form.Repaint();
+    });
+  }
+  // IDCANCEL when the call was dropped.
+  int ShowMessage(const std::string& text, const std::string& caption, unsigned flags) override {
+    int answer = IDCANCEL;
+    Visit([&] { answer = m_form.ShowMessage(text, caption, flags); });
+    return answer;
+  }
+  bool ReadRequest(bool exchange, SearchRequest& request) {
+    return Visit([&] { request = m_form.ReadRequest(exchange); });
+  }
+  void WriteLimitAndBounds(int32_t limit) {
+    Visit([&] { m_form.WriteLimitAndBounds(limit, m_request.m_strStartBound, m_request.m_strEndBound); });
+  }
+
+  void Refuse(const char* text) { ShowMessage(text, kCaptionError, MB_OK | MB_ICONSTOP); }
   // A failed statement of a stopped run is the stop's doing, not the server's: no message then.
   void SqlFailed(const char* step) {
     if (Stopped()) return;
-    ReportServerFailure(m_connection, step);
-    m_guard.ShowMessage("Cannot execute SQL!", "Kestrel Error", MB_OK | MB_ICONEXCLAMATION);
+    m_connection.ReportFailure(step);
+    ShowMessage(kTextCannotExecute, kCaptionError, MB_OK | MB_ICONEXCLAMATION);
   }
 
-  bool Validate(SearchRequest& request) {
-    if (request.m_strMask.empty()) return Refuse("You must specify a search mask!"), false;
-    if (!request.m_bGetAll && request.m_nLimit <= 0)
-      return Refuse("Amount to search for must be positive!"), false;
+  bool Validate() {
+    SearchRequest& request = m_request;
+    if (request.m_strMask.empty()) return Refuse(kTextNoMask), false;
+    if (!request.m_bGetAll && request.m_nLimit <= 0) return Refuse(kTextNotPositive), false;
     if (!request.m_bUseBetween) return true;
-    if (CountDigits(request.m_strStartDate) < kCompleteDateDigits)
-      return Refuse("Start Date Incomplete!"), false;
-    if (CountDigits(request.m_strEndDate) < kCompleteDateDigits) return Refuse("End Date Incomplete!"), false;
-    if (!IsValidMonthDay(request.m_strStartDate)) return Refuse("Start Date Invalid"), false;
-    if (!IsValidMonthDay(request.m_strEndDate)) return Refuse("End Date Invalid"), false;
+    if (CountDigits(request.m_strStartDate) < kCompleteDateDigits) return Refuse(kTextStartIncomplete), false;
+    if (CountDigits(request.m_strEndDate) < kCompleteDateDigits) return Refuse(kTextEndIncomplete), false;
+    if (!IsValidMonthDay(request.m_strStartDate)) return Refuse(kTextStartInvalid), false;
+    if (!IsValidMonthDay(request.m_strEndDate)) return Refuse(kTextEndInvalid), false;
     request.m_strStartBound = ToSqlDate(request.m_strStartDate);
     request.m_strEndBound = ToSqlDate(request.m_strEndDate);
-    m_guard.WriteLimitAndBounds(request.m_nLimit, request.m_strStartBound, request.m_strEndBound);
+    WriteLimitAndBounds(request.m_nLimit);
     return true;
   }
 
   void Steps() {
     m_connection.ReleaseResult();
-    SearchRequest request;
-    if (!m_guard.ReadRequest(true, request)) return;
-    m_guard.Repaint();
-    const std::string mask = request.m_strMask;
-    if (!Validate(request) || Stopped()) return;
+    if (!ReadRequest(true, m_request)) return;
+    Visit([&] { m_form.Repaint(); });
+    m_mask = m_request.m_strMask;
+    if (!Validate() || Stopped()) return;
+    if (!m_connection.Open(*this) || Stopped()) return;
+    if (Count() && Confirm() && Fetch()) Summarise();
+  }
 
-    if (!OpenDupesDatabase(m_connection, m_guard) || Stopped()) return;
-
-    m_guard.SetStatus("Finding number of entries matching mask");
-    std::string countText;
-    if (!QuerySingleValue(m_connection,
-                          BuildDupesQuery(mask, request.m_strStartBound, request.m_strEndBound,
-                                          request.m_nLimit, request.m_nOrder, true),
-                          countText)) {
-      return SqlFailed("count query");
+  // The number of entries matching; false when there is nothing to retrieve.
+  bool Count() {
+    SetStatus(kStatusFinding);
+    if (!m_connection.QueryValue(BuildDupesQuery(m_mask, m_request.m_strStartBound, m_request.m_strEndBound,
+                                                 m_request.m_nLimit, m_request.m_nOrder, true),
+                                 m_countText)) {
+      return SqlFailed("count query"), false;
     }
-    if (Stopped()) return;
-    const long long count = LeadingCount(countText);
-    if (count <= 0) {
-      m_guard.ShowMessage("Nothing matching your search mask was found", "Kestrel",
-                          MB_OK | MB_ICONEXCLAMATION);
-      return;
-    }
+    if (Stopped()) return false;
+    m_count = LeadingCount(m_countText);
+    if (m_count > 0) return true;
+    ShowMessage(kTextNothingFound, kCaptionKestrel, MB_OK | MB_ICONEXCLAMATION);
+    return false;
+  }
 
+  // The limit to retrieve with: capped, and confirmed when it is large.
+  bool Confirm() {
     // A limit or a tick changed while the count ran counts from here on.
-    if (!m_guard.ReadRequest(true, request)) return;
-    int32_t limit = request.m_nLimit;
-    if (request.m_bGetAll) limit = static_cast<int32_t>(std::min<long long>(count, INT32_MAX));
-    if (limit > kRetrievalCap && count > kRetrievalCap) {
-      m_guard.ShowMessage("Only retrieving up to " + std::to_string(kRetrievalCap) + " entries",
-                          "Kestrel Warning", MB_OK | MB_ICONEXCLAMATION);
-      limit = kRetrievalCap;
+    if (!ReadRequest(true, m_request)) return false;
+    m_limit = m_request.m_nLimit;
+    if (m_request.m_bGetAll) m_limit = static_cast<int32_t>(std::min<long long>(m_count, INT32_MAX));
+    if (m_limit > kRetrievalCap && m_count > kRetrievalCap) {
+      ShowMessage(RetrievalCapText(kRetrievalCap), kCaptionWarning, MB_OK | MB_ICONEXCLAMATION);
+      m_limit = kRetrievalCap;
     }
-    m_guard.WriteLimitAndBounds(limit, request.m_strStartBound, request.m_strEndBound);
-    if (count >= kWarningThreshold && limit >= kWarningThreshold) {
-      const long long n = std::min<long long>(count, limit);
-      const std::string question = "The number of entries that will be retrieved is greater than 1000 (" +
-                                   std::to_string(n) +
-                                   " to be exact).\nThis may take some time depending on the speed of your "
-                                   "connection.\nAre you sure you want to do this?";
-      if (m_guard.ShowMessage(question, "Kestrel Warning", MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
+    WriteLimitAndBounds(m_limit);
+    if (m_count >= kWarningThreshold && m_limit >= kWarningThreshold) {
+      const std::string question = LargeRetrievalText(std::min<long long>(m_count, m_limit));
+      if (ShowMessage(question, kCaptionWarning, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return false;
     }
-    if (Stopped()) return;
+    return !Stopped();
+  }
 
-    m_guard.SetStatus("Retrieving requested entries");
-    SearchRequest now;
-    if (!m_guard.ReadRequest(false, now)) return;
-    const int order = now.m_nOrder;
-    if (!QueryIntoResult(m_connection, BuildDupesQuery(mask, request.m_strStartBound, request.m_strEndBound,
-                                                       limit, order, false))) {
-      return SqlFailed("row query");
+  // The rows into the list (and the log).
+  bool Fetch() {
+    SetStatus(kStatusRetrievingEntries);
+    if (!ReadRequest(false, m_now)) return false;
+    if (!m_connection.Query(BuildDupesQuery(m_mask, m_request.m_strStartBound, m_request.m_strEndBound,
+                                            m_limit, m_now.m_nOrder, false))) {
+      return SqlFailed("row query"), false;
     }
-    if (Stopped()) return;
-
-    m_guard.DeleteAllRows();
-    bool logTried = false;
-    bool logging = m_guard.OpenLogIfOn([&](const std::string& path) {
-      logTried = true;
-      SessionLogHeader header;
-      header.mask = mask;
-      header.useBetween = now.m_bUseBetween;
-      header.startDate = now.m_strStartDate;
-      header.endDate = now.m_strEndDate;
-      header.limit = limit;
-      header.order = order;
-      return m_log.LogSearchHeader(path, header);
-    });
-
+    if (Stopped()) return false;
+    Visit([&] { m_form.DeleteAllRows(); });
+    OpenLog();
     // The rows go to the list in batches: one visit to the form per batch rather than per row
     // keeps the form from laying itself out two thousand times.
-    int rows = 0;
-    std::vector<SearchPortGuard::RowText> batch;
-    auto flush = [&] {
-      rows +=
-          static_cast<int>(m_guard.InsertRows(rows, batch, logging, [&](const SearchPortGuard::RowText& row) {
-            m_log.LogResultRow(row.first, row.second);
-          }));
-      batch.clear();
-    };
-    while (!Stopped() && (m_connection.m_row = mysql_fetch_row(m_connection.m_pResult)) != nullptr) {
-      batch.emplace_back(m_connection.m_row[2] ? m_connection.m_row[2] : "",
-                         m_connection.m_row[3] ? m_connection.m_row[3] : "");
-      if (batch.size() == kRowBatch) flush();
+    std::vector<RowText> batch;
+    while (!Stopped() && m_connection.FetchRow()) {
+      batch.emplace_back(Text(m_connection.Field(2)), Text(m_connection.Field(3)));
+      if (batch.size() == kRowBatch) InsertRows(batch);
     }
-    if (!batch.empty()) flush();
+    if (!batch.empty()) InsertRows(batch);
     m_connection.ReleaseResult();
-    if (Stopped()) return;
+    return !Stopped();
+  }
 
-    m_guard.SetStatus("Counting total entries in database");
+  // Opens the log while logging is on, in the same visit as the test.
+  void OpenLog() {
+    Visit([&] {
+      if (!m_form.IsLogging()) return;
+      const std::string path = m_form.LogFilePath();
+      m_logTried = true;
+      SessionLogHeader header;
+      header.mask = m_mask;
+      header.useBetween = m_now.m_bUseBetween;
+      header.startDate = m_now.m_strStartDate;
+      header.endDate = m_now.m_strEndDate;
+      header.limit = m_limit;
+      header.order = m_now.m_nOrder;
+      m_logging = m_log.LogSearchHeader(path, header);
+    });
+  }
+
+  // One visit: each row, then its log line while logging is on (off for good once switched
+  // off); stops at the row where the run was stopped.
+  void InsertRows(std::vector<RowText>& batch) {
+    Visit([&] {
+      for (const RowText& row : batch) {
+        if (Stopped()) return;
+        m_form.InsertRow(m_rows++, row.first, row.second);
+        if (Stopped()) return;
+        if (m_logging && !m_form.IsLogging()) m_logging = false;
+        if (m_logging) m_log.LogResultRow(row.first, row.second);
+      }
+    });
+    batch.clear();
+  }
+
+  void Summarise() {
+    SetStatus(kStatusCountingTotal);
     std::string totalText;
-    if (!QuerySingleValue(m_connection, "SELECT COUNT(*) FROM DUPES", totalText))
+    if (!m_connection.QueryValue("SELECT COUNT(*) FROM DUPES", totalText))
       return SqlFailed("total count query");
     if (Stopped()) return;
 
-    m_guard.SetStatus("Query Completed");
-    const std::string summary =
-        std::to_string(rows) + " of " + countText + " items retrieved (" + totalText + " total)";
-    if (logging) m_guard.WriteLogIfOn([&] { m_log.LogSearchSummary(summary); });
+    SetStatus(kStatusCompleted);
+    const std::string summary = SummaryText(m_rows, m_countText, totalText);
+    if (m_logging) {
+      Visit([&] {
+        if (m_form.IsLogging()) m_log.LogSearchSummary(summary);
+      });
+    }
     m_summary = summary;
-    m_guard.ShowMessage(summary, "Dupe Successful", MB_OK | MB_ICONINFORMATION);
+    ShowMessage(summary, kCaptionSuccess, MB_OK | MB_ICONINFORMATION);
     // The search went on without its log; say so once, after the summary.
-    if (logTried && !m_log.WritesSucceeded()) {
+    if (m_logTried && !m_log.WritesSucceeded()) {
       if (!Stopped()) ReportFailure(m_log.FailureLine());
-      m_guard.ShowMessage(SessionLog::FailureText(m_log.Path()), "Kestrel Error", MB_OK | MB_ICONEXCLAMATION);
+      ShowMessage(SessionLog::FailureText(m_log.Path()), kCaptionError, MB_OK | MB_ICONEXCLAMATION);
     }
   }
 
   void End() {
     m_connection.ReleaseResult();
     m_log.Close();
-    CloseDupesDatabase(m_connection, m_guard);
-    m_guard.SetStatus(m_summary.empty() ? "Idle" : m_summary);
-    m_guard.SetCaption("Dupe!");
+    m_connection.Close(*this);
+    SetStatus(m_summary.empty() ? kTextIdle : m_summary);
+    Visit([&] { m_form.SetButtonCaption(kTextDupe); });
   }
 
-  SearchPortGuard m_guard;
+  UiLink& m_link;
+  SearchFormPort& m_form;
+  const WorkerRun& m_run;
   DupesConnection m_connection;
   SessionLog m_log;
+  SearchRequest m_request;  // as exchanged, with the bounds the worker wrote
+  SearchRequest m_now;      // as read for the retrieval, without an exchange
+  std::string m_mask;
+  std::string m_countText;
+  long long m_count = 0;
+  int32_t m_limit = 0;
+  int m_rows = 0;
+  bool m_logTried = false;
+  bool m_logging = false;
   std::string m_summary;
 };
 
 }  // namespace
 
-unsigned SearchThreadProc(const SearchWorkerContext& context) {
+void SearchThreadProc(const SearchWorkerContext& context) {
   SearchRun(context).Run();
-  return 0;
 }
 
 std::shared_ptr<WorkerRun> StartSearchWorker(SearchWorkerContext context) {
-  if (!context.run) context.run = WorkerRun::Create();
   std::shared_ptr<WorkerRun> run = context.run;
-  if (!WorkerRun::StartThread(run, [context = std::move(context)] { SearchThreadProc(context); }))
-    return nullptr;
-  return run;
+  return WorkerRun::StartThread(std::move(run),
+                                [context = std::move(context)] { SearchThreadProc(context); });
 }

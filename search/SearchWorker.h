@@ -1,25 +1,26 @@
 #pragma once
 // The search worker: one search from the form's request to the rows in its list, the summary
-// and the end step. It talks to the form only through its SearchFormPort.
+// and the end step. It reaches the form only through visits of its UiLink.
 #include <memory>
 #include <string>
 
 #include "db/DupesEndpoints.h"
+#include "db/UiLink.h"
 #include "db/WorkerRun.h"
 #include "search/SearchFormPort.h"
 
 struct SearchWorkerContext {
-  std::shared_ptr<SearchFormPort> port;
-  std::shared_ptr<WorkerRun> run;  // created by StartSearchWorker when empty
+  std::shared_ptr<UiLink> link;
+  SearchFormPort* form = nullptr;  // touched inside the link's visits only
+  std::shared_ptr<WorkerRun> run = WorkerRun::Create();
   DupesEndpoints endpoints;
   std::string loginId;
   std::string password;
 };
 
-// The whole search on the calling thread; returns 0. Does not mark the run finished.
-unsigned SearchThreadProc(const SearchWorkerContext& context);
+// The whole search on the calling thread. Does not mark the run finished.
+void SearchThreadProc(const SearchWorkerContext& context);
 
-// Starts SearchThreadProc on a detached thread of its own (library thread init and end around
-// it; the run is marked finished last) and returns the run, which Cancel stops; null when no
-// thread could be started.
+// Starts SearchThreadProc on a worker thread (WorkerRun::StartThread) and returns the run, which
+// Cancel stops; null when no thread could be started.
 std::shared_ptr<WorkerRun> StartSearchWorker(SearchWorkerContext context);

@@ -1,25 +1,18 @@
 #include "search/StatisticsCheck.h"
 
-#include <mysql.h>
-
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <system_error>
 #include <utility>
 
 #include "db/DupesConnection.h"
 #include "platform/Diagnostics.h"
 #include "res/ResourceIds.h"
+#include "res/Texts.h"
 
 namespace {
-
-constexpr const char* kDatabase = "dupesnukes";
-// Shown in a field the check could not read: the database could not be selected, a statement
-// failed or gave no row, or a column came back NULL. The original has no rule for these cases.
-constexpr const char* kNotAvailable = "N/A";
 
 struct ServerSteps {
   const char* name;  // "Primary" / "Backup"
@@ -31,9 +24,8 @@ struct ServerSteps {
 
 class CheckRun {
  public:
-  CheckRun(const DupesEndpoints& endpoints, const std::string& loginId, const std::string& password,
-           StatisticsSink& sink, WorkerRun* run)
-      : m_endpoints(endpoints), m_loginId(loginId), m_password(password), m_sink(sink), m_run(run) {}
+  explicit CheckRun(const StatisticsCheckContext& context)
+      : m_context(context), m_endpoints(context.endpoints), m_run(*context.run) {}
 
   void Run() {
     Check({"Primary", "primary", m_endpoints.m_strPrimary, m_endpoints.m_nPrimaryProbePort,
@@ -41,87 +33,77 @@ class CheckRun {
     if (Stopped()) return;
     Check({"Backup", "backup", m_endpoints.m_strBackup, m_endpoints.m_nBackupProbePort, IDC_BACKUP_ACTIVE,
            IDC_BACKUP_UPDATE, IDC_BACKUP_COUNT});
-    Status("Done");
-    if (!Stopped()) m_sink.CheckDone();
+    Status(kStatusDone);
+    m_context.link->Visit(&m_run, [&] { m_context.window->CheckDone(); });
   }
 
  private:
-  bool Stopped() const { return m_run && m_run->IsStopped(); }
+  bool Stopped() const { return m_run.IsStopped(); }
   void Status(const std::string& text) {
-    if (!Stopped()) m_sink.SetStatus(text);
+    m_context.link->Visit(&m_run, [&] { m_context.window->SetStatus(text); });
   }
   void Field(int id, const std::string& text) {
-    if (!Stopped()) m_sink.SetField(id, text);
+    m_context.link->Visit(&m_run, [&] { m_context.window->SetField(id, text); });
   }
 
   void Down(const ServerSteps& s) {
-    Field(s.activeId, "NO");
-    Field(s.updateId, kNotAvailable);
-    Field(s.countId, kNotAvailable);
+    Field(s.activeId, kTextNo);
+    Field(s.updateId, kTextNotAvailable);
+    Field(s.countId, kTextNotAvailable);
   }
 
   // One line per server, for the first step that failed on it; none once stopped.
-  void Failed(const ServerSteps& s, unsigned port, const std::string& step, const std::string& why) {
+  void Failed(const std::string& server, const std::string& step, const std::string& why) {
     if (Stopped()) return;
-    ReportFailure("statistics: " + DescribeServer(s.role, s.address, port) + ": " + step + " failed: " + why);
+    ReportFailure("statistics: " + server + ": " + step + " failed: " + why);
   }
 
   void Check(const ServerSteps& s) {
-    Status(std::string("Testing ") + s.name + " Database");
-    const int wakeFd = m_run ? m_run->WakeFd() : -1;
+    Status(TestingServerText(s.name));
     std::string why;
-    if (!IsServerReachable(s.address, s.probePort, m_endpoints.m_nProbeSeconds, wakeFd, &why)) {
-      Failed(s, unsigned(s.probePort), "probe", why);
+    if (!IsServerReachable(s.address, s.probePort, m_endpoints.m_nProbeSeconds, m_run.WakeFd(), &why)) {
+      Failed(DescribeServer(s.role, s.address, unsigned(s.probePort)), "probe", why);
       return Down(s);
     }
     if (Stopped()) return;
-    Field(s.activeId, "YES");
-    Status(std::string("Connecting to ") + s.name + " Database");
-    const unsigned port = m_endpoints.m_nConnectPort;
-    MYSQL* mysql = ConnectDupesServer(s.address, m_loginId, m_password, port, m_run, &why);
-    if (!mysql) {
-      Failed(s, port, "connect", why);
+    Field(s.activeId, kTextYes);
+    Status(ConnectingServerText(s.name));
+    const std::string server = DescribeServer(s.role, s.address, m_endpoints.m_nConnectPort);
+    DupesConnection c(m_endpoints, m_context.loginId, m_context.password, &m_run);
+    if (!c.Connect(s.role, s.address, why)) {
+      Failed(server, "connect", why);
       return Down(s);
     }
     // A database that cannot be selected makes both statements fail: the fields read "N/A".
-    bool reported = mysql_select_db(mysql, kDatabase) != 0;
-    if (reported) Failed(s, port, "select database dupesnukes", DescribeServerError(mysql));
+    bool reported = !c.SelectDatabase();
+    if (reported) Failed(server, "select database dupesnukes", c.LastError());
     if (!Stopped()) {
-      Status("Checking Last Update");
-      const std::string update = LastUpdate(mysql);
-      if (update == kNotAvailable && mysql_errno(mysql) && !std::exchange(reported, true))
-        Failed(s, port, "last update query", DescribeServerError(mysql));
+      Status(kStatusCheckingUpdate);
+      const std::string update = LastUpdate(c);
+      if (update == kTextNotAvailable && c.HasError() && !std::exchange(reported, true))
+        Failed(server, "last update query", c.LastError());
       Field(s.updateId, update);
     }
     if (!Stopped()) {
-      Status("Counting Entries");
+      Status(kStatusCountingEntries);
       std::string count;
-      const bool counted = QuerySingleValue(mysql, "SELECT COUNT(*) FROM DUPES", count);
-      if (!counted && mysql_errno(mysql) && !reported)
-        Failed(s, port, "count query", DescribeServerError(mysql));
-      Field(s.countId, counted ? count : kNotAvailable);
+      const bool counted = c.QueryValue("SELECT COUNT(*) FROM DUPES", count);
+      if (!counted && c.HasError() && !reported) Failed(server, "count query", c.LastError());
+      Field(s.countId, counted ? count : kTextNotAvailable);
     }
-    CloseDupesServer(mysql, m_run);
   }
 
   // The first two columns of the first row, as sent, joined by " @ ".
-  static std::string LastUpdate(MYSQL* mysql) {
-    if (mysql_query(mysql, "SELECT * FROM LASTUPDATE") != 0) return kNotAvailable;
-    MYSQL_RES* result = mysql_store_result(mysql);
-    if (!result) return kNotAvailable;
-    std::string text = kNotAvailable;
+  static std::string LastUpdate(DupesConnection& c) {
     // A table of one column would otherwise be read past its row.
-    MYSQL_ROW row = mysql_num_fields(result) >= 2 ? mysql_fetch_row(result) : nullptr;
-    if (row && row[0] && row[1]) text = std::string(row[0]) + " @ " + row[1];
-    mysql_free_result(result);
-    return text;
+    if (!c.Query("SELECT * FROM LASTUPDATE") || c.FieldCount() < 2 || !c.FetchRow()) return kTextNotAvailable;
+    if (!c.Field(0) || !c.Field(1)) return kTextNotAvailable;
+    return std::string(c.Field(0)) + " @ " + c.Field(1);
   }
 
+  const StatisticsCheckContext& m_context;
   const DupesEndpoints& m_endpoints;
-  const std::string& m_loginId;
-  const std::string& m_password;
-  StatisticsSink& m_sink;
-  WorkerRun* m_run;
+  WorkerRun& m_run;
 };
 
 // Checks in the order they were started, one at a time.
@@ -169,22 +151,20 @@ CheckQueue& Queue() {
 
 }  // namespace
 
-void RunStatisticsCheck(const DupesEndpoints& endpoints, const std::string& loginId,
-                        const std::string& password, StatisticsSink& sink, WorkerRun* run) {
-  CheckRun(endpoints, loginId, password, sink, run).Run();
+void RunStatisticsCheck(const StatisticsCheckContext& context) {
+  CheckRun(context).Run();
 }
 
 std::shared_ptr<WorkerRun> StartStatisticsCheck(StatisticsCheckContext context) {
-  if (!context.run) context.run = WorkerRun::Create();
   std::shared_ptr<WorkerRun> run = context.run;
   // The place in the queue is taken here, on the caller's thread, so the order is the callers'.
   Queue().Join(run.get());
   const bool started = WorkerRun::StartThread(run, [context = std::move(context)] {
-    WorkerRun* run = context.run.get();
-    if (!Queue().WaitTurn(run)) return;
-    RunStatisticsCheck(context.endpoints, context.loginId, context.password, *context.sink, run);
-    Queue().Leave(run);
-  });
+                         WorkerRun* run = context.run.get();
+                         if (!Queue().WaitTurn(run)) return;
+                         RunStatisticsCheck(context);
+                         Queue().Leave(run);
+                       }) != nullptr;
   // No thread: the check never runs, and must not hold up the ones after it.
   if (!started) Queue().Leave(run.get());
   return run;

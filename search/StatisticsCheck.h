@@ -1,16 +1,18 @@
 #pragma once
 // The check of the statistics window: for the primary, then the backup server, whether it
-// answers, its last update and the number of entries, each step reported to a sink. It runs
+// answers, its last update and the number of entries, each step shown in the window. It runs
 // headless (tests) or on a worker thread of its own behind the window.
 #include <memory>
 #include <string>
 
 #include "db/DupesEndpoints.h"
+#include "db/UiLink.h"
 #include "db/WorkerRun.h"
 
-class StatisticsSink {
+// The statistics window as its check reaches it: inside the check's UiLink visits only.
+class StatisticsPort {
  public:
-  virtual ~StatisticsSink() = default;
+  virtual ~StatisticsPort() = default;
   // The window's status field.
   virtual void SetStatus(const std::string& text) = 0;
   // One of the fields 1023-1025 (primary) or 1029-1031 (backup) of template 153.
@@ -19,21 +21,20 @@ class StatisticsSink {
   virtual void CheckDone() = 0;
 };
 
-// The whole check on the calling thread. Once run (optional) is stopped, the sink hears nothing
-// more and the check ends as soon as its current call returns.
-void RunStatisticsCheck(const DupesEndpoints& endpoints, const std::string& loginId,
-                        const std::string& password, StatisticsSink& sink, WorkerRun* run = nullptr);
-
 struct StatisticsCheckContext {
-  std::shared_ptr<StatisticsSink> sink;
-  std::shared_ptr<WorkerRun> run;  // created by StartStatisticsCheck when empty
+  std::shared_ptr<UiLink> link;
+  StatisticsPort* window = nullptr;  // touched inside the link's visits only
+  std::shared_ptr<WorkerRun> run = WorkerRun::Create();
   DupesEndpoints endpoints;
   std::string loginId;
   std::string password;
 };
 
-// Starts the check on a detached thread (library thread init and end around it; the run is
-// marked finished last) and returns the run. Checks run one after the other in the order they
-// were started: a check waits until every check started before it has ended. A run stopped while
-// it waits leaves the queue without touching a server.
+// The whole check on the calling thread. Once the run is stopped, the window hears nothing more
+// and the check ends as soon as its current call returns.
+void RunStatisticsCheck(const StatisticsCheckContext& context);
+
+// Starts the check on a worker thread (WorkerRun::StartThread) and returns the run. Checks run one
+// after the other in the order they were started: a check waits until every check started before
+// it has ended. A run stopped while it waits leaves the queue without touching a server.
 std::shared_ptr<WorkerRun> StartStatisticsCheck(StatisticsCheckContext context);

@@ -7,7 +7,6 @@
 #include <QScreen>
 #include <QTimerEvent>
 #include <algorithm>
-#include <functional>
 #include <vector>
 
 #include "app/Settings.h"
@@ -15,13 +14,6 @@
 #include "platform/UiThread.h"
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
-#include "search/StatisticsCheck.h"
-
-// The window as its check sees it. Read and cleared on the UI thread only, so a report that
-// arrives after the window is gone finds null and is dropped.
-struct StatisticsDlgBridge {
-  CStatisticsDlg* dlg = nullptr;
-};
 
 namespace {
 
@@ -47,45 +39,12 @@ void LabelValueFields(const DialogTemplate& dialog, const QList<QWidget*>& widge
   }
 }
 
-// Each report of the check goes to the UI thread and the check waits until it is shown, so the
-// window shows every step, in order, before the check makes its next blocking call.
-class WindowSink final : public StatisticsSink {
- public:
-  WindowSink(std::shared_ptr<StatisticsDlgBridge> bridge, std::shared_ptr<WorkerRun> run)
-      : m_bridge(std::move(bridge)), m_run(std::move(run)) {}
-
-  void SetStatus(const std::string& text) override {
-    Deliver([text = QString::fromStdString(text)](CStatisticsDlg& dlg) { dlg.SetStatusText(text); });
-  }
-  void SetField(int controlId, const std::string& text) override {
-    Deliver([controlId, text = QString::fromStdString(text)](CStatisticsDlg& dlg) {
-      dlg.SetFieldText(controlId, text);
-    });
-  }
-  void CheckDone() override {
-    Deliver([](CStatisticsDlg& dlg) { dlg.OnCheckDone(); });
-  }
-
- private:
-  void Deliver(std::function<void(CStatisticsDlg&)> call) {
-    // The window is looked up only on the UI thread, where it is destroyed.
-    RunOnUiThread([&] {
-      if (m_bridge->dlg && !m_run->IsStopped()) call(*m_bridge->dlg);
-    });
-  }
-
-  std::shared_ptr<StatisticsDlgBridge> m_bridge;
-  std::shared_ptr<WorkerRun> m_run;
-};
-
 }  // namespace
 
 CStatisticsDlg::CStatisticsDlg(const DupesEndpoints& endpoints, QWidget* owner)
     // A pop-up with a frame but no caption bar and no system menu.
     : QDialog(owner ? owner->window() : nullptr, Qt::Dialog | Qt::CustomizeWindowHint),
-      m_endpoints(endpoints),
-      m_pBridge(std::make_shared<StatisticsDlgBridge>()) {
-  m_pBridge->dlg = this;
+      m_endpoints(endpoints) {
   setModal(false);
   // The owner's window deletes it at the latest; without one, hiding it is its end.
   if (!parentWidget()) setAttribute(Qt::WA_DeleteOnClose);
@@ -102,7 +61,6 @@ CStatisticsDlg::CStatisticsDlg(const DupesEndpoints& endpoints, QWidget* owner)
 }
 
 CStatisticsDlg::~CStatisticsDlg() {
-  m_pBridge->dlg = nullptr;
   // The check ends on its own; nothing here waits for it.
   if (m_pRun) m_pRun->Stop();
 }
@@ -138,26 +96,25 @@ void CStatisticsDlg::StartCheck() {
   StatisticsCheckContext context;
   context.endpoints = m_endpoints;
   // The settings store belongs to the UI thread: the login is read here, not by the check.
-  OpenSettingsKey();
-  context.loginId = GetDefaultLogin();
-  context.password = GetDefaultLogin();
-  CloseSettingsKey();
-  context.run = WorkerRun::Create();
-  context.sink = std::make_shared<WindowSink>(m_pBridge, context.run);
+  context.loginId = context.password = ReadGuestLogin();
+  // Each report waits until it is shown, so the window shows every step, in order, before the
+  // check makes its next blocking call.
+  context.link = std::make_shared<QtUiLink>(this);
+  context.window = this;
   m_pRun = StartStatisticsCheck(std::move(context));
 }
 
-void CStatisticsDlg::SetStatusText(const QString& text) {
-  m_pStatus->setText(text);
+void CStatisticsDlg::SetStatus(const std::string& text) {
+  m_pStatus->setText(QString::fromStdString(text));
   m_pStatus->setCursorPosition(0);
 }
 
-void CStatisticsDlg::SetFieldText(int controlId, const QString& text) {
+void CStatisticsDlg::SetField(int controlId, const std::string& text) {
   auto* label = qobject_cast<QLabel*>(GetDlgItem(this, controlId));
   if (!label) return;
-  label->setText(text);
+  label->setText(QString::fromStdString(text));
 }
 
-void CStatisticsDlg::OnCheckDone() {
+void CStatisticsDlg::CheckDone() {
   m_pOk->setEnabled(true);
 }

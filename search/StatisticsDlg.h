@@ -5,13 +5,13 @@
 #include <memory>
 
 #include "db/DupesEndpoints.h"
+#include "search/StatisticsCheck.h"
 
 class QLineEdit;
 class QPushButton;
 class WorkerRun;
-struct StatisticsDlgBridge;
 
-class CStatisticsDlg : public QDialog {
+class CStatisticsDlg : public QDialog, public StatisticsPort {
   Q_OBJECT
 
  public:
@@ -26,9 +26,9 @@ class CStatisticsDlg : public QDialog {
   std::shared_ptr<WorkerRun> CheckRun() const { return m_pRun; }
 
   // The check's reports, on the UI thread.
-  void SetStatusText(const QString& text);
-  void SetFieldText(int controlId, const QString& text);
-  void OnCheckDone();
+  void SetStatus(const std::string& text) override;
+  void SetField(int controlId, const std::string& text) override;
+  void CheckDone() override;
 
  protected:
   CStatisticsDlg(const DupesEndpoints& endpoints, QWidget* owner);
@@ -44,6 +44,5 @@ class CStatisticsDlg : public QDialog {
   QPushButton* m_pOk = nullptr;
   QLineEdit* m_pStatus = nullptr;
   int m_nTimer = 0;
-  std::shared_ptr<StatisticsDlgBridge> m_pBridge;
   std::shared_ptr<WorkerRun> m_pRun;
 };

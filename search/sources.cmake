@@ -4,11 +4,9 @@ target_sources(kestrel_core PRIVATE
   ${CMAKE_SOURCE_DIR}/search/NfoText.cpp
   ${CMAKE_SOURCE_DIR}/search/NfoWorker.cpp
   ${CMAKE_SOURCE_DIR}/search/SessionLog.cpp
-  ${CMAKE_SOURCE_DIR}/search/SearchPortGuard.cpp
   ${CMAKE_SOURCE_DIR}/search/SearchWorker.cpp)
 target_sources(kestrel_gui PRIVATE
   ${CMAKE_SOURCE_DIR}/search/KestrelView.cpp
-  ${CMAKE_SOURCE_DIR}/search/QtSearchFormPort.cpp
   ${CMAKE_SOURCE_DIR}/search/NfoCommand.cpp
   ${CMAKE_SOURCE_DIR}/search/NfoViewerDlg.cpp
   ${CMAKE_SOURCE_DIR}/search/ResultListCtrl.cpp)

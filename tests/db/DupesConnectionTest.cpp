@@ -97,18 +97,18 @@ TEST_F(DupesConnectionTest, StopWakesABlockedProbe) {
 TEST_F(DupesConnectionTest, PrimaryUpConnectsSelectsAndCloses) {
   DupesConnection c(DupesEndpoints{S().good.address(), S().other.address()}, "ZEBRANO", "ZEBRANO");
   Recorder r;
-  ASSERT_TRUE(OpenDupesDatabase(c, r));
-  EXPECT_TRUE(c.m_bConnected);
+  ASSERT_TRUE(c.Open(r));
+  EXPECT_TRUE(c.IsConnected());
   EXPECT_EQ(r.statuses, (Texts{"Testing Database Availability", "Connecting to Database"}));
   std::string value;
-  ASSERT_TRUE(QuerySingleValue(c, "SELECT COUNT(*) FROM DUPES", value));
+  ASSERT_TRUE(c.QueryValue("SELECT COUNT(*) FROM DUPES", value));
   EXPECT_EQ(value, "4");
-  EXPECT_FALSE(QuerySingleValue(c, "SELECT DUPES_DIR FROM DUPES WHERE DUPES_ID < 0", value)) << "no row";
-  EXPECT_FALSE(QuerySingleValue(c, "SELEKT 1", value));
-  EXPECT_FALSE(QuerySingleValue(c, "DELETE FROM DUPES", value)) << "the guest may only read";
+  EXPECT_FALSE(c.QueryValue("SELECT DUPES_DIR FROM DUPES WHERE DUPES_ID < 0", value)) << "no row";
+  EXPECT_FALSE(c.QueryValue("SELEKT 1", value));
+  EXPECT_FALSE(c.QueryValue("DELETE FROM DUPES", value)) << "the guest may only read";
   EXPECT_EQ(S().good.GuestConnections(), 1);
-  CloseDupesDatabase(c, r);
-  EXPECT_FALSE(c.m_bConnected);
+  c.Close(r);
+  EXPECT_FALSE(c.IsConnected());
   EXPECT_EQ(r.statuses.back(), "Disconnecting from database");
   EXPECT_TRUE(S().good.WaitGuestConnections(0, 3000));
   EXPECT_TRUE(r.messages.empty());
@@ -118,11 +118,11 @@ TEST_F(DupesConnectionTest, SilentPrimaryCostsTheFullProbeThenBackup) {
   DupesConnection c(DupesEndpoints{S().silent.address(), S().good.address()}, "ZEBRANO", "ZEBRANO");
   Recorder r;
   const auto start = Clock::now();
-  ASSERT_TRUE(OpenDupesDatabase(c, r));
+  ASSERT_TRUE(c.Open(r));
   EXPECT_GE(SecondsSince(start), 2.9);
   EXPECT_EQ(r.statuses, (Texts{"Testing Database Availability", "Testing Backup Database Availability",
                                "Connecting to Backup Database"}));
-  CloseDupesDatabase(c, r);
+  c.Close(r);
 }
 
 TEST_F(DupesConnectionTest, RefusedPrimaryFailsOverAtOnce) {
@@ -130,12 +130,12 @@ TEST_F(DupesConnectionTest, RefusedPrimaryFailsOverAtOnce) {
   Recorder r;
   FailureLines lines;
   const auto start = Clock::now();
-  ASSERT_TRUE(OpenDupesDatabase(c, r));
+  ASSERT_TRUE(c.Open(r));
   EXPECT_LT(SecondsSince(start), 1.0);
   EXPECT_EQ(r.statuses, (Texts{"Testing Database Availability", "Testing Backup Database Availability",
                                "Connecting to Backup Database"}));
   EXPECT_EQ(lines.Take(), Texts{}) << "a failover that worked is no failure";
-  CloseDupesDatabase(c, r);
+  c.Close(r);
 }
 
 TEST_F(DupesConnectionTest, LoginRefusedByPrimaryConnectsBackupWithoutProbe) {
@@ -144,11 +144,11 @@ TEST_F(DupesConnectionTest, LoginRefusedByPrimaryConnectsBackupWithoutProbe) {
   ends.m_nBackupProbePort = 1;
   DupesConnection c(ends, "ZEBRANO", "ZEBRANO");
   Recorder r;
-  ASSERT_TRUE(OpenDupesDatabase(c, r));
+  ASSERT_TRUE(c.Open(r));
   EXPECT_EQ(r.statuses, (Texts{"Testing Database Availability", "Connecting to Database",
                                "Connecting to Backup Database"}));
   EXPECT_TRUE(r.messages.empty());
-  CloseDupesDatabase(c, r);
+  c.Close(r);
 }
 
 TEST_F(DupesConnectionTest, FailuresShowTheirOneMessageAndOneLineNamingEveryFailedStep) {
@@ -161,10 +161,10 @@ TEST_F(DupesConnectionTest, FailuresShowTheirOneMessageAndOneLineNamingEveryFail
   {
     DupesConnection c(DupesEndpoints{S().refused.address(), S().refused.address()}, "ZEBRANO", "ZEBRANO");
     Recorder r;
-    EXPECT_FALSE(OpenDupesDatabase(c, r));
+    EXPECT_FALSE(c.Open(r));
     EXPECT_EQ(r.messages, (Texts{kError + "Neither database available!"}));
-    EXPECT_FALSE(c.m_bConnected);
-    CloseDupesDatabase(c, r);
+    EXPECT_FALSE(c.IsConnected());
+    c.Close(r);
     EXPECT_EQ(r.statuses, (Texts{"Testing Database Availability", "Testing Backup Database Availability"}));
     const std::string refused = "probe failed: Connection refused (errno 111)";
     EXPECT_EQ(lines.Take(), Texts{"primary server " + S().refused.address() + ":3306: " + refused +
@@ -173,9 +173,9 @@ TEST_F(DupesConnectionTest, FailuresShowTheirOneMessageAndOneLineNamingEveryFail
   {
     DupesConnection c(DupesEndpoints{S().noLogin.address(), S().noLogin.address()}, "ZEBRANO", "ZEBRANO");
     Recorder r;
-    EXPECT_FALSE(OpenDupesDatabase(c, r));
+    EXPECT_FALSE(c.Open(r));
     EXPECT_EQ(r.messages, (Texts{kError + "Cannot connect to either database server!"}));
-    CloseDupesDatabase(c, r);
+    c.Close(r);
     EXPECT_EQ(r.statuses.back(), "Connecting to Backup Database");
     const Texts got = lines.Take();
     ASSERT_EQ(got.size(), 1u);
@@ -185,7 +185,7 @@ TEST_F(DupesConnectionTest, FailuresShowTheirOneMessageAndOneLineNamingEveryFail
   {
     DupesConnection c(DupesEndpoints{S().good.address(), S().good.address()}, "ZEBRANO", "wr0ng-Secret");
     Recorder r;
-    EXPECT_FALSE(OpenDupesDatabase(c, r));
+    EXPECT_FALSE(c.Open(r));
     EXPECT_EQ(r.messages, (Texts{kError + "Cannot connect to either database server!"}));
     const Texts got = lines.Take();
     ASSERT_EQ(got.size(), 1u);
@@ -195,10 +195,10 @@ TEST_F(DupesConnectionTest, FailuresShowTheirOneMessageAndOneLineNamingEveryFail
   {
     DupesConnection c(DupesEndpoints{S().noRights.address(), S().good.address()}, "ZEBRANO", "ZEBRANO");
     Recorder r;
-    EXPECT_FALSE(OpenDupesDatabase(c, r));
+    EXPECT_FALSE(c.Open(r));
     EXPECT_EQ(r.messages, (Texts{kError + "Cannot access database!"}));
-    EXPECT_TRUE(c.m_bConnected) << "the caller's closing step must still run";
-    CloseDupesDatabase(c, r);
+    EXPECT_TRUE(c.IsConnected()) << "the caller's closing step must still run";
+    c.Close(r);
     EXPECT_EQ(r.statuses, (Texts{"Testing Database Availability", "Connecting to Database",
                                  "Disconnecting from database"}));
     EXPECT_TRUE(S().noRights.WaitGuestConnections(0, 3000));
@@ -211,10 +211,10 @@ TEST_F(DupesConnectionTest, FailuresShowTheirOneMessageAndOneLineNamingEveryFail
 TEST_F(DupesConnectionTest, QuotesAndBackslashesInAMaskNeverChangeTheStatement) {
   DupesConnection c(DupesEndpoints{S().good.address(), S().good.address()}, "ZEBRANO", "ZEBRANO");
   Recorder r;
-  ASSERT_TRUE(OpenDupesDatabase(c, r));
+  ASSERT_TRUE(c.Open(r));
   auto count = [&](const std::string& mask) {
     std::string value;
-    if (!QuerySingleValue(c, BuildDupesQuery(mask, "", "", 20, 1, true), value)) return std::string("error");
+    if (!c.QueryValue(BuildDupesQuery(mask, "", "", 20, 1, true), value)) return std::string("error");
     return value;
   };
   struct Case {
@@ -228,11 +228,11 @@ TEST_F(DupesConnectionTest, QuotesAndBackslashesInAMaskNeverChangeTheStatement) 
   for (const auto& k : cases) EXPECT_EQ(count(k.mask), k.count) << k.mask;
 
   // With backslashes taken literally a word may match nothing, but the statement stays whole.
-  ASSERT_EQ(mysql_query(c.m_mysql, "SET SESSION sql_mode = 'NO_BACKSLASH_ESCAPES'"), 0);
+  ASSERT_TRUE(c.Execute("SET SESSION sql_mode = 'NO_BACKSLASH_ESCAPES'"));
   for (const auto& k : cases) {
     const std::string n = count(k.mask);
     EXPECT_NE(n, "error") << k.mask;
     EXPECT_NE(n, "4") << k.mask << " matched every row";
   }
-  CloseDupesDatabase(c, r);
+  c.Close(r);
 }

@@ -480,8 +480,8 @@ class SqlSafetyTest : public ::testing::Test {
     // The program's own way: a C string over its own connection.
     if (!program) return;
     std::string value;
-    const bool counted = QuerySingleValue(*program, countSql, value);
-    const bool fetched = QueryIntoResult(*program, rowSql);
+    const bool counted = program->QueryValue(countSql, value);
+    const bool fetched = program->Query(rowSql);
     EXPECT_EQ(counted, fetched);
     if (!wellFormed || mask.find('\0') != std::string::npos) {
       EXPECT_FALSE(fetched) << "a malformed or cut statement ran";
@@ -490,7 +490,7 @@ class SqlSafetyTest : public ::testing::Test {
     }
     if (fetched) {
       Ids got;
-      while (MYSQL_ROW row = mysql_fetch_row(program->m_pResult)) got.insert(std::stoi(row[0]));
+      while (program->FetchRow()) got.insert(std::stoi(program->Field(0)));
       if (strict) {
         EXPECT_EQ(got, wanted);
       } else {
@@ -506,7 +506,7 @@ std::unique_ptr<DupesConnection> OpenProgramConnection(Feedback& feedback) {
   DupesEndpoints ends;
   ends.m_strPrimary = ends.m_strBackup = F().server.address();
   auto c = std::make_unique<DupesConnection>(ends, "ZEBRANO", "ZEBRANO");
-  if (!OpenDupesDatabase(*c, feedback)) return nullptr;
+  if (!c->Open(feedback)) return nullptr;
   return c;
 }
 
@@ -552,7 +552,7 @@ TEST_F(SqlSafetyTest, EveryMaskSelectsExactlyWhatItsWordsMatchAndChangesNothing)
   // With a range the mask part sits in brackets of its own.
   for (size_t i = 0; i < masks.size(); i += 3)
     CheckMask(masks[i], nullptr, raw, true, "01/01/1998", "12/31/1998");
-  CloseDupesDatabase(*program, feedback);
+  program->Close(feedback);
   EXPECT_EQ(TableState(), before);
 }
 
@@ -605,6 +605,6 @@ TEST_F(SqlSafetyTest, WithBackslashesTakenLiterallyNoMaskChangesTheStatement) {
   // A word with a backslash (or a NUL) may now find nothing; every other word finds what it did.
   for (const std::string& mask : InjectionMasks())
     CheckMask(mask, program.get(), raw, !HasBackslashOrNul(mask));
-  CloseDupesDatabase(*program, feedback);
+  program->Close(feedback);
   EXPECT_EQ(TableState(), before);
 }

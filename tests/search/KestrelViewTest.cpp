@@ -22,7 +22,6 @@
 #include "res/ResourceIds.h"
 #include "search/KestrelView.h"
 #include "search/NfoViewerDlg.h"
-#include "search/QtSearchFormPort.h"
 #include "search/ResultListCtrl.h"
 #include "tests/search/KestrelViewFixture.h"
 #include "tests/support/FindById.h"
@@ -294,12 +293,11 @@ TEST_F(KestrelView, CancelWhileConnectedDisconnectsAndKeepsTheFormQuiet) {
 // later ones vanish (nor leak) while the summary counts them.
 TEST_F(KestrelView, RowsArrivingAfterClearListAreShown) {
   CKestrelView& form = Open();
-  QtSearchFormPort port(&form);
-  port.InsertRow(0, "020598", "First-GRP");
-  port.InsertRow(1, "030598", "Second-GRP");
+  form.InsertRow(0, "020598", "First-GRP");
+  form.InsertRow(1, "030598", "Second-GRP");
   form.OnCommand(ID_CLEAR_LIST);
-  port.InsertRow(2, "040598", "Third-GRP");
-  port.InsertRow(3, "050598", "Fourth-GRP");
+  form.InsertRow(2, "040598", "Third-GRP");
+  form.InsertRow(3, "050598", "Fourth-GRP");
   ASSERT_EQ(FindById<CResultListCtrl>(form, IDC_RESULTS)->topLevelItemCount(), 2);
   EXPECT_EQ(FindById<CResultListCtrl>(form, IDC_RESULTS)->topLevelItem(0)->text(1), "Third-GRP");
   EXPECT_EQ(FindById<CResultListCtrl>(form, IDC_RESULTS)->topLevelItem(1)->text(1), "Fourth-GRP");

@@ -19,6 +19,7 @@
 #include "platform/QtMessageBox.h"
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
+#include "search/FormPort.h"
 #include "search/NfoCommand.h"
 #include "search/NfoViewerDlg.h"
 #include "search/ResultListCtrl.h"
@@ -61,19 +62,20 @@ class NfoViewer : public RegistryFixture {
   RecordingMessageBox boxes;
 };
 
-// A stand-in for the search form: the results list, and the hooks writing into a record.
-class Form {
+// A stand-in for the search form: the results list, and its status line, caption and repaint
+// writing into a record.
+class Form : public FormPort {
  public:
   Form() {
     window.setGeometry(50, 50, 480, 300);
     auto* layout = new QVBoxLayout(&window);
     list = new CResultListCtrl(&window);
     layout->addWidget(list);
-    hooks.setStatus = [this](const std::string& t) { events.push_back("status:" + t); };
-    hooks.setCaption = [this](const std::string& t) { events.push_back("caption:" + t); };
-    hooks.repaint = [this] { events.push_back("repaint"); };
     window.show();
   }
+  void SetStatusText(const std::string& t) override { events.push_back("status:" + t); }
+  void SetButtonCaption(const std::string& t) override { events.push_back("caption:" + t); }
+  void Repaint() override { events.push_back("repaint"); }
   void Add(const char* date, const char* dir) { list->addTopLevelItem(new QTreeWidgetItem({date, dir})); }
   void Select(const std::vector<int>& rows) {
     list->clearSelection();
@@ -88,7 +90,6 @@ class Form {
 
   QWidget window;
   CResultListCtrl* list;
-  NfoFormHooks hooks;
   Texts events;
 };
 
@@ -234,7 +235,7 @@ TEST_F(NfoViewer, CommandWantsExactlyOneSelectedRow) {
   for (const Case& k : cases) {
     boxes.Clear();
     form.Select(k.rows);
-    EXPECT_EQ(RetrieveNfoFile(&form.window, form.list, form.hooks, nowhere), nullptr);
+    EXPECT_EQ(RetrieveNfoFile(&form.window, form, form.list, nowhere), nullptr);
     const auto shown = boxes.Boxes();
     ASSERT_EQ(shown.size(), 1u) << k.text;
     EXPECT_EQ(shown[0].owner, &form.window);
@@ -262,7 +263,7 @@ TEST_F(NfoViewer, TwoRetrievalsLeaveTwoViewersEachCaptionedByItsDirectory) {
     form.events.clear();
     form.Select({row});
     CNfoViewerDlg* viewer = nullptr;
-    auto run = RetrieveNfoFile(&form.window, form.list, form.hooks, ends, &viewer);
+    auto run = RetrieveNfoFile(&form.window, form, form.list, ends, &viewer);
     ASSERT_TRUE(run && viewer);
     EXPECT_TRUE(viewer->isHidden());
     EXPECT_EQ(viewer->m_strDate, form.list->topLevelItem(row)->text(0));
@@ -301,8 +302,7 @@ TEST_F(NfoViewer, WorkerMessagesBelongToTheHiddenViewerWhichStaysHidden) {
   form.Add("040598", "No.Data-GRP");
   form.Select({0});
   CNfoViewerDlg* viewer = nullptr;
-  auto run =
-      RetrieveNfoFile(&form.window, form.list, form.hooks, {server.address(), refused.address()}, &viewer);
+  auto run = RetrieveNfoFile(&form.window, form, form.list, {server.address(), refused.address()}, &viewer);
   ASSERT_TRUE(WaitFinished(run));
   const auto shown = boxes.Boxes();
   ASSERT_EQ(shown.size(), 1u);
@@ -319,8 +319,7 @@ TEST_F(NfoViewer, CancelledRetrievalChangesNothingMore) {
   form.Add("020598", "First-GRP");
   form.Select({0});
   CNfoViewerDlg* viewer = nullptr;
-  auto run =
-      RetrieveNfoFile(&form.window, form.list, form.hooks, {silent.address(), silent.address()}, &viewer);
+  auto run = RetrieveNfoFile(&form.window, form, form.list, {silent.address(), silent.address()}, &viewer);
   ASSERT_TRUE(QTest::qWaitFor([&] { return form.events.size() >= 2; }, 5000));
   // The form's Cancel, on the UI thread.
   run->Stop();
@@ -369,7 +368,7 @@ TEST_F(NfoViewer, FormStaysUsableWhileTheViewersMessageIsUp) {
   EXPECT_EQ(clicksWhileUp, 0);
 
   poll.start(10);
-  auto run = RetrieveNfoFile(&form.window, form.list, form.hooks, {server.address(), refused.address()});
+  auto run = RetrieveNfoFile(&form.window, form, form.list, {server.address(), refused.address()});
   ASSERT_TRUE(WaitFinished(run));
   EXPECT_EQ(shown, "There is no NFO Data\r\n(NFO data only available from 02-05-1998 on)");
   EXPECT_EQ(clicksWhileUp, 1);

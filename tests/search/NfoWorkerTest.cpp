@@ -21,12 +21,15 @@ using Texts = std::vector<std::string>;
 // A headless form and viewer: records each call that reaches it (see EventRecorder). Events:
 // "status:", "repaint", "caption:", "show:<caption>", "message:<caption>|<flags hex>|<text>",
 // "cancel".
-class RecordingNfoPort : public NfoPort, public EventRecorder {
+class RecordingNfoPort : public FormPort, public NfoViewerPort, public UiLink, public EventRecorder {
  public:
-  void Invoke(const std::function<void()>& call) override { RunAsForm(call); }
-  void SetStatus(const std::string& text) override { Record("status:" + text); }
+  bool Carry(const std::function<void()>& call) override {
+    RunAsForm(call);
+    return true;
+  }
+  void SetStatusText(const std::string& text) override { Record("status:" + text); }
   void Repaint() override { Record("repaint"); }
-  void SetCaption(const std::string& text) override { Record("caption:" + text); }
+  void SetButtonCaption(const std::string& text) override { Record("caption:" + text); }
   int ShowMessage(const std::string& text, const std::string& caption, unsigned flags) override {
     RecordMessage(text, caption, flags);
     return IDOK;
@@ -114,8 +117,9 @@ class NfoWorkerTest : public ::testing::Test {
   NfoWorkerContext Context(const std::string& date, const std::string& dir, const std::string& primary = "",
                            const std::string& backup = "") {
     NfoWorkerContext c;
-    c.port = port;
-    c.run = WorkerRun::Create();
+    c.link = port;
+    c.form = port.get();
+    c.viewer = port.get();
     c.endpoints.m_strPrimary = primary.empty() ? S().primary.address() : primary;
     c.endpoints.m_strBackup = backup.empty() ? S().refused.address() : backup;
     c.loginId = "ZEBRANO";

@@ -79,8 +79,8 @@ class SearchWorkerTest : public ::testing::Test {
 
   SearchWorkerContext Context(const std::string& primary = "", const std::string& backup = "") {
     SearchWorkerContext c;
-    c.port = port;
-    c.run = WorkerRun::Create();
+    c.link = port;
+    c.form = port.get();
     c.endpoints.m_strPrimary = primary.empty() ? S().primary.address() : primary;
     c.endpoints.m_strBackup = backup.empty() ? S().refused.address() : backup;
     c.loginId = "ZEBRANO";

@@ -20,7 +20,7 @@ using Clock = std::chrono::steady_clock;
 
 // Records every report as "status:<text>", "<control id>:<text>" or "done", optionally into a
 // log shared by several checks (with a tag), so their interleaving can be read.
-class RecordingSink : public StatisticsSink {
+class RecordingSink : public StatisticsPort, public UiLink {
  public:
   explicit RecordingSink(std::shared_ptr<EventRecorder> log = std::make_shared<EventRecorder>(),
                          std::string tag = "")
@@ -92,10 +92,20 @@ Servers& S() {
   return servers;
 }
 
+StatisticsCheckContext Context(const std::shared_ptr<RecordingSink>& sink, const DupesEndpoints& ends,
+                               const std::string& login = "ZEBRANO") {
+  StatisticsCheckContext context;
+  context.link = sink;
+  context.window = sink.get();
+  context.endpoints = ends;
+  context.loginId = context.password = login;
+  return context;
+}
+
 Texts Check(const DupesEndpoints& ends, const std::string& login = "ZEBRANO") {
-  RecordingSink sink;
-  RunStatisticsCheck(ends, login, login, sink);
-  return sink.Events();
+  auto sink = std::make_shared<RecordingSink>();
+  RunStatisticsCheck(Context(sink, ends, login));
+  return sink->Events();
 }
 
 class StatisticsCheckTest : public ::testing::Test {
@@ -198,9 +208,8 @@ TEST_F(StatisticsCheckTest, FieldsThatCannotBeReadShowNotAvailable) {
 TEST_F(StatisticsCheckTest, StopDuringTheProbeEndsAtOnceAndReportsNothingMore) {
   SilentListener silent(3306);
   auto sink = std::make_shared<RecordingSink>();
-  StatisticsCheckContext context{sink, nullptr, TestEndpoints(silent.address(), S().backup.address(), 3),
-                                 "ZEBRANO", "ZEBRANO"};
-  std::shared_ptr<WorkerRun> run = StartStatisticsCheck(context);
+  std::shared_ptr<WorkerRun> run =
+      StartStatisticsCheck(Context(sink, TestEndpoints(silent.address(), S().backup.address(), 3)));
   ASSERT_TRUE(sink->WaitFor("status:Testing Primary Database", 5000));
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   const auto stopped = Clock::now();
@@ -218,9 +227,8 @@ TEST_F(StatisticsCheckTest, StopWhileTheServerStallsInAStatementEndsAtOnce) {
   sink->hook = [&](const std::string& event) {
     if (event == "status:Checking Last Update") stalling.Pause();
   };
-  StatisticsCheckContext context{sink, nullptr, TestEndpoints(stalling.address(), S().backup.address()),
-                                 "ZEBRANO", "ZEBRANO"};
-  std::shared_ptr<WorkerRun> run = StartStatisticsCheck(context);
+  std::shared_ptr<WorkerRun> run =
+      StartStatisticsCheck(Context(sink, TestEndpoints(stalling.address(), S().backup.address())));
   ASSERT_TRUE(sink->WaitFor("status:Checking Last Update", 5000));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_FALSE(run->IsFinished());
@@ -242,9 +250,9 @@ TEST_F(StatisticsCheckTest, ChecksRunOneAfterTheOtherInTheOrderStarted) {
   auto third = std::make_shared<RecordingSink>(log, "C ");
   const DupesEndpoints slow = TestEndpoints(silent.address(), S().backup.address());
   const DupesEndpoints quick = TestEndpoints(S().primary.address(), S().backup.address());
-  auto runA = StartStatisticsCheck({first, nullptr, slow, "ZEBRANO", "ZEBRANO"});
-  auto runB = StartStatisticsCheck({skipped, nullptr, quick, "ZEBRANO", "ZEBRANO"});
-  auto runC = StartStatisticsCheck({third, nullptr, quick, "ZEBRANO", "ZEBRANO"});
+  auto runA = StartStatisticsCheck(Context(first, slow));
+  auto runB = StartStatisticsCheck(Context(skipped, quick));
+  auto runC = StartStatisticsCheck(Context(third, quick));
 
   // A check stopped while it waits its turn leaves the queue at once and touches nothing.
   ASSERT_TRUE(first->WaitFor("status:Testing Primary Database", 5000));

@@ -23,11 +23,12 @@ void RecordingSearchPort::SetLogging(bool on, const std::string& path) {
   if (!path.empty()) m_logPath = path;
 }
 
-void RecordingSearchPort::Invoke(const std::function<void()>& call) {
+bool RecordingSearchPort::Carry(const std::function<void()>& call) {
   RunAsForm(call);
+  return true;
 }
 
-void RecordingSearchPort::SetStatus(const std::string& text) {
+void RecordingSearchPort::SetStatusText(const std::string& text) {
   Record("status:" + text);
 }
 
@@ -35,7 +36,7 @@ void RecordingSearchPort::Repaint() {
   Record("repaint");
 }
 
-void RecordingSearchPort::SetCaption(const std::string& text) {
+void RecordingSearchPort::SetButtonCaption(const std::string& text) {
   Record("caption:" + text);
 }
 
@@ -73,14 +74,15 @@ int RecordingSearchPort::ShowMessage(const std::string& text, const std::string&
   return answer;
 }
 
-bool RecordingSearchPort::IsLogging() {
-  Record("logging?");
+// The form's reads are const; the record of them is not part of the form.
+bool RecordingSearchPort::IsLogging() const {
+  const_cast<RecordingSearchPort*>(this)->Record("logging?");
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_logging;
 }
 
-std::string RecordingSearchPort::LogFilePath() {
-  Record("logpath?");
+std::string RecordingSearchPort::LogFilePath() const {
+  const_cast<RecordingSearchPort*>(this)->Record("logpath?");
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_logPath;
 }

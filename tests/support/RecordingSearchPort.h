@@ -9,10 +9,11 @@
 #include <mutex>
 #include <string>
 
+#include "db/UiLink.h"
 #include "search/SearchFormPort.h"
 #include "tests/support/EventRecorder.h"
 
-class RecordingSearchPort : public SearchFormPort, public EventRecorder {
+class RecordingSearchPort : public SearchFormPort, public UiLink, public EventRecorder {
  public:
   // The form's inputs as the worker will read them (the mask, dates, limit, ticks, order).
   void SetInputs(const SearchRequest& inputs);
@@ -21,21 +22,21 @@ class RecordingSearchPort : public SearchFormPort, public EventRecorder {
   void ScriptAnswers(std::deque<int> answers);
   void SetLogging(bool on, const std::string& path = "");
 
-  void Invoke(const std::function<void()>& call) override;
-  void SetStatus(const std::string& text) override;
+  bool Carry(const std::function<void()>& call) override;
+  void SetStatusText(const std::string& text) override;
   void Repaint() override;
-  void SetCaption(const std::string& text) override;
+  void SetButtonCaption(const std::string& text) override;
   SearchRequest ReadRequest(bool exchange) override;
   void WriteLimitAndBounds(int32_t limit, const std::string& startBound,
                            const std::string& endBound) override;
   void DeleteAllRows() override;
   void InsertRow(int index, const std::string& date, const std::string& directory) override;
   int ShowMessage(const std::string& text, const std::string& caption, unsigned flags) override;
-  bool IsLogging() override;
-  std::string LogFilePath() override;
+  bool IsLogging() const override;
+  std::string LogFilePath() const override;
 
  private:
-  std::mutex m_mutex;  // the inputs, answers and log settings
+  mutable std::mutex m_mutex;  // the inputs, answers and log settings
   SearchRequest m_inputs;
   std::deque<int> m_answers;
   bool m_logging = false;
