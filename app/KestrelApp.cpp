@@ -13,6 +13,7 @@
 #include "platform/SocketsStartup.h"
 #include "res/ResourceIds.h"
 #include "res/Strings.h"
+#include "res/Texts.h"
 #include "search/KestrelView.h"
 
 namespace {
@@ -100,7 +101,7 @@ bool CKestrelApp::OpenCommandLineDocument(const QStringList& arguments) {
     if (!document.open(QIODevice::ReadOnly)) {
       ReportFailure("document " + argument.toStdString() +
                     ": open failed: " + document.errorString().toStdString());
-      ShowMessageBox(nullptr, "Failed to open document.", LoadResString(AFX_IDS_APP_TITLE),
+      ShowMessageBox(nullptr, kTextCannotOpenDocument, LoadResString(AFX_IDS_APP_TITLE),
                      MB_OK | MB_ICONEXCLAMATION);
       return false;
     }

@@ -15,6 +15,7 @@
 #include "res/Artwork.h"
 #include "res/ResourceIds.h"
 #include "res/Strings.h"
+#include "res/Texts.h"
 
 CMainFrame::CMainFrame(QWidget* parent)
     : QWidget(parent, Qt::Window), m_hIcon(LoadIconResource(IDR_MAINFRAME)) {
@@ -150,7 +151,7 @@ bool CMainFrame::HidesIntoTray() const {
 
 void CMainFrame::EnsureTrayIcon() {
   if (m_bDestroying || m_trayIcon.IsShown()) return;
-  m_trayIcon.Create(this, &m_hIcon, kTrayIconId, "Kestrel");
+  m_trayIcon.Create(this, &m_hIcon, kTrayIconId, kCaptionKestrel);
   m_trayIcon.SetVisible(true);
 }
 

@@ -32,7 +32,6 @@ class CMainFrame : public QWidget, public ShellNotifySink {
 
   // The view fills the client area; the frame takes ownership. Commands go to it first.
   void SetView(QWidget* view);
-  QWidget* GetActiveView() const { return m_pView; }
 
   // Removes the tray icon, hides the frame, cancels the boxes and dialogs that wait for the user
   // and deletes the frame once control is back in the outermost event loop (the frame's

@@ -14,6 +14,10 @@ inline constexpr char kCaptionError[] = "Kestrel Error";
 inline constexpr char kCaptionWarning[] = "Kestrel Warning";
 inline constexpr char kCaptionSuccess[] = "Dupe Successful";
 
+// Start-up and the data exchange (captioned with the program's title).
+inline constexpr char kTextCannotOpenDocument[] = "Failed to open document.";
+inline constexpr char kTextEnterInteger[] = "Please enter an integer.";
+
 // The connection steps.
 inline constexpr char kStatusTesting[] = "Testing Database Availability";
 inline constexpr char kStatusTestingBackup[] = "Testing Backup Database Availability";
@@ -55,6 +59,9 @@ inline constexpr char kStatusRetrievingNfo[] = "Retrieving NFO Data";
 inline constexpr char kTextNoNfo[] = "There is no NFO Data\r\n(NFO data only available from 02-05-1998 on)";
 inline constexpr char kTextNothingSelected[] = "There is nothing selected!";
 inline constexpr char kTextOnlyOne[] = "You may only select 1 item!";
+
+// The results list's copy commands.
+inline constexpr char kTextNothingToCopy[] = "There is nothing to copy!";
 
 // The statistics check; server is "Primary" or "Backup".
 inline std::string TestingServerText(const std::string& server) {

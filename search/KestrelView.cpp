@@ -176,8 +176,7 @@ bool CKestrelView::UpdateData(bool bSaveAndValidate, bool quiet) {
   int32_t limit = 0;
   if (!ScanWholeNumber(m_pLimit->text().toStdString(), limit)) {
     if (!quiet) {
-      ShowMessageBox(this, "Please enter an integer.", LoadResString(AFX_IDS_APP_TITLE),
-                     MB_OK | MB_ICONEXCLAMATION);
+      ShowMessageBox(this, kTextEnterInteger, LoadResString(AFX_IDS_APP_TITLE), MB_OK | MB_ICONEXCLAMATION);
       m_pLimit->setFocus();
       m_pLimit->selectAll();
     }

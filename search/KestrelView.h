@@ -72,8 +72,6 @@ class CKestrelView : public QWidget, public SearchFormPort {
   bool IsStartMinimized() const { return m_bStartMinimized; }
   const std::shared_ptr<WorkerRun>& RunningWorker() const { return m_pRunningWorker; }
 
-  CResultListCtrl* ResultList() const { return m_pList; }
-
   // Fields of the form, exchanged with the controls.
   int32_t m_nLimit = 20;
   int m_bGetAll = 0;

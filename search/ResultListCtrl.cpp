@@ -11,6 +11,7 @@
 #include "platform/MessageBox.h"
 #include "res/MenuBuilder.h"
 #include "res/ResourceIds.h"
+#include "res/Texts.h"
 #include "search/ColumnSorter.h"
 
 CResultListCtrl::CResultListCtrl(QWidget* parent) : QTreeWidget(parent) {
@@ -82,7 +83,7 @@ void CResultListCtrl::SetStartMinimizedCheck(bool checked) {
 
 void CResultListCtrl::CopyAll() {
   if (topLevelItemCount() == 0) {
-    ShowMessageBox(static_cast<QWidget*>(this), "There is nothing to copy!", "Kestrel",
+    ShowMessageBox(static_cast<QWidget*>(this), kTextNothingToCopy, kCaptionKestrel,
                    MB_OK | MB_ICONEXCLAMATION);
     return;
   }
@@ -104,7 +105,7 @@ void CResultListCtrl::CopySelected() {
     text += item->text(0) + QLatin1Char(' ') + item->text(1) + QLatin1String("\r\n");
   }
   if (!any) {
-    ShowMessageBox(static_cast<QWidget*>(this), "There is nothing selected!", "Kestrel",
+    ShowMessageBox(static_cast<QWidget*>(this), kTextNothingSelected, kCaptionKestrel,
                    MB_OK | MB_ICONEXCLAMATION);
     return;
   }
@@ -169,6 +170,18 @@ QRect CResultListCtrl::HighlightRect(const QTreeWidgetItem* item, int top, int h
   return QRect(QPoint(labelLeft, top), QPoint(right - 1, top + height - 1));
 }
 
+namespace {
+
+// A column's horizontal alignment as its header sets it; left when it sets none.
+Qt::Alignment ColumnAlignment(const QAbstractItemModel& model, int column) {
+  const QVariant align = model.headerData(column, Qt::Horizontal, Qt::TextAlignmentRole);
+  const Qt::Alignment horizontal =
+      align.isValid() ? Qt::Alignment(align.toInt()) & Qt::AlignHorizontal_Mask : Qt::Alignment();
+  return horizontal ? horizontal : Qt::AlignLeft;
+}
+
+}  // namespace
+
 void CResultListCtrl::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const {
   const QTreeWidgetItem* item = itemFromIndex(index.siblingAtColumn(0));
@@ -209,14 +222,8 @@ void CResultListCtrl::drawRow(QPainter* painter, const QStyleOptionViewItem& opt
     const QString text = item->text(c);
     if (text.isEmpty()) continue;
     const QRect inner = cell.adjusted(offset, 0, -offset, 0);
-    Qt::Alignment align = Qt::AlignLeft;
-    const QVariant columnAlign = model()->headerData(c, Qt::Horizontal, Qt::TextAlignmentRole);
-    if (columnAlign.isValid()) {
-      align = Qt::Alignment(columnAlign.toInt()) & Qt::AlignHorizontal_Mask;
-      if (align == 0) align = Qt::AlignLeft;
-    }
     painter->setPen(textColour);
-    painter->drawText(inner, int(align | Qt::AlignVCenter | Qt::TextSingleLine),
+    painter->drawText(inner, int(ColumnAlignment(*model(), c) | Qt::AlignVCenter | Qt::TextSingleLine),
                       metrics.elidedText(text, Qt::ElideRight, std::max(0, inner.width())));
   }
 
