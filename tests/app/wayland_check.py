@@ -51,50 +51,10 @@ def run_watcher(ready_file):
     GLib.MainLoop().run()
 
 
-def accessible_app():
-    import pyatspi
-
-    end = time.time() + 30
-    while time.time() < end:
-        for app in pyatspi.Registry.getDesktop(0):
-            if app is not None and app.name.lower() == "kestrel":
-                return app
-        time.sleep(0.2)
-    sys.exit("no application Kestrel on the accessibility bus")
-
-
-def nodes(node, depth=0):
-    yield node
-    if depth < 12:
-        for i in range(node.childCount):
-            child = node.getChildAtIndex(i)
-            if child is not None:
-                yield from nodes(child, depth + 1)
-
-
-def wait_for(root, predicate, what, seconds=30):
-    end = time.time() + seconds
-    while time.time() < end:
-        # Windows come and go (the splash screen, message boxes): read the tree afresh.
-        root.clear_cache()
-        for node in nodes(root):
-            try:
-                if predicate(node):
-                    return node
-            except Exception:
-                pass
-        time.sleep(0.2)
-    for node in nodes(root):
-        print(f"  {node.getRoleName()} {node.name!r}", file=sys.stderr)
-    sys.exit(f"not found: {what}")
-
-
-def named(role, name):
-    return lambda n: n.getRoleName() == role and n.name == name
-
-
 def search():
-    app = accessible_app()
+    from atspi_tree import find_app, named, wait_for
+
+    app = find_app()
     combo = wait_for(app, named("combo box", "Search Mask:"), "the search mask")
     edit = wait_for(combo, lambda n: n.getRoleName() == "text", "the mask's text field")
     edit.queryEditableText().setTextContents("shadow")
@@ -110,8 +70,9 @@ def search():
 
 def tray():
     import pyatspi
+    from atspi_tree import find_app, wait_for
 
-    app = accessible_app()
+    app = find_app()
     frame = wait_for(app, lambda n: n.name == "Kestrel 7.5", "the frame")
     # Started minimised, the frame is still a window the desktop can bring back.
     if not frame.getState().contains(pyatspi.STATE_VISIBLE):
