@@ -1,20 +1,18 @@
 #include "search/NfoWorker.h"
 
-#include "db/ConnectionFeedback.h"
-#include "db/DupesConnection.h"
 #include "db/SqlText.h"
 #include "platform/MessageBox.h"
 #include "res/Texts.h"
+#include "search/FormRun.h"
 
 namespace {
 
-class NfoRun : public ConnectionFeedback {
+class NfoRun : public FormRun {
  public:
   explicit NfoRun(const NfoWorkerContext& context)
-      : m_context(context),
-        m_link(*context.link),
-        m_run(*context.run),
-        m_connection(context.endpoints, context.loginId, context.password, context.run.get()) {}
+      : FormRun(*context.link, *context.form, context.run, context.endpoints, context.loginId,
+                context.password),
+        m_context(context) {}
 
   void Run() {
     Steps();
@@ -22,30 +20,11 @@ class NfoRun : public ConnectionFeedback {
   }
 
  private:
-  bool Stopped() const { return m_run.IsStopped(); }
-  bool Visit(const std::function<void()>& call) { return m_link.Visit(&m_run, call); }
-
-  // Status line, then repaint, in one visit.
-  void SetStatus(const std::string& text) override {
-    Visit([&] {
-      m_context.form->SetStatusText(text);
-      m_context.form->Repaint();
-    });
-  }
+  // The viewer owns the run's boxes, so the form stays usable.
   int ShowMessage(const std::string& text, const std::string& caption, unsigned flags) override {
     int answer = IDCANCEL;
     Visit([&] { answer = m_context.viewer->ShowMessage(text, caption, flags); });
     return answer;
-  }
-  void SetCaption(const char* text) {
-    Visit([&] { m_context.form->SetButtonCaption(text); });
-  }
-
-  // A statement of a stopped run fails because its socket was shut down: no message then.
-  void SqlFailed(const char* step) {
-    if (Stopped()) return;
-    m_connection.ReportFailure(step);
-    ShowMessage(kTextCannotExecute, kCaptionError, MB_OK | MB_ICONEXCLAMATION);
   }
   void NoNfo() { ShowMessage(kTextNoNfo, kCaptionKestrel, MB_OK | MB_ICONEXCLAMATION); }
 
@@ -82,9 +61,6 @@ class NfoRun : public ConnectionFeedback {
   }
 
   const NfoWorkerContext& m_context;
-  UiLink& m_link;
-  const WorkerRun& m_run;
-  DupesConnection m_connection;
 };
 
 }  // namespace

@@ -4,12 +4,11 @@
 #include <utility>
 #include <vector>
 
-#include "db/ConnectionFeedback.h"
-#include "db/DupesConnection.h"
 #include "db/SearchRequest.h"
 #include "platform/Diagnostics.h"
 #include "platform/MessageBox.h"
 #include "res/Texts.h"
+#include "search/FormRun.h"
 #include "search/SessionLog.h"
 
 namespace {
@@ -36,13 +35,12 @@ std::string Text(const char* field) {
   return field ? field : "";
 }
 
-class SearchRun : public ConnectionFeedback {
+class SearchRun : public FormRun {
  public:
   explicit SearchRun(const SearchWorkerContext& context)
-      : m_link(*context.link),
-        m_form(*context.form),
-        m_run(*context.run),
-        m_connection(context.endpoints, context.loginId, context.password, context.run.get()) {}
+      : FormRun(*context.link, *context.form, context.run, context.endpoints, context.loginId,
+                context.password),
+        m_form(*context.form) {}
 
   void Run() {
     Steps();
@@ -52,16 +50,6 @@ class SearchRun : public ConnectionFeedback {
  private:
   using RowText = std::pair<std::string, std::string>;  // date, directory
 
-  bool Stopped() const { return m_run.IsStopped(); }
-  bool Visit(const std::function<void()>& call) { return m_link.Visit(&m_run, call); }
-
-  // Status line, then repaint, in one visit.
-  void SetStatus(const std::string& text) override {
-    Visit([&] {
-      m_form.SetStatusText(text);
-      m_form.Repaint();
-    });
-  }
   // IDCANCEL when the call was dropped.
   int ShowMessage(const std::string& text, const std::string& caption, unsigned flags) override {
     int answer = IDCANCEL;
@@ -76,12 +64,6 @@ class SearchRun : public ConnectionFeedback {
   }
 
   void Refuse(const char* text) { ShowMessage(text, kCaptionError, MB_OK | MB_ICONSTOP); }
-  // A failed statement of a stopped run is the stop's doing, not the server's: no message then.
-  void SqlFailed(const char* step) {
-    if (Stopped()) return;
-    m_connection.ReportFailure(step);
-    ShowMessage(kTextCannotExecute, kCaptionError, MB_OK | MB_ICONEXCLAMATION);
-  }
 
   bool Validate() {
     SearchRequest& request = m_request;
@@ -224,13 +206,10 @@ class SearchRun : public ConnectionFeedback {
     m_log.Close();
     m_connection.Close(*this);
     SetStatus(m_summary.empty() ? kTextIdle : m_summary);
-    Visit([&] { m_form.SetButtonCaption(kTextDupe); });
+    SetCaption(kTextDupe);
   }
 
-  UiLink& m_link;
   SearchFormPort& m_form;
-  const WorkerRun& m_run;
-  DupesConnection m_connection;
   SessionLog m_log;
   SearchRequest m_request;  // as exchanged, with the bounds the worker wrote
   SearchRequest m_now;      // as read for the retrieval, without an exchange
