@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
+#include "app/CommandLine.h"
 #include "app/KestrelApp.h"
 #include "app/QuitSignals.h"
 #include "db/DupesConnection.h"
@@ -13,12 +16,38 @@
 #include "platform/QtShell.h"
 #include "platform/SocketsStartup.h"
 #include "res/AppIdentity.h"
+#include "res/Texts.h"
+
+namespace {
+
+// While the toolkit starts, its messages wait: when it cannot open the display it ends the
+// process with a fatal message, an abort. Say so in one line and exit 1 instead.
+std::vector<std::pair<QtMsgType, QString>> g_startMessages;
+
+void HoldStartMessage(QtMsgType type, const QMessageLogContext&, const QString& text) {
+  if (type == QtFatalMsg) {
+    std::fprintf(stderr, "%s\n", kTextDisplayFailed);
+    std::_Exit(1);
+  }
+  g_startMessages.emplace_back(type, text);
+}
+
+}  // namespace
 
 int RunKestrel(int argc, char** argv, const DupesEndpoints& endpoints,
                const std::function<void(CKestrelApp&)>& beforeStart) {
   CatchQuitSignals();
+  if (!NamesWindowSystem(argc, argv)) {
+    std::fprintf(stderr, "%s\n", kTextNoDisplay);
+    return 1;
+  }
   InitDupesLibrary();  // before any thread
+  const QtMessageHandler handler = qInstallMessageHandler(HoldStartMessage);
   QApplication app(argc, argv);
+  qInstallMessageHandler(handler);
+  for (const auto& [type, text] : std::exchange(g_startMessages, {})) {
+    if (handler) handler(type, QMessageLogContext(), text);
+  }
   QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationName));
   QCoreApplication::setApplicationVersion(QString::fromLatin1(kApplicationVersion));
   // Wayland compositors find the desktop entry, and so the icon, by this id.

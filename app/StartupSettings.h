@@ -6,6 +6,8 @@
 #include <functional>
 #include <vector>
 
+#include "res/Version.h"
+
 enum class StartupNotice { FirstTimeUsage, UpgradeComplete };
 
 struct StartupSettings {
@@ -13,8 +15,8 @@ struct StartupSettings {
   bool startHidden = false;            // "STARTMINIMIZED"
 };
 
-// The settings version of this release (first byte 75, second byte 0).
-constexpr unsigned char kSettingsVersion = 75;
+// The settings version of this release: 75 for 7.5 in the first byte, 0 in the second.
+constexpr unsigned char kSettingsVersion = kVersionMajor * 10 + kVersionMinor;
 
 // Order of calls: OpenSettingsKey, or on failure CreateSettingsKey, the first-run writes and the
 // "First Time Usage" notice; ReadVersion, and when it fails WriteVersion, ConvertLogFlag,

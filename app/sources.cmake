@@ -1,5 +1,6 @@
 # Sources of app/: target_sources(kestrel_core ...) for plain C++, kestrel_gui for Qt.
 target_sources(kestrel_core PRIVATE
+  ${CMAKE_SOURCE_DIR}/app/CommandLine.cpp
   ${CMAKE_SOURCE_DIR}/app/Settings.cpp
   ${CMAKE_SOURCE_DIR}/app/StartupSettings.cpp)
 target_sources(kestrel_gui PRIVATE

@@ -19,14 +19,20 @@ add_executable(kestrel_render_icon ${CMAKE_SOURCE_DIR}/cmake/tools/RenderIcon.cp
 target_link_libraries(kestrel_render_icon PRIVATE Qt6::Gui Qt6::Svg)
 set_target_properties(kestrel_render_icon PROPERTIES COMPILE_OPTIONS "-Wall;-Wextra" LINK_OPTIONS "")
 
+# Up to 32 pixels the detailed bird blurs, so those sizes come from the simplified outline.
 set(_icon_svg ${CMAKE_SOURCE_DIR}/res/art/kestrel.svg)
+set(_small_icon_svg ${CMAKE_SOURCE_DIR}/res/art/kestrel-small.svg)
 set(_generated "")
-foreach(size 48 256)
+foreach(size 16 22 24 32 48 64 128 256)
+  set(svg ${_icon_svg})
+  if(size LESS_EQUAL 32)
+    set(svg ${_small_icon_svg})
+  endif()
   set(png ${_share}/icons/${size}/${KESTREL_APP_ID}.png)
   add_custom_command(OUTPUT ${png}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${_share}/icons/${size}
-    COMMAND kestrel_render_icon ${_icon_svg} ${size} ${png}
-    DEPENDS kestrel_render_icon ${_icon_svg}
+    COMMAND kestrel_render_icon ${svg} ${size} ${png}
+    DEPENDS kestrel_render_icon ${svg}
     COMMENT "Rendering the ${size}-pixel icon")
   list(APPEND _generated ${png})
   install(FILES ${png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
@@ -58,7 +64,7 @@ install(FILES ${CMAKE_SOURCE_DIR}/res/copyright ${_share}/changelog.gz
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kestrel)
 set(CPACK_PACKAGE_VENDOR "The Kestrel developers")
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VERSION ${KESTREL_PACKAGE_VERSION})
 set(CPACK_PACKAGE_CONTACT "${KESTREL_MAINTAINER}")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop client for a shared dupe database")

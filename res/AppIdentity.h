@@ -1,10 +1,7 @@
 #pragma once
 // How the desktop knows the program: its desktop entry's id (the file name without ".desktop"),
 // which Wayland compositors use to match windows to the entry and its icon, its name and version.
-// The version comes from the build, which checks it against the window title.
-#ifndef KESTREL_VERSION
-#error "KESTREL_VERSION is set by the build"
-#endif
+#include "res/Version.h"
 
 inline constexpr char kDesktopEntryId[] = "io.github.kestrel.Kestrel";
 inline constexpr char kApplicationName[] = "Kestrel";

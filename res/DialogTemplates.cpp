@@ -1,6 +1,7 @@
 #include "res/DialogTemplates.h"
 
 #include "res/ResourceIds.h"
+#include "res/Version.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ const DialogTemplate kAbout = {
     8,
     {
         {K::Picture, IDC_STATIC, "", kChild, 11, 17, 20, 20},
-        {K::StaticText, IDC_STATIC, "Kestrel Version 7.5", kChild | SS_LEFT, 40, 10, 119, 8},
+        {K::StaticText, IDC_STATIC, "Kestrel Version " KESTREL_VERSION, kChild | SS_LEFT, 40, 10, 119, 8},
         {K::StaticText, IDC_STATIC, "Dupe database client", kChild | SS_LEFT, 40, 25, 119, 8},
         {K::PushButton, IDOK_CONTROL, "OK", kButton | WS_GROUP | BS_DEFPUSHBUTTON, 178, 7, 32, 14},
     },

@@ -77,3 +77,16 @@ inline constexpr char kTextYes[] = "YES";
 inline constexpr char kTextNo[] = "NO";
 // A field the check could not read.
 inline constexpr char kTextNotAvailable[] = "N/A";
+
+// The command line's own answers, on the terminal before any window exists.
+inline constexpr char kTextUsage[] =
+    "Usage: kestrel [Qt options] [file]\n"
+    "Look up release directories in the shared dupe database.\n"
+    "\n"
+    "  -h, --help   show this help and exit\n"
+    "  --version    show the version and the two servers of this build and exit\n"
+    "\n"
+    "The Qt options (-platform, -style, ...) and the settings file are described in kestrel(1).\n";
+inline constexpr char kTextNoDisplay[] =
+    "kestrel: cannot start: no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+inline constexpr char kTextDisplayFailed[] = "kestrel: cannot start: the display could not be opened";

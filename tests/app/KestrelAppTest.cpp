@@ -15,6 +15,7 @@
 #include "controls/HistoryCombo.h"
 #include "platform/MessageBox.h"
 #include "res/ResourceIds.h"
+#include "res/Version.h"
 #include "tests/support/FindById.h"
 #include "tests/support/RecordingMessageBox.h"
 #include "tests/support/RecordingShell.h"
@@ -120,7 +121,7 @@ TEST_F(KestrelApp, ADocumentNamedOnTheCommandLineMustBeReadable) {
   EXPECT_FALSE(kestrel.OpenCommandLineDocument({"/nonexistent/file.kes"}));
   ASSERT_EQ(boxes.Boxes().size(), 1u);
   EXPECT_EQ(boxes.Boxes()[0].text, "Failed to open document.");
-  EXPECT_EQ(boxes.Boxes()[0].caption, "Kestrel 7.5");
+  EXPECT_EQ(boxes.Boxes()[0].caption, "Kestrel " KESTREL_VERSION);
 }
 
 TEST_F(KestrelApp, OlderVersionsAreUpgradedOnce) {

@@ -6,12 +6,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
+#include "res/Version.h"
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/SilentListener.h"
 #include "tests/support/TempDir.h"
@@ -101,6 +105,42 @@ class KestrelProcess : public ::testing::Test {
     return false;
   }
 
+  struct Answer {
+    int status = -1;
+    std::string out, err;
+  };
+
+  // The real program with args and no window system but display (DISPLAY, or none), to its end.
+  Answer RunWithout(std::vector<std::string> args, const char* display = nullptr) {
+    int outFds[2], errFds[2];
+    if (::pipe(outFds) != 0 || ::pipe(errFds) != 0) return {};
+    const std::string binary = std::string(std::getenv("KESTREL_BINARY_DIR")) + "/kestrel";
+    args.insert(args.begin(), binary);
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::dup2(outFds[1], STDOUT_FILENO);
+      ::dup2(errFds[1], STDERR_FILENO);
+      ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+      for (const char* name : {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "DISPLAY"}) ::unsetenv(name);
+      if (display) ::setenv("DISPLAY", display, 1);
+      ::execv(binary.c_str(), argv.data());
+      ::_exit(127);
+    }
+    ::close(outFds[1]);
+    ::close(errFds[1]);
+    Answer answer;
+    for (auto [fd, text] : {std::pair{outFds[0], &answer.out}, std::pair{errFds[0], &answer.err}}) {
+      char buffer[4096];
+      for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) text->append(buffer, size_t(n));
+      ::close(fd);
+    }
+    answer.status = WaitExit(pid, 10000);
+    return answer;
+  }
+
   // The form saves its inputs at the end; "GetAll" appears only then.
   std::string Settings() const { return ReadWholeFile(config.path() + "/Harrow/Kestrel.reg"); }
 
@@ -126,6 +166,32 @@ TEST_F(KestrelProcess, TermAndIntEndItAsQuitDoes) {
     EXPECT_NE(settings.find("\"GetAll\"=dword:00000000"), std::string::npos) << settings;
     EXPECT_NE(settings.find("\"Limit\"=dword:0000002a"), std::string::npos) << settings;
   }
+}
+
+// From a terminal, without a display: the two answers on standard output, otherwise one line
+// on standard error and 1, as the manual says; the settings file stays as it was.
+TEST_F(KestrelProcess, AnswersHelpAndVersionWithoutADisplayAndSaysWhenItCannotStart) {
+  for (const char* option : {"--version", "--help", "-h"}) {
+    const Answer answer = RunWithout({"somefile", option});
+    ASSERT_TRUE(WIFEXITED(answer.status)) << option << ": " << answer.err;
+    EXPECT_EQ(WEXITSTATUS(answer.status), 0) << option;
+    EXPECT_EQ(answer.err, "") << option;
+    const bool version = option == std::string("--version");
+    EXPECT_EQ(answer.out.rfind(version ? "Kestrel " KESTREL_VERSION : "Usage: kestrel ", 0), 0u)
+        << answer.out;
+    EXPECT_NE(answer.out.find(version ? "primary server 127.0.0.71" : "kestrel(1)"), std::string::npos)
+        << answer.out;
+  }
+  // A file named "--help" after "--" is a document, not a question.
+  for (const char* display : {static_cast<const char*>(nullptr), ":7391"}) {
+    const Answer answer = RunWithout({"--", "--help"}, display);
+    ASSERT_TRUE(WIFEXITED(answer.status)) << answer.err;
+    EXPECT_EQ(WEXITSTATUS(answer.status), 1);
+    EXPECT_EQ(answer.out, "");
+    EXPECT_EQ(std::count(answer.err.begin(), answer.err.end(), '\n'), 1) << answer.err;
+    EXPECT_EQ(answer.err.rfind("kestrel: cannot start: ", 0), 0u) << answer.err;
+  }
+  EXPECT_EQ(Settings(), kStoredSettings);
 }
 
 // A session that ends while Kestrel is still coming up, or just came up.

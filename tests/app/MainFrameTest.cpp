@@ -15,6 +15,7 @@
 #include "app/MainFrame.h"
 #include "platform/QtShell.h"
 #include "res/ResourceIds.h"
+#include "res/Version.h"
 #include "tests/support/RecordingShell.h"
 
 namespace {
@@ -63,7 +64,7 @@ void Settle() {
 TEST(MainFrame, FixedSizeTitledCaptionWithMinimiseButNoMaximise) {
   RecordingShell shell;
   CMainFrame frame;
-  EXPECT_EQ(frame.windowTitle(), QStringLiteral("Kestrel 7.5"));
+  EXPECT_EQ(frame.windowTitle(), QStringLiteral("Kestrel " KESTREL_VERSION));
   EXPECT_EQ(frame.size(), QSize(460, 375));
   EXPECT_EQ(frame.minimumSize(), frame.maximumSize());
   const Qt::WindowFlags flags = frame.windowFlags();

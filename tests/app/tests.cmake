@@ -22,9 +22,11 @@ target_compile_definitions(app_kestrel_process_test PRIVATE MODAL_LOOP_APP="$<TA
 set(KESTREL_WAYLAND_TEST_SERVER "127.0.0.175")
 add_executable(kestrel_wayland_probe ${CMAKE_SOURCE_DIR}/app/main.cpp)
 target_compile_definitions(kestrel_wayland_probe PRIVATE
-  KESTREL_PRIMARY_SERVER="${KESTREL_WAYLAND_TEST_SERVER}" KESTREL_BACKUP_SERVER="${KESTREL_WAYLAND_TEST_SERVER}")
+  KESTREL_PRIMARY_SERVER="${KESTREL_WAYLAND_TEST_SERVER}" KESTREL_BACKUP_SERVER="${KESTREL_WAYLAND_TEST_SERVER}"
+  KESTREL_PACKAGE_VERSION="${PROJECT_VERSION}")
 target_link_libraries(kestrel_wayland_probe PRIVATE kestrel_gui)
 add_test(NAME app_wayland_test
   COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/app/wayland_test.sh $<TARGET_FILE:kestrel_wayland_probe>
           ${KESTREL_WAYLAND_TEST_SERVER} ${CMAKE_SOURCE_DIR}/scripts/dbserver)
-set_tests_properties(app_wayland_test PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77 LABELS gui)
+set_tests_properties(app_wayland_test PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77 LABELS gui
+  ENVIRONMENT "KESTREL_TITLE=Kestrel ${PROJECT_VERSION}")

@@ -4,6 +4,7 @@ notification area's D-Bus protocol, as a desktop sees it.
   wayland_check.py search               type a mask, press "Dupe !", wait for the rows
   wayland_check.py tray                 the window is reachable; "&Exit Kestrel" from the tray's menu
 """
+import os
 import sys
 import time
 
@@ -73,7 +74,7 @@ def tray():
     from atspi_tree import find_app, wait_for
 
     app = find_app()
-    frame = wait_for(app, lambda n: n.name == "Kestrel 7.5", "the frame")
+    frame = wait_for(app, lambda n: n.name == os.environ["KESTREL_TITLE"], "the frame")
     # Started minimised, the frame is still a window the desktop can bring back.
     if not frame.getState().contains(pyatspi.STATE_VISIBLE):
         sys.exit("the frame was hidden: on Wayland nothing would bring it back")

@@ -20,6 +20,7 @@
 #include "platform/MessageBox.h"
 #include "res/MenuBuilder.h"
 #include "res/ResourceIds.h"
+#include "res/Version.h"
 #include "search/KestrelView.h"
 #include "search/NfoViewerDlg.h"
 #include "search/ResultListCtrl.h"
@@ -161,7 +162,7 @@ TEST_F(KestrelView, ALimitThatIsNoWholeNumberIsReportedAndTheOldValuesStand) {
   EXPECT_FALSE(form.UpdateData(true));
   ASSERT_EQ(boxes.Boxes().size(), 1u);
   EXPECT_EQ(boxes.Boxes()[0].text, "Please enter an integer.");
-  EXPECT_EQ(boxes.Boxes()[0].caption, "Kestrel 7.5");
+  EXPECT_EQ(boxes.Boxes()[0].caption, "Kestrel " KESTREL_VERSION);
   EXPECT_EQ(boxes.Boxes()[0].flags, MB_OK | MB_ICONEXCLAMATION);
   EXPECT_EQ(form.m_nLimit, 20);
   EXPECT_EQ(form.m_bGetAll, 0);  // the exchange stopped at the limit

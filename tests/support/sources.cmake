@@ -14,3 +14,4 @@ target_sources(kestrel_gui_test_support PRIVATE
   ${CMAKE_CURRENT_SOURCE_DIR}/support/GuiTestMain.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/GuiTestApp.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/Contrast.cpp)
+kestrel_uses_client_library(${CMAKE_CURRENT_SOURCE_DIR}/support/TestDbServer.cpp)
