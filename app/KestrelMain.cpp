@@ -11,6 +11,7 @@
 #include "app/QuitSignals.h"
 #include "db/DupesConnection.h"
 #include "db/WorkerRun.h"
+#include "platform/Diagnostics.h"
 #include "platform/QtFileDialog.h"
 #include "platform/QtMessageBox.h"
 #include "platform/QtShell.h"
@@ -26,7 +27,7 @@ std::vector<std::pair<QtMsgType, QString>> g_startMessages;
 
 void HoldStartMessage(QtMsgType type, const QMessageLogContext&, const QString& text) {
   if (type == QtFatalMsg) {
-    std::fprintf(stderr, "%s\n", kTextDisplayFailed);
+    ReportFailure(kTextDisplayFailed);
     std::_Exit(1);
   }
   g_startMessages.emplace_back(type, text);
@@ -38,7 +39,7 @@ int RunKestrel(int argc, char** argv, const DupesEndpoints& endpoints,
                const std::function<void(CKestrelApp&)>& beforeStart) {
   CatchQuitSignals();
   if (!NamesWindowSystem(argc, argv)) {
-    std::fprintf(stderr, "%s\n", kTextNoDisplay);
+    ReportFailure(kTextNoDisplay);
     return 1;
   }
   InitDupesLibrary();  // before any thread

@@ -87,6 +87,7 @@ inline constexpr char kTextUsage[] =
     "  --version    show the version and the two servers of this build and exit\n"
     "\n"
     "The Qt options (-platform, -style, ...) and the settings file are described in kestrel(1).\n";
+// Failure lines (ReportFailure adds "kestrel: ").
 inline constexpr char kTextNoDisplay[] =
-    "kestrel: cannot start: no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
-inline constexpr char kTextDisplayFailed[] = "kestrel: cannot start: the display could not be opened";
+    "cannot start: no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+inline constexpr char kTextDisplayFailed[] = "cannot start: the display could not be opened";

@@ -28,6 +28,13 @@ QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 XDG_CONFIG_HOME=$config "$binary" &
 app=$!
 status=0
 timeout 60 /usr/bin/python3 "$here/accessibility_check.py" || status=$?
+# A dock ties a running window to its launcher by the window's class: the entry must name it.
+wm_class=$(sed -n 's/^StartupWMClass=//p' "$here/../../res/io.github.kestrel.Kestrel.desktop")
+if ! xwininfo -root -tree | grep -q "(\"[^\"]*\" \"$wm_class\")"; then
+  echo "no window of class '$wm_class', the desktop entry's StartupWMClass" >&2
+  xwininfo -root -tree | grep -i kestrel >&2 || true
+  status=1
+fi
 if command -v import >/dev/null; then import -window root "$out/kestrel-form.png" || true; fi
 # Ended by SIGTERM with the refusal still open: it must leave on its own, not crash.
 kill -TERM $app 2>/dev/null || true
