@@ -60,7 +60,7 @@ settings() {
     "$1" >"$work/config/Harrow/Kestrel.reg"
 }
 launch() {
-  QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=$socket QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
+  QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=$socket QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 WAYLAND_DEBUG=${1:-} \
     XDG_CONFIG_HOME=$work/config "$binary" >>"$work/kestrel.log" 2>&1 &
   app=$!
 }
@@ -84,12 +84,15 @@ grep -q '"MaskHistory"="shadow"' "$work/config/Harrow/Kestrel.reg" || fail "the 
 
 # Started minimised beside a notification area: reachable, and "&Exit Kestrel" ends it.
 settings "\"STARTMINIMIZED\"=dword:00000001\r\n"
-launch
+launch client  # the protocol log shows the app id the compositor gets
 timeout 90 /usr/bin/python3 "$here/wayland_check.py" tray || fail "the tray check failed"
 code=0
 timeout 10 tail --pid="$app" -f /dev/null || fail "still running 10 s after \"&Exit Kestrel\""
 wait "$app" || code=$?
 ((code == 0)) || fail "\"&Exit Kestrel\" ended kestrel with status $code"
 grep -q '"GetAll"=dword:00000000' "$work/config/Harrow/Kestrel.reg" || fail "the inputs were not saved"
+# The compositor ties the window to its desktop entry, and so its icon, by the entry's name.
+entry=$(basename "$here"/../../res/*.desktop .desktop)
+grep -q "set_app_id(\"$entry\")" "$work/kestrel.log" || fail "no window with the app id $entry"
 echo "wayland: passed"
 exit 0
