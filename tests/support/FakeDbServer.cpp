@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <stdexcept>
 
@@ -29,17 +31,32 @@ void PutText(std::string& out, const std::string& text) {
   out += text;
 }
 
-// One packet (payloads here stay below 16 MiB) with its sequence number.
+// One payload with its sequence number, split into packets of at most 16 MiB - 1.
 void Frame(std::string& out, uint8_t& seq, const std::string& payload) {
-  Put(out, payload.size(), 3);
-  out += char(seq++);
-  out += payload;
+  constexpr size_t kMost = 0xffffff;
+  size_t done = 0;
+  for (;;) {
+    const size_t n = std::min(kMost, payload.size() - done);
+    Put(out, n, 3);
+    out += char(seq++);
+    out.append(payload, done, n);
+    done += n;
+    if (n < kMost) return;
+  }
 }
 
+// Gives up once the client has hung up, even while its window is shut: a client that stopped
+// reading a flood and closed must not hold the server's thread.
 bool SendAll(int fd, const std::string& data) {
   size_t done = 0;
   while (done < data.size()) {
-    ssize_t n = ::send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
+    ssize_t n = ::send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      pollfd p{fd, POLLOUT | POLLRDHUP, 0};
+      ::poll(&p, 1, -1);
+      if (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) return false;
+      continue;
+    }
     if (n <= 0) return false;
     done += size_t(n);
   }
