@@ -112,8 +112,6 @@ void CStatisticsDlg::SetStatus(const std::string& text) {
 void CStatisticsDlg::SetField(int controlId, const std::string& text) {
   auto* label = qobject_cast<QLabel*>(GetDlgItem(this, controlId));
   if (!label) return;
-  // The server's texts: never markup.
-  label->setTextFormat(Qt::PlainText);
   label->setText(QString::fromStdString(text));
 }
 
