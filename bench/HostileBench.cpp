@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "db/DupesConnection.h"
+#include "platform/MessageBox.h"
 #include "search/NfoWorker.h"
 #include "search/SearchWorker.h"
 #include "search/StatisticsCheck.h"
@@ -38,7 +39,7 @@ FakeDbServer::Reply Answer(const std::string& which, const std::string& query) {
   if (which == "nfo-rows")
     return FakeDbServer::Generated({"i"}, 3000, [](size_t) { return Row{std::string(16 << 10, 'N')}; });
   return FakeDbServer::Generated({"d", "t"}, 100000, [](size_t) {
-    return Row{std::string(500, 'D'), std::string(500, 'T')};
+    return Row{std::string(30, 'D'), std::string(30, 'T')};
   });
 }
 
