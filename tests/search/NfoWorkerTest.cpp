@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -305,13 +306,14 @@ TEST_F(NfoWorkerTest, CancelWakesAWorkerBlockedInTheProbeOrInAStatement) {
 // One text per entry: a server that sends more NFO_DATA rows, or a blob larger than the column
 // holds, ends the retrieval with the SQL message; further NFOS rows are harmless.
 TEST_F(NfoWorkerTest, MoreThanOneNfoOrOneTooLargeEndsWithTheSqlMessage) {
-  size_t dataRows = 3000;
-  size_t blobBytes = 16 << 10;
+  std::atomic<size_t> dataRows{3000};
+  std::atomic<size_t> blobBytes{16 << 10};
   FakeDbServer fake([&](const std::string& query) {
     if (query.rfind("SELECT * FROM NFOS", 0) == 0)
       return FakeDbServer::Generated({"d", "n"}, 50, [](size_t) { return FakeDbServer::Row{"d", "n"}; });
+    const size_t bytes = blobBytes;
     return FakeDbServer::Generated({"i"}, dataRows,
-                                   [&](size_t) { return FakeDbServer::Row{std::string(blobBytes, 'N')}; });
+                                   [bytes](size_t) { return FakeDbServer::Row{std::string(bytes, 'N')}; });
   });
   for (size_t rows : {3000u, 1u}) {
     dataRows = rows;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -475,11 +476,13 @@ TEST_F(SearchWorkerTest, AServerSendingWhatNoHonestOneCouldEndsWithTheSqlMessage
       {"markup count", "3<b>x</b>", 3, "Fine",
        "count query failed: the server sent a count that is not a number"},
   };
-  const Case* now = &cases[0];
+  // Read by the server's threads, which may still be sending a case the client has left.
+  std::atomic<const Case*> now{&cases[0]};
   FakeDbServer fake([&](const std::string& query) {
-    if (query.rfind("SELECT COUNT(*)", 0) == 0) return FakeDbServer::Rows({"c"}, {{now->count}});
-    return FakeDbServer::Generated({"i", "d", "s", "n"}, now->rows, [&](size_t i) {
-      return FakeDbServer::Row{std::to_string(i), "2001-01-01", "01-01-01", now->directory};
+    const Case* c = now;
+    if (query.rfind("SELECT COUNT(*)", 0) == 0) return FakeDbServer::Rows({"c"}, {{c->count}});
+    return FakeDbServer::Generated({"i", "d", "s", "n"}, c->rows, [c](size_t i) {
+      return FakeDbServer::Row{std::to_string(i), "2001-01-01", "01-01-01", c->directory};
     });
   });
   TempDir dir;
