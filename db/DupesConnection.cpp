@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <limits>
 
 #include "db/WorkerRun.h"
 #include "platform/Diagnostics.h"
@@ -22,6 +23,64 @@ constexpr const char* kDatabase = "dupesnukes";
 constexpr unsigned kConnectTimeoutSeconds = 10;
 // Long enough never to cut an honest slow query; Cancel is the way out of a dead one.
 constexpr unsigned kReadWriteTimeoutSeconds = 600;
+
+using Clock = std::chrono::steady_clock;
+
+// What bounds the library's waits on this thread: the run's wake-up descriptor and a deadline.
+// The library's wait hook has no argument of ours, hence the thread_local.
+struct IoBounds {
+  int wakeFd = -1;
+  Clock::time_point deadline = Clock::time_point::max();
+};
+thread_local const IoBounds* t_bounds = nullptr;
+
+// The library calls this for every wait on its socket: a Cancel or a passed deadline ends the
+// wait at once (the read or write then fails), whatever the library's own time-out.
+int WaitIo(my_socket socket, my_bool isRead, int timeoutMs) {
+  const IoBounds* bounds = t_bounds;
+  Clock::time_point limit = Clock::time_point::max();
+  if (timeoutMs >= 0) limit = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  if (bounds && bounds->deadline < limit) limit = bounds->deadline;
+  pollfd fds[2] = {{socket, short(isRead ? POLLIN : POLLOUT), 0}, {bounds ? bounds->wakeFd : -1, POLLIN, 0}};
+  for (;;) {
+    int wait = -1;
+    if (limit != Clock::time_point::max()) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(limit - Clock::now()).count();
+      if (left <= 0) return 0;
+      wait = static_cast<int>(std::min<long long>(left, std::numeric_limits<int>::max()));
+    }
+    const int n = ::poll(fds, 2, wait);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) continue;
+    if (fds[1].revents) return -1;
+    return n;
+  }
+}
+
+// Holds the bounds for the library calls of one scope.
+class BoundedIo {
+ public:
+  BoundedIo(WorkerRun* run, Clock::time_point deadline) : m_previous(t_bounds) {
+    m_bounds.wakeFd = run ? run->WakeFd() : -1;
+    m_bounds.deadline = deadline;
+    t_bounds = &m_bounds;
+  }
+  ~BoundedIo() { t_bounds = m_previous; }
+  BoundedIo(const BoundedIo&) = delete;
+  BoundedIo& operator=(const BoundedIo&) = delete;
+
+ private:
+  IoBounds m_bounds;
+  const IoBounds* m_previous;
+};
+
+bool IsCount(const std::string& text) {
+  if (text.empty() || text.size() > 20) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
 
 std::string DescribeError(MYSQL* mysql) {
   if (!mysql) return "not connected";
@@ -50,6 +109,7 @@ bool DupesConnection::Stopped() const {
 
 void DupesConnection::CloseHandle() {
   if (!m_mysql) return;
+  BoundedIo io(m_pRun, m_deadline);
   // The socket is withdrawn first, so a Cancel never shuts down a reused descriptor number.
   if (m_pRun) m_pRun->WithdrawSocket();
   mysql_close(m_mysql);
@@ -69,6 +129,11 @@ bool DupesConnection::Connect(const char* role, const std::string& address, std:
   mysql_options(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &kConnectTimeoutSeconds);
   mysql_options(mysql, MYSQL_OPT_READ_TIMEOUT, &kReadWriteTimeoutSeconds);
   mysql_options(mysql, MYSQL_OPT_WRITE_TIMEOUT, &kReadWriteTimeoutSeconds);
+  mysql_optionsv(mysql, MYSQL_OPT_MAX_ALLOWED_PACKET, &m_nPacketLimit);
+  // The connect time-out bounds each wait only; the deadline bounds the whole handshake, so a
+  // server that drips its greeting cannot stretch it.
+  mysql_optionsv(mysql, MARIADB_OPT_IO_WAIT, WaitIo);
+  BoundedIo io(m_pRun, std::min(m_deadline, Clock::now() + std::chrono::seconds(kConnectTimeoutSeconds)));
   if (!mysql_real_connect(mysql, address.c_str(), m_strLoginId.c_str(), m_strPassword.c_str(), nullptr, port,
                           nullptr, 0)) {
     why = DescribeError(mysql);
@@ -81,6 +146,7 @@ bool DupesConnection::Connect(const char* role, const std::string& address, std:
 }
 
 bool DupesConnection::SelectDatabase() {
+  BoundedIo io(m_pRun, m_deadline);
   return m_mysql && mysql_select_db(m_mysql, kDatabase) == 0;
 }
 
@@ -204,26 +270,60 @@ void DupesConnection::Close(ConnectionFeedback& feedback) {
 }
 
 bool DupesConnection::Execute(const std::string& sql) {
+  BoundedIo io(m_pRun, m_deadline);
+  m_strRejected.clear();
   return m_mysql && mysql_query(m_mysql, sql.c_str()) == 0;
 }
 
-bool DupesConnection::Query(const std::string& sql) {
+bool DupesConnection::Query(const std::string& sql, const ResultBounds& bounds) {
   ReleaseResult();
   if (!Execute(sql)) return false;
-  m_pResult = mysql_store_result(m_mysql);
+  BoundedIo io(m_pRun, m_deadline);
+  m_pResult = mysql_use_result(m_mysql);
+  m_bounds = bounds;
+  m_nRows = 0;
   return m_pResult != nullptr;
 }
 
 bool DupesConnection::QueryValue(const std::string& sql, std::string& value) {
-  const bool found = Query(sql) && FetchRow();
+  ResultBounds one;
+  one.maxRows = 1;
+  bool found = Query(sql, one) && FetchRow();
   if (found) value = Field(0) ? Field(0) : "";
+  // The end of the result must follow: a second row breaks the bounds.
+  if (found) found = !FetchRow() && !HasError();
   ReleaseResult();
   return found;
 }
 
+bool DupesConnection::QueryCount(const std::string& sql, std::string& value) {
+  if (!QueryValue(sql, value)) return false;
+  if (IsCount(value)) return true;
+  m_strRejected = "a count that is not a number";
+  return false;
+}
+
+void DupesConnection::Reject(const char* why) {
+  m_strRejected = why;
+  m_row = nullptr;
+  if (m_mysql) ::shutdown(mysql_get_socket(m_mysql), SHUT_RDWR);
+}
+
 bool DupesConnection::FetchRow() {
-  m_row = m_pResult ? mysql_fetch_row(m_pResult) : nullptr;
-  return m_row != nullptr;
+  m_row = nullptr;
+  if (!m_pResult || !m_strRejected.empty()) return false;
+  BoundedIo io(m_pRun, m_deadline);
+  MYSQL_ROW row = mysql_fetch_row(m_pResult);
+  if (!row) return false;
+  if (++m_nRows > m_bounds.maxRows) return Reject("more rows than the statement asks for"), false;
+  const unsigned long* lengths = mysql_fetch_lengths(m_pResult);
+  const size_t columns = std::min<size_t>(m_bounds.maxFieldBytes.size(), mysql_num_fields(m_pResult));
+  for (size_t i = 0; i < columns; ++i) {
+    const unsigned long most = m_bounds.maxFieldBytes[i];
+    if (most && lengths[i] > most) return Reject("a field longer than its column holds"), false;
+  }
+  m_row = row;
+  return true;
 }
 
 unsigned DupesConnection::FieldCount() const {
@@ -237,16 +337,20 @@ const char* DupesConnection::Field(unsigned column, unsigned long* length) const
 }
 
 void DupesConnection::ReleaseResult() {
+  BoundedIo io(m_pRun, m_deadline);
+  // An unfinished result is read to its end here, row by row; a rejected one finds its socket
+  // shut down and ends at once.
   if (m_pResult) mysql_free_result(m_pResult);
   m_pResult = nullptr;
   m_row = nullptr;
 }
 
 bool DupesConnection::HasError() const {
-  return m_mysql && mysql_errno(m_mysql) != 0;
+  return !m_strRejected.empty() || (m_mysql && mysql_errno(m_mysql) != 0);
 }
 
 std::string DupesConnection::LastError() const {
+  if (!m_strRejected.empty()) return "the server sent " + m_strRejected;
   return DescribeError(m_mysql);
 }
 

@@ -2,7 +2,9 @@
 // The connection of one worker run and the steps that reach a server: the TCP probe, the failover
 // from the primary to the backup, the closing step and the statements. The client library stays
 // behind it: callers run a statement, fetch a row and read its fields.
+#include <chrono>
 #include <string>
+#include <vector>
 
 #include "db/ConnectionFeedback.h"
 #include "db/DupesEndpoints.h"
@@ -10,6 +12,14 @@
 class WorkerRun;
 struct st_mysql;
 struct st_mysql_res;
+
+// What an honest server can send for a statement: rows are read one at a time, and a row or a
+// field past these bounds ends the result at once (the rest is never read) with an error.
+struct ResultBounds {
+  unsigned long long maxRows = ~0ULL;
+  // Per column, the most bytes the schema lets it hold; 0 or a missing entry: unbounded.
+  std::vector<unsigned long> maxFieldBytes;
+};
 
 class DupesConnection {
  public:
@@ -30,15 +40,23 @@ class DupesConnection {
   // the socket is published.
   bool Connect(const char* role, const std::string& address, std::string& why);
   bool SelectDatabase();
+  // Before Connect: the largest packet accepted from the server (default 1 MiB).
+  void SetPacketLimit(unsigned long bytes) { m_nPacketLimit = bytes; }
+  // Every wait on the server from now on ends by then; a wait that reaches it fails.
+  void SetDeadline(std::chrono::steady_clock::time_point deadline) { m_deadline = deadline; }
   bool IsConnected() const { return m_mysql != nullptr; }
 
   // The statement alone; false when it fails.
   bool Execute(const std::string& sql);
-  // The statement, then its whole result, which replaces the one held. False when either fails.
-  bool Query(const std::string& sql);
-  // Column 0 of the first row. False when the statement fails, gives no result set or no row.
+  // The statement; its result, read row by row within bounds, replaces the one held. False when
+  // the statement fails or gives no result set.
+  bool Query(const std::string& sql, const ResultBounds& bounds = {});
+  // Column 0 of the one row. False when the statement fails, gives no result set, no row or more.
   bool QueryValue(const std::string& sql, std::string& value);
-  // The next row of the result held; false at its end.
+  // QueryValue, and false too when the value is not a decimal count.
+  bool QueryCount(const std::string& sql, std::string& value);
+  // The next row of the result held; false at its end, on a read error or past the bounds
+  // (HasError tells these from the end).
   bool FetchRow();
   unsigned FieldCount() const;
   // Field column of the row fetched, as sent; null for SQL NULL. length (optional) gets its
@@ -46,7 +64,7 @@ class DupesConnection {
   const char* Field(unsigned column, unsigned long* length = nullptr) const;
   void ReleaseResult();
 
-  // Whether the last statement ended with a server error.
+  // Whether the last statement ended with a server error or broke its bounds.
   bool HasError() const;
   // "MySQL error 1142: SELECT command denied ..." of the last statement.
   std::string LastError() const;
@@ -56,10 +74,18 @@ class DupesConnection {
  private:
   bool Stopped() const;
   void CloseHandle();
+  // A result the server could not honestly send: the socket goes down so that nothing more of
+  // it is read, not even by the release of the result.
+  void Reject(const char* why);
 
   st_mysql* m_mysql = nullptr;
   st_mysql_res* m_pResult = nullptr;
   char** m_row = nullptr;
+  ResultBounds m_bounds;
+  unsigned long long m_nRows = 0;
+  std::string m_strRejected;
+  unsigned long m_nPacketLimit = 1UL << 20;
+  std::chrono::steady_clock::time_point m_deadline = std::chrono::steady_clock::time_point::max();
 
   DupesEndpoints m_endpoints;
   std::string m_strLoginId;

@@ -18,6 +18,8 @@ int ShowOnUiThread(void* owner, const std::string& text, const std::string& capt
   // NFO viewer leaves the form usable.
   if (owner) box->setWindowModality(Qt::WindowModal);
   box->setWindowTitle(QString::fromStdString(caption));
+  // Texts may come from a server: never markup, never a live link.
+  box->setTextFormat(Qt::PlainText);
   box->setText(QString::fromStdString(text));
   box->setAccessibleDescription(box->text());
   switch (flags & MB_ICONMASK) {

@@ -7,12 +7,18 @@
 
 namespace {
 
+// NFO_DATA_INFO is a MEDIUMBLOB; its packet carries a little more than the blob.
+constexpr unsigned long kNfoBytes = (1UL << 24) - 1;
+constexpr unsigned long kNfoPacketBytes = kNfoBytes + (1UL << 16);
+
 class NfoRun : public FormRun {
  public:
   explicit NfoRun(const NfoWorkerContext& context)
       : FormRun(*context.link, *context.form, context.run, context.endpoints, context.loginId,
                 context.password),
-        m_context(context) {}
+        m_context(context) {
+    m_connection.SetPacketLimit(kNfoPacketBytes);
+  }
 
   void Run() {
     Steps();
@@ -38,18 +44,26 @@ class NfoRun : public FormRun {
     const std::string& directory = m_context.directoryText;
     if (!m_connection.Query(BuildNfosQuery(date, directory))) return SqlFailed("NFO index query");
     if (Stopped()) return;
-    // The index row only says that an NFO exists; none of its columns is read.
-    if (!m_connection.FetchRow()) return NoNfo();
+    // The index row only says that an NFO exists; none of its columns is read, and further
+    // rows (its key is not unique) are passed over one at a time.
+    if (!m_connection.FetchRow()) return m_connection.HasError() ? SqlFailed("NFO index query") : NoNfo();
     m_connection.ReleaseResult();
+    if (Stopped()) return;
 
     SetStatus(kStatusRetrievingNfo);
-    if (!m_connection.Query(BuildNfoDataQuery(date, directory))) return SqlFailed("NFO data query");
+    // One text per entry: a second row would only cost memory, so it ends the retrieval.
+    ResultBounds bounds;
+    bounds.maxRows = 1;
+    bounds.maxFieldBytes = {kNfoBytes};
+    if (!m_connection.Query(BuildNfoDataQuery(date, directory), bounds)) return SqlFailed("NFO data query");
     if (Stopped()) return;
     // The column is binary: its length, not a NUL, says where it ends. NULL reads as empty.
     unsigned long length = 0;
     const char* bytes = m_connection.FetchRow() ? m_connection.Field(0, &length) : nullptr;
-    if (!bytes || length == 0) return NoNfo();
-    const std::string nfo(bytes, length);
+    std::string nfo = bytes ? std::string(bytes, length) : std::string();
+    if (Stopped()) return;
+    if (m_connection.FetchRow() || m_connection.HasError()) return SqlFailed("NFO data query");
+    if (nfo.empty()) return NoNfo();
     Visit([&] { m_context.viewer->ShowNfo(directory, nfo); });
   }
 

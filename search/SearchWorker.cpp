@@ -17,6 +17,10 @@ constexpr int32_t kRetrievalCap = 2000;
 constexpr int32_t kWarningThreshold = 1000;
 constexpr int kCompleteDateDigits = 8;
 constexpr size_t kRowBatch = 200;
+// What DUPES_DATE_STR VARCHAR(16) and DUPES_DIR VARCHAR(255) hold at four bytes a character,
+// the most any connection character set takes.
+constexpr unsigned long kDateStrBytes = 16 * 4;
+constexpr unsigned long kDirBytes = 255 * 4;
 
 // Leading decimal number of a count the server sent; no number is 0.
 long long LeadingCount(const std::string& text) {
@@ -93,7 +97,7 @@ class SearchRun : public FormRun {
   // The number of entries matching; false when there is nothing to retrieve.
   bool Count() {
     SetStatus(kStatusFinding);
-    if (!m_connection.QueryValue(BuildDupesQuery(m_mask, m_request.m_strStartBound, m_request.m_strEndBound,
+    if (!m_connection.QueryCount(BuildDupesQuery(m_mask, m_request.m_strStartBound, m_request.m_strEndBound,
                                                  m_request.m_nLimit, m_request.m_nOrder, true),
                                  m_countText)) {
       return SqlFailed("count query"), false;
@@ -127,8 +131,12 @@ class SearchRun : public FormRun {
   bool Fetch() {
     SetStatus(kStatusRetrievingEntries);
     if (!ReadRequest(false, m_now)) return false;
+    ResultBounds bounds;
+    bounds.maxRows = static_cast<unsigned long long>(std::max(m_limit, 0));
+    bounds.maxFieldBytes = {0, 0, kDateStrBytes, kDirBytes};
     if (!m_connection.Query(BuildDupesQuery(m_mask, m_request.m_strStartBound, m_request.m_strEndBound,
-                                            m_limit, m_now.m_nOrder, false))) {
+                                            m_limit, m_now.m_nOrder, false),
+                            bounds)) {
       return SqlFailed("row query"), false;
     }
     if (Stopped()) return false;
@@ -142,6 +150,9 @@ class SearchRun : public FormRun {
       if (batch.size() == kRowBatch) InsertRows(batch);
     }
     if (!batch.empty()) InsertRows(batch);
+    if (Stopped()) return false;
+    // A result cut by the server, or one it could not honestly send, ends the search here.
+    if (m_connection.HasError()) return SqlFailed("row query"), false;
     m_connection.ReleaseResult();
     return !Stopped();
   }
@@ -181,7 +192,7 @@ class SearchRun : public FormRun {
   void Summarise() {
     SetStatus(kStatusCountingTotal);
     std::string totalText;
-    if (!m_connection.QueryValue("SELECT COUNT(*) FROM DUPES", totalText))
+    if (!m_connection.QueryCount("SELECT COUNT(*) FROM DUPES", totalText))
       return SqlFailed("total count query");
     if (Stopped()) return;
 

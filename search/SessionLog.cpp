@@ -23,6 +23,31 @@ std::string SessionLog::FormatHeader(const SessionLogHeader& header) {
   return text;
 }
 
+std::string SessionLog::Visible(const std::string& text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  auto escape = [&](unsigned char c) {
+    out += "\\x";
+    out += kHex[c >> 4];
+    out += kHex[c & 15];
+  };
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    if (c < 0x20 || c == 0x7f) {
+      escape(c);
+    } else if (c == 0xc2 && next >= 0x80 && next <= 0x9f) {
+      escape(c);
+      escape(next);
+      ++i;
+    } else {
+      out += char(c);
+    }
+  }
+  return out;
+}
+
 std::string SessionLog::FailureText(const std::string& path) {
   return "Cannot write to log file " + path;
 }
@@ -68,13 +93,12 @@ bool SessionLog::LogSearchHeader(const std::string& path, const SessionLogHeader
 
 void SessionLog::LogResultRow(const std::string& date, const std::string& directory) {
   if (!IsOpen()) return;
-  Write("  " + date + " " + directory + "\r\n");
+  Write("  " + Visible(date) + " " + Visible(directory) + "\r\n");
 }
 
 void SessionLog::LogSearchSummary(const std::string& summary) {
   if (!IsOpen()) return;
-  Write(summary);
-  Write("\r\n");
+  Write(Visible(summary) + "\r\n");
   Close();
 }
 

@@ -52,13 +52,18 @@ class CheckRun {
     Field(s.countId, kTextNotAvailable);
   }
 
+  bool Late() const { return std::chrono::steady_clock::now() >= m_deadline; }
+
   // One line per server, for the first step that failed on it; none once stopped.
   void Failed(const std::string& server, const std::string& step, const std::string& why) {
     if (Stopped()) return;
-    ReportFailure("statistics: " + server + ": " + step + " failed: " + why);
+    const std::string reason =
+        Late() ? "no answer within " + std::to_string(m_context.serverSeconds) + " s" : why;
+    ReportFailure("statistics: " + server + ": " + step + " failed: " + reason);
   }
 
   void Check(const ServerSteps& s) {
+    m_deadline = std::chrono::steady_clock::now() + std::chrono::seconds(m_context.serverSeconds);
     Status(TestingServerText(s.name));
     std::string why;
     if (!IsServerReachable(s.address, s.probePort, m_endpoints.m_nProbeSeconds, m_run.WakeFd(), &why)) {
@@ -70,6 +75,7 @@ class CheckRun {
     Status(ConnectingServerText(s.name));
     const std::string server = DescribeServer(s.role, s.address, m_endpoints.m_nConnectPort);
     DupesConnection c(m_endpoints, m_context.loginId, m_context.password, &m_run);
+    c.SetDeadline(m_deadline);
     if (!c.Connect(s.role, s.address, why)) {
       Failed(server, "connect", why);
       return Down(s);
@@ -87,23 +93,40 @@ class CheckRun {
     if (!Stopped()) {
       Status(kStatusCountingEntries);
       std::string count;
-      const bool counted = c.QueryValue("SELECT COUNT(*) FROM DUPES", count);
-      if (!counted && c.HasError() && !reported) Failed(server, "count query", c.LastError());
+      const bool counted = c.QueryCount("SELECT COUNT(*) FROM DUPES", count);
+      if (!counted && c.HasError() && !std::exchange(reported, true))
+        Failed(server, "count query", c.LastError());
       Field(s.countId, counted ? count : kTextNotAvailable);
+    }
+    // Out of time: the server reads as not answering, whatever it showed before.
+    if (!Stopped() && Late()) {
+      if (!reported) Failed(server, "check", "");
+      Down(s);
     }
   }
 
-  // The first two columns of the first row, as sent, joined by " @ ".
+  // The first two columns of the first row, as sent, joined by " @ ". Further rows are passed
+  // over one at a time.
   static std::string LastUpdate(DupesConnection& c) {
+    // Both columns are VARCHAR(32), at most four bytes a character.
+    ResultBounds bounds;
+    bounds.maxFieldBytes = {32 * 4, 32 * 4};
     // A table of one column would otherwise be read past its row.
-    if (!c.Query("SELECT * FROM LASTUPDATE") || c.FieldCount() < 2 || !c.FetchRow()) return kTextNotAvailable;
-    if (!c.Field(0) || !c.Field(1)) return kTextNotAvailable;
-    return std::string(c.Field(0)) + " @ " + c.Field(1);
+    if (!c.Query("SELECT * FROM LASTUPDATE", bounds) || c.FieldCount() < 2 || !c.FetchRow()) {
+      c.ReleaseResult();
+      return kTextNotAvailable;
+    }
+    std::string text =
+        c.Field(0) && c.Field(1) ? std::string(c.Field(0)) + " @ " + c.Field(1) : kTextNotAvailable;
+    c.ReleaseResult();
+    if (c.HasError()) return kTextNotAvailable;
+    return text;
   }
 
   const StatisticsCheckContext& m_context;
   const DupesEndpoints& m_endpoints;
   WorkerRun& m_run;
+  std::chrono::steady_clock::time_point m_deadline;
 };
 
 // Checks in the order they were started, one at a time.

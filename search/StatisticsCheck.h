@@ -28,6 +28,9 @@ struct StatisticsCheckContext {
   DupesEndpoints endpoints;
   std::string loginId;
   std::string password;
+  // The most one server's check may take: the window has no Cancel, so a server that stalls
+  // then reads as not answering and the check goes on. Long enough for an honest count.
+  int serverSeconds = 30;
 };
 
 // The whole check on the calling thread. Once the run is stopped, the window hears nothing more

@@ -8,6 +8,7 @@
 #include "db/WorkerRun.h"
 #include "platform/MessageBox.h"
 #include "tests/support/FailureLines.h"
+#include "tests/support/FakeDbServer.h"
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/SilentListener.h"
 #include "tests/support/TestDbServer.h"
@@ -235,4 +236,30 @@ TEST_F(DupesConnectionTest, QuotesAndBackslashesInAMaskNeverChangeTheStatement) 
     EXPECT_NE(n, "4") << k.mask << " matched every row";
   }
   c.Close(r);
+}
+
+// A greeting dripped a byte at a time: the whole handshake is bounded by the connect time-out,
+// and a Cancel ends it at once, before the socket was ever published.
+TEST_F(DupesConnectionTest, ADrippingHandshakeIsBoundedAndCancelEndsIt) {
+  auto ok = [](const std::string&) { return FakeDbServer::Rows({"c"}, {{"1"}}); };
+  {
+    // 200 ms a byte: each wait is short, the whole greeting takes longer than 10 s.
+    FakeDbServer dripping(ok, 200);
+    DupesConnection c(TestEndpoints(dripping.address(), S().refused.address()), "ZEBRANO", "ZEBRANO");
+    std::string why;
+    EXPECT_FALSE(c.Connect("primary", dripping.address(), why));
+  }
+  FakeDbServer dripping(ok, 1000);
+  auto run = WorkerRun::Create();
+  bool connected = true;
+  std::thread worker([&] {
+    DupesConnection c(TestEndpoints(dripping.address(), S().refused.address()), "ZEBRANO", "ZEBRANO",
+                      run.get());
+    std::string why;
+    connected = c.Connect("primary", dripping.address(), why);
+  });
+  dripping.WaitGreetings(1);
+  run->Stop();
+  worker.join();
+  EXPECT_FALSE(connected);
 }

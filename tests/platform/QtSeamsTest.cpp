@@ -26,11 +26,13 @@ TEST(QtMessageBox, WorkerBoxIsShownOnUiThreadAndAnswered) {
   InstallQtMessageBox();
   std::atomic<int> answer{0};
   std::thread worker([&] {
-    answer = ShowMessageBox(nullptr, "Are you sure?", "Kestrel Warning", MB_YESNO | MB_ICONEXCLAMATION);
+    answer =
+        ShowMessageBox(nullptr, "Are <b>you</b> sure?", "Kestrel Warning", MB_YESNO | MB_ICONEXCLAMATION);
   });
   // The box runs its own event loop inside ours, so it is found and answered from a timer.
   std::string title, text;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
+  Qt::TextFormat format = Qt::AutoText;
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -38,6 +40,7 @@ TEST(QtMessageBox, WorkerBoxIsShownOnUiThreadAndAnswered) {
     title = box->windowTitle().toStdString();
     text = box->text().toStdString();
     icon = box->icon();
+    format = box->textFormat();
     box->button(QMessageBox::No)->click();
   });
   poll.start(10);
@@ -45,7 +48,9 @@ TEST(QtMessageBox, WorkerBoxIsShownOnUiThreadAndAnswered) {
   worker.join();
   EXPECT_EQ(answer, IDNO);
   EXPECT_EQ(title, "Kestrel Warning");
-  EXPECT_EQ(text, "Are you sure?");
+  // A server's text is never markup.
+  EXPECT_EQ(text, "Are <b>you</b> sure?");
+  EXPECT_EQ(format, Qt::PlainText);
   EXPECT_EQ(icon, QMessageBox::Warning);
   SetMessageBoxHandler(nullptr);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -10,6 +11,7 @@
 #include "search/NfoWorker.h"
 #include "tests/support/EventRecorder.h"
 #include "tests/support/FailureLines.h"
+#include "tests/support/FakeDbServer.h"
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/SilentListener.h"
 #include "tests/support/TestDbServer.h"
@@ -298,5 +300,29 @@ TEST_F(NfoWorkerTest, CancelWakesAWorkerBlockedInTheProbeOrInAStatement) {
     EXPECT_FALSE(run->IsConnected());
     EXPECT_EQ(port->Events().back(), "cancel");
     EXPECT_TRUE(S().primary.WaitGuestConnections(0, 3000));
+  }
+}
+
+// One text per entry: a server that sends more NFO_DATA rows, or a blob larger than the column
+// holds, ends the retrieval with the SQL message; further NFOS rows are harmless.
+TEST_F(NfoWorkerTest, MoreThanOneNfoOrOneTooLargeEndsWithTheSqlMessage) {
+  std::atomic<size_t> dataRows{3000};
+  std::atomic<size_t> blobBytes{16 << 10};
+  FakeDbServer fake([&](const std::string& query) {
+    if (query.rfind("SELECT * FROM NFOS", 0) == 0)
+      return FakeDbServer::Generated({"d", "n"}, 50, [](size_t) { return FakeDbServer::Row{"d", "n"}; });
+    const size_t bytes = blobBytes;
+    return FakeDbServer::Generated({"i"}, dataRows,
+                                   [bytes](size_t) { return FakeDbServer::Row{std::string(bytes, 'N')}; });
+  });
+  for (size_t rows : {3000u, 1u}) {
+    dataRows = rows;
+    blobBytes = rows == 1 ? (17u << 20) - 64 : 16u << 10;  // past 16 MiB, in one packet
+    port = std::make_shared<RecordingNfoPort>();
+    FailureLines lines;
+    NfoThreadProc(Context("010101", "n", fake.address()));
+    EXPECT_EQ(Messages(), Texts{Failure("Cannot execute SQL!")}) << rows;
+    EXPECT_TRUE(port->Shown().empty());
+    EXPECT_EQ(lines.Take().size(), 1u);
   }
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -8,6 +9,7 @@
 #include "platform/MessageBox.h"
 #include "search/SearchWorker.h"
 #include "tests/support/FailureLines.h"
+#include "tests/support/FakeDbServer.h"
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/RecordingSearchPort.h"
 #include "tests/support/SilentListener.h"
@@ -453,4 +455,65 @@ TEST_F(SearchWorkerTest, StopAllWakesEveryWorker) {
   for (auto& run : runs) EXPECT_TRUE(run->WaitFinished(500));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
   for (auto& p : ports) EXPECT_EQ(p->EventsOf("message:").size(), 0u);
+}
+
+// A server that ignores the statement's bounds: the search ends with the SQL message as soon as
+// a row or field breaks them, and no more rows than asked for reach the list or the log.
+TEST_F(SearchWorkerTest, AServerSendingWhatNoHonestOneCouldEndsWithTheSqlMessage) {
+  struct Case {
+    const char* name;
+    std::string count;  // the answer to both counts
+    size_t rows;
+    std::string directory;
+    std::string failure;  // the end of the failure line
+  };
+  const std::vector<Case> cases = {
+      {"flood", "3", 200000, "Flood",
+       "row query failed: the server sent more rows than the statement asks for"},
+      {"long name", "3", 3, std::string(2000, 'L'),
+       "row query failed: the server sent a field longer than its column holds"},
+      {"huge packet", "3", 3, std::string(2 << 20, 'H'), "row query failed: MySQL error "},
+      {"markup count", "3<b>x</b>", 3, "Fine",
+       "count query failed: the server sent a count that is not a number"},
+  };
+  // Read by the server's threads, which may still be sending a case the client has left.
+  std::atomic<const Case*> now{&cases[0]};
+  FakeDbServer fake([&](const std::string& query) {
+    const Case* c = now;
+    if (query.rfind("SELECT COUNT(*)", 0) == 0) return FakeDbServer::Rows({"c"}, {{c->count}});
+    return FakeDbServer::Generated({"i", "d", "s", "n"}, c->rows, [c](size_t i) {
+      return FakeDbServer::Row{std::to_string(i), "2001-01-01", "01-01-01", c->directory};
+    });
+  });
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    now = &c;
+    port = std::make_shared<RecordingSearchPort>();
+    port->SetLogging(true, dir.file("session.log"));
+    port->SetInputs(Request("Flood", 20));
+    FailureLines lines;
+    SearchThreadProc(Context(fake.address()));
+    EXPECT_LE(Rows().size(), 20u);
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0],
+              "Kestrel Error|" + FlagsHex(MB_OK | MB_ICONEXCLAMATION) + "|Cannot execute SQL!");
+    const Texts failures = lines.Take();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_NE(failures[0].find(c.failure), std::string::npos) << failures[0];
+  }
+  EXPECT_LT(ReadWholeFile(dir.file("session.log")).size(), 20000u);
+
+  // A name cannot forge a line of the log or reach a terminal's controls: one row, one line.
+  const Case forged{"forged", "3", 1, "Evil\x1b[31m\a\r\n  01-01-99 Forged.Log.Line-GRP", ""};
+  now = &forged;
+  port = std::make_shared<RecordingSearchPort>();
+  port->SetLogging(true, dir.file("forged.log"));
+  port->SetInputs(Request("Evil", 20));
+  SearchThreadProc(Context(fake.address()));
+  const std::string log = ReadWholeFile(dir.file("forged.log"));
+  EXPECT_NE(
+      log.find("\r\n  01-01-01 Evil\\x1b[31m\\x07\\x0d\\x0a  01-01-99 Forged.Log.Line-GRP\r\n1 of 3 items"),
+      std::string::npos)
+      << log;
 }

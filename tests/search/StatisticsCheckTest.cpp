@@ -9,6 +9,7 @@
 #include "search/StatisticsCheck.h"
 #include "tests/support/EventRecorder.h"
 #include "tests/support/FailureLines.h"
+#include "tests/support/FakeDbServer.h"
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/SilentListener.h"
 #include "tests/support/TestDbServer.h"
@@ -273,3 +274,37 @@ TEST_F(StatisticsCheckTest, ChecksRunOneAfterTheOtherInTheOrderStarted) {
 }
 
 }  // namespace
+
+// No Cancel in this window: a stalled server reads as not answering once its time is up, and
+// what a server could not honestly send never reaches a field.
+TEST_F(StatisticsCheckTest, StalledOrForgingServersAreBoundedAndTheCheckGoesOn) {
+  FakeDbServer stalling([](const std::string& query) {
+    if (query == "SELECT * FROM LASTUPDATE") return FakeDbServer::Stall();
+    return FakeDbServer::Rows({"c"}, {{"5"}});
+  });
+  FakeDbServer forging([](const std::string& query) {
+    if (query == "SELECT * FROM LASTUPDATE")
+      return FakeDbServer::Generated({"d", "t"}, 100000, [](size_t) { return FakeDbServer::Row{"d", "t"}; });
+    return FakeDbServer::Rows({"c"}, {{"60000)<br><a href='http://x.example/'>update</a>"}});
+  });
+  DupesEndpoints ends = TestEndpoints(stalling.address(), forging.address());
+  ends.m_nBackupProbePort = 3306;
+  auto sink = std::make_shared<RecordingSink>();
+  StatisticsCheckContext context = Context(sink, ends);
+  context.serverSeconds = 2;
+  FailureLines lines;
+  RunStatisticsCheck(context);
+  EXPECT_EQ(sink->Events(),
+            Join({{"status:Testing Primary Database", "1023:YES", "status:Connecting to Primary Database",
+                   "status:Checking Last Update", "1024:N/A", "status:Counting Entries", "1025:N/A"},
+                  {"1023:NO", "1024:N/A", "1025:N/A"},
+                  {"status:Testing Backup Database", "1029:YES", "status:Connecting to Backup Database",
+                   "status:Checking Last Update", "1030:d @ t", "status:Counting Entries", "1031:N/A"},
+                  kDone}));
+  const Texts failures = lines.Take();
+  ASSERT_EQ(failures.size(), 2u);
+  EXPECT_EQ(failures[0], "statistics: primary server " + stalling.address() +
+                             ":3306: last update query failed: no answer within 2 s");
+  EXPECT_EQ(failures[1], "statistics: backup server " + forging.address() +
+                             ":3306: count query failed: the server sent a count that is not a number");
+}

@@ -6,6 +6,7 @@ target_sources(kestrel_test_support PRIVATE
   ${CMAKE_CURRENT_SOURCE_DIR}/support/RecordingShell.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/LoopbackAddress.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/SilentListener.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/FakeDbServer.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/TestDbServer.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/EventRecorder.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/RecordingSearchPort.cpp
