@@ -1,5 +1,7 @@
 #include "search/NfoWorker.h"
 
+#include <utility>
+
 #include "db/SqlText.h"
 #include "platform/MessageBox.h"
 #include "res/Texts.h"
@@ -49,8 +51,11 @@ class NfoRun : public FormRun {
     unsigned long length = 0;
     const char* bytes = m_connection.FetchRow() ? m_connection.Field(0, &length) : nullptr;
     if (!bytes || length == 0) return NoNfo();
-    const std::string nfo(bytes, length);
-    Visit([&] { m_context.viewer->ShowNfo(directory, nfo); });
+    // Made ready here and handed over whole, so the UI thread only draws it; the result goes
+    // first, so the stored bytes and the text are never held twice over.
+    NfoText text = PrepareNfoText(std::string_view(bytes, length));
+    m_connection.ReleaseResult();
+    Visit([&] { m_context.viewer->ShowNfo(directory, std::move(text)); });
   }
 
   void End() {
