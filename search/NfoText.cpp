@@ -112,20 +112,28 @@ class NfoTextBuilder {
     }
   }
   NfoText Finish() {
-    m_text.widestLine = std::max(m_text.widestLine, m_column);
+    CloseLine();
     return std::move(m_text);
   }
 
  private:
-  void EndLine() {
+  void CloseLine() {
     m_text.widestLine = std::max(m_text.widestLine, m_column);
+    const size_t end = m_text.characters.size();
+    if (end - m_lineStart > NfoText::kLongLine)
+      m_text.longLines.emplace_back(static_cast<uint32_t>(m_lineStart), static_cast<uint32_t>(end));
+  }
+  void EndLine() {
+    CloseLine();
     m_column = 0;
     m_text.characters += u'\n';
+    m_lineStart = m_text.characters.size();
     if (m_text.lineCount++ % NfoText::kLinesPerMark == 0)
       m_text.marks.push_back(static_cast<uint32_t>(m_text.characters.size()));
   }
 
   NfoText m_text;
+  size_t m_lineStart = 0;
   size_t m_column = 0;
   bool m_afterCr = false;
 };
@@ -139,8 +147,13 @@ size_t NfoText::LineStart(size_t line) const {
 }
 
 size_t NfoText::LineEnd(size_t start) const {
-  const size_t end = characters.find(u'\n', start);
-  return end == std::u16string::npos ? characters.size() : end;
+  const size_t limit = std::min(characters.size(), start + kLongLine + 1);
+  for (size_t i = start; i < limit; ++i)
+    if (characters[i] == u'\n') return i;
+  if (limit == characters.size()) return limit;
+  const auto line = std::lower_bound(longLines.begin(), longLines.end(),
+                                     std::make_pair(static_cast<uint32_t>(start), uint32_t{0}));
+  return line != longLines.end() && line->first == start ? line->second : characters.size();
 }
 
 NfoText PrepareNfoText(std::string_view bytes) {

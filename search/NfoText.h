@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF, no cut-off sequence.
@@ -24,10 +25,14 @@ std::string NfoTextToUtf8(std::string_view bytes);
 // (CR LF, LF or a lone CR) as one LF. Tabs stay tabs; the viewer lays them out at 8-column stops.
 // A line is found from the nearest of the starts kept for every kLinesPerMark-th line, so the
 // index stays small even for a text made only of line ends.
+// Likewise the end of a line is looked up, not searched for, once the line is longer than
+// kLongLine: finding a line end never reads more than that.
 struct NfoText {
   static constexpr size_t kLinesPerMark = 64;
+  static constexpr size_t kLongLine = 4096;
   std::u16string characters;
   std::vector<uint32_t> marks;  // where lines 0, kLinesPerMark, 2 kLinesPerMark ... begin
+  std::vector<std::pair<uint32_t, uint32_t>> longLines;  // start and end of each long line
   size_t lineCount = 0;
   size_t widestLine = 0;  // in columns, tabs laid out
   bool hasTabs = false;
