@@ -186,6 +186,22 @@ TEST_F(NfoViewer, TextIsShownUnwrappedWithItsLineEndsAndReadAsAWhole) {
   EXPECT_EQ(text->Text(), QString::fromUtf8("\u2588 caf\u00e9"));
   viewer.SetNfoText("\xdb caf\xc3\xa9");
   EXPECT_EQ(text->Text(), QString::fromUtf8("\u2588 caf\u251c\u2310"));
+
+  // Only what is in sight is drawn, and it is what belongs there: the far end of a long line,
+  // with and without a tab before it.
+  auto darkPixels = [&] {
+    const QImage image = text->viewport()->grab().toImage();
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) n += qGray(image.pixel(x, y)) < 128;
+    return n;
+  };
+  for (const char* gap : {"", "\t"}) {
+    viewer.SetNfoText(std::string(100000, ' ') + gap + "\xdb\xdb\r\n");
+    EXPECT_EQ(darkPixels(), 0) << gap;
+    text->horizontalScrollBar()->setValue(text->horizontalScrollBar()->maximum());
+    EXPECT_GT(darkPixels(), 0) << gap;
+  }
 }
 
 TEST_F(NfoViewer, BlockArtJoinsAcrossLinesAndCells) {
