@@ -4,7 +4,7 @@ import sys
 
 out = pathlib.Path(sys.argv[1])
 values = {}
-for name in ("list.txt", "startup.txt", "search.txt"):
+for name in ("list.txt", "startup.txt", "search.txt", "nfo.txt"):
     for line in (out / name).read_text().splitlines():
         if "=" in line and ":" not in line:
             key, value = line.split("=", 1)
@@ -20,6 +20,12 @@ budgets = [
     ("Start-up to the window (splash aside)", "startup_to_window_ms", 150, " ms"),
     ("Peak memory, idle program", "kestrel_idle_peak_rss_mib", 45, " MiB"),
     ("Peak memory, after the searches (bench process)", "search_process_peak_rss_mib", 45, " MiB"),
+    ("16 MiB NFO as one line: longest UI-thread block", "nfo_line_ui_longest_block_ms", 100, " ms"),
+    ("16 MiB NFO as one line: peak memory above the process before", "nfo_line_peak_growth_mib", 64, " MiB"),
+    ("16 MiB NFO as one line: left in use after four viewers closed with OK", "nfo_line_after_ok_growth_mib", None, " MiB"),
+    ("16 MiB NFO as 80-column art: longest UI-thread block", "nfo_art_ui_longest_block_ms", 100, " ms"),
+    ("16 MiB NFO as 80-column art: peak memory above the process before", "nfo_art_peak_growth_mib", 64, " MiB"),
+    ("16 MiB NFO as 80-column art: left in use after four viewers closed with OK", "nfo_art_after_ok_growth_mib", None, " MiB"),
 ]
 print("| Measure | Result | Budget | |")
 print("|---|---:|---:|---|")

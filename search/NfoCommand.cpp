@@ -15,6 +15,13 @@ void Notice(QWidget* form, const char* text) {
   ShowMessageBox(form, text, kCaptionKestrel, MB_OK | MB_ICONEXCLAMATION);
 }
 
+// A row's column as the server sent it; a row put in without its bytes has only its text.
+std::string SentText(const QTreeWidgetItem* item, int column) {
+  const QVariant bytes = item->data(column, Qt::UserRole);
+  if (bytes.typeId() == QMetaType::QByteArray) return bytes.toByteArray().toStdString();
+  return item->text(column).toStdString();
+}
+
 }  // namespace
 
 std::shared_ptr<WorkerRun> RetrieveNfoFile(QWidget* form, FormPort& port, CResultListCtrl* list,
@@ -49,8 +56,8 @@ std::shared_ptr<WorkerRun> RetrieveNfoFile(QWidget* form, FormPort& port, CResul
   context.form = &port;
   context.viewer = viewer;
   context.endpoints = endpoints;
-  context.dateText = viewer->m_strDate.toStdString();
-  context.directoryText = viewer->m_strDirectory.toStdString();
+  context.dateText = SentText(selected, 0);
+  context.directoryText = SentText(selected, 1);
   // The caption is the form's state: it must read "Cancel" before this event ends, or a press of
   // the button in between would start a second worker beside this one.
   port.SetButtonCaption(kTextCancel);

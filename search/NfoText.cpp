@@ -1,5 +1,7 @@
 #include "search/NfoText.h"
 
+#include <algorithm>
+
 namespace {
 
 // 0x00-0x1F and 0x80-0xFF; 0x20-0x7E are ASCII and 0x7F is the house.
@@ -35,46 +37,156 @@ void AppendUtf8(std::string& out, char32_t cp) {
   } else if (cp < 0x800) {
     out += static_cast<char>(0xC0 | (cp >> 6));
     out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    // The table holds nothing beyond the basic plane.
+  } else if (cp < 0x10000) {
     out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
     out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
     out += static_cast<char>(0x80 | (cp & 0x3F));
   }
 }
 
+// Length of the valid UTF-8 sequence at i, with its code point; 0 when the byte there does not
+// begin one.
+size_t Utf8Sequence(std::string_view bytes, size_t i, char32_t& cp) {
+  const unsigned char b = static_cast<unsigned char>(bytes[i]);
+  if (b < 0x80) return cp = b, 1;
+  size_t length;
+  if (b >= 0xC2 && b <= 0xDF) {
+    length = 2, cp = b & 0x1F;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    length = 3, cp = b & 0x0F;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    length = 4, cp = b & 0x07;
+  } else {
+    return 0;  // a continuation byte, an overlong lead (C0, C1) or F5-FF
+  }
+  if (bytes.size() - i < length) return 0;
+  for (size_t k = 1; k < length; ++k) {
+    const unsigned char c = static_cast<unsigned char>(bytes[i + k]);
+    if ((c & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (c & 0x3F);
+  }
+  if ((length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000)) return 0;  // overlong
+  if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return 0;
+  return length;
+}
+
+char32_t ControlPicture(char32_t cp) {
+  if (cp < 0x20) return 0x2400 + cp;
+  if (cp == 0x7F) return 0x2421;
+  return cp;
+}
+
+// Builds an NfoText from code points, one at a time.
+class NfoTextBuilder {
+ public:
+  explicit NfoTextBuilder(size_t capacity) {
+    m_text.characters.reserve(capacity);
+    m_text.marks.push_back(0);
+    m_text.lineCount = 1;
+  }
+  void Add(char32_t cp) {
+    if (cp == '\r') {
+      m_afterCr = true;
+      return EndLine();
+    }
+    const bool lfOfCrLf = cp == '\n' && m_afterCr;
+    m_afterCr = false;
+    if (lfOfCrLf) return;
+    if (cp == '\n') return EndLine();
+    if (cp == '\t') {
+      m_text.hasTabs = true;
+      m_column += 8 - m_column % 8;
+    } else {
+      ++m_column;
+    }
+    if (cp < 0x10000) {
+      m_text.characters += static_cast<char16_t>(cp);
+    } else {
+      m_text.characters += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+      m_text.characters += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    }
+  }
+  NfoText Finish() {
+    CloseLine();
+    return std::move(m_text);
+  }
+
+ private:
+  void CloseLine() {
+    m_text.widestLine = std::max(m_text.widestLine, m_column);
+    const size_t end = m_text.characters.size();
+    if (end - m_lineStart > NfoText::kLongLine)
+      m_text.longLines.emplace_back(static_cast<uint32_t>(m_lineStart), static_cast<uint32_t>(end));
+  }
+  void EndLine() {
+    CloseLine();
+    m_column = 0;
+    m_text.characters += u'\n';
+    m_lineStart = m_text.characters.size();
+    if (m_text.lineCount++ % NfoText::kLinesPerMark == 0)
+      m_text.marks.push_back(static_cast<uint32_t>(m_text.characters.size()));
+  }
+
+  NfoText m_text;
+  size_t m_lineStart = 0;
+  size_t m_column = 0;
+  bool m_afterCr = false;
+};
+
 }  // namespace
 
-bool IsValidUtf8(std::string_view bytes) {
-  const size_t n = bytes.size();
-  size_t i = 0;
-  while (i < n) {
-    const unsigned char b = static_cast<unsigned char>(bytes[i]);
-    if (b < 0x80) {
-      ++i;
-      continue;
+size_t NfoText::LineStart(size_t line) const {
+  size_t at = marks[line / kLinesPerMark];
+  for (size_t n = line % kLinesPerMark; n > 0; --n) at = LineEnd(at) + 1;
+  return at;
+}
+
+size_t NfoText::LineEnd(size_t start) const {
+  const size_t limit = std::min(characters.size(), start + kLongLine + 1);
+  for (size_t i = start; i < limit; ++i)
+    if (characters[i] == u'\n') return i;
+  if (limit == characters.size()) return limit;
+  const auto line = std::lower_bound(longLines.begin(), longLines.end(),
+                                     std::make_pair(static_cast<uint32_t>(start), uint32_t{0}));
+  return line != longLines.end() && line->first == start ? line->second : characters.size();
+}
+
+NfoText PrepareNfoText(std::string_view bytes) {
+  // Never more UTF-16 units than bytes: CP437 gives one per byte, UTF-8 at most one per byte.
+  NfoTextBuilder builder(bytes.size());
+  if (IsValidUtf8(bytes)) {
+    char32_t cp = 0;
+    for (size_t i = 0; i < bytes.size();) {
+      i += Utf8Sequence(bytes, i, cp);
+      builder.Add(cp == '\t' || cp == '\n' || cp == '\r' ? cp : ControlPicture(cp));
     }
-    size_t length;
-    char32_t cp;
-    if (b >= 0xC2 && b <= 0xDF) {
-      length = 2, cp = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      length = 3, cp = b & 0x0F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      length = 4, cp = b & 0x07;
-    } else {
-      return false;  // a continuation byte, an overlong lead (C0, C1) or F5-FF
-    }
-    if (n - i < length) return false;
-    for (size_t k = 1; k < length; ++k) {
-      const unsigned char c = static_cast<unsigned char>(bytes[i + k]);
-      if ((c & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (c & 0x3F);
-    }
-    if ((length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000)) return false;  // overlong
-    if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return false;
-    i += length;
+  } else {
+    for (char c : bytes) builder.Add(Cp437ToUnicode(static_cast<unsigned char>(c)));
   }
+  return builder.Finish();
+}
+
+std::string ShownText(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (size_t i = 0; i < bytes.size();) {
+    char32_t cp = 0;
+    const size_t length = Utf8Sequence(bytes, i, cp);
+    AppendUtf8(out, length ? ControlPicture(cp) : 0xFFFD);
+    i += length ? length : 1;
+  }
+  return out;
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+  char32_t cp = 0;
+  for (size_t i = 0, length = 0; i < bytes.size(); i += length)
+    if ((length = Utf8Sequence(bytes, i, cp)) == 0) return false;
   return true;
 }
 

@@ -2,8 +2,11 @@
 // How the bytes of an NFO become text. NFO files come as UTF-8 or, mostly, as bytes of the DOS
 // code page 437 drawn by a terminal font. A byte string that is valid UTF-8 as a whole is taken as
 // UTF-8; anything else is read as CP437 from the first byte to the last, never mixed.
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF, no cut-off sequence.
 bool IsValidUtf8(std::string_view bytes);
@@ -17,3 +20,34 @@ std::string Cp437ToUtf8(std::string_view bytes);
 
 // The text to show for the stored bytes, as UTF-8. Line ends stay as stored.
 std::string NfoTextToUtf8(std::string_view bytes);
+
+// An NFO made ready for the viewer off the UI thread: its characters in UTF-16, each line end
+// (CR LF, LF or a lone CR) as one LF. Tabs stay tabs; the viewer lays them out at 8-column stops.
+// A line is found from the nearest of the starts kept for every kLinesPerMark-th line, so the
+// index stays small even for a text made only of line ends.
+// Likewise the end of a line is looked up, not searched for, once the line is longer than
+// kLongLine: finding a line end never reads more than that.
+struct NfoText {
+  static constexpr size_t kLinesPerMark = 64;
+  static constexpr size_t kLongLine = 4096;
+  std::u16string characters;
+  std::vector<uint32_t> marks;  // where lines 0, kLinesPerMark, 2 kLinesPerMark ... begin
+  std::vector<std::pair<uint32_t, uint32_t>> longLines;  // start and end of each long line
+  size_t lineCount = 0;
+  size_t widestLine = 0;  // in columns, tabs laid out
+  bool hasTabs = false;
+
+  // Where line begins in characters (line < lineCount).
+  size_t LineStart(size_t line) const;
+  // The end of the line that begins at start (its LF, or the end of the text).
+  size_t LineEnd(size_t start) const;
+};
+
+// The bytes as the viewer shows them, read as NfoTextToUtf8 says. Other control characters of a
+// UTF-8 text are drawn as their control pictures (U+2400 on); a NUL never ends the text.
+NfoText PrepareNfoText(std::string_view bytes);
+
+// A text a server sent for one line of the list (a date, a directory), as UTF-8 that shows every
+// byte: valid UTF-8 as it is, each byte that is not as U+FFFD, control characters as their
+// pictures (a NUL as U+2400), so nothing is cut or hidden.
+std::string ShownText(std::string_view bytes);

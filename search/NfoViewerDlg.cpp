@@ -1,15 +1,17 @@
 #include "search/NfoViewerDlg.h"
 
+#include <QFrame>
 #include <QGuiApplication>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
+#include <utility>
 
 #include "platform/MessageBox.h"
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
 #include "search/NfoText.h"
+#include "search/NfoTextView.h"
 
 CNfoViewerDlg::CNfoViewerDlg(QWidget* owner)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_pOwner(owner) {
@@ -49,12 +51,18 @@ QFont CNfoViewerDlg::TerminalFont() {
 
 bool CNfoViewerDlg::OnInitDialog() {
   m_pOk = qobject_cast<QPushButton*>(GetDlgItem(this, IDOK_CONTROL));
-  m_pText = qobject_cast<QPlainTextEdit*>(GetDlgItem(this, IDC_NFO_TEXT));
+  // The template's edit gives way to a view that lays out only what is in sight: an edit lays out
+  // a whole line at once, which for a 16 MiB line takes seconds and most of a gigabyte.
+  QWidget* edit = GetDlgItem(this, IDC_NFO_TEXT);
+  m_pText = new CNfoTextView(this);
+  m_pText->setObjectName(edit->objectName());
+  m_pText->setAccessibleName(edit->accessibleName());
+  m_pText->setGeometry(edit->geometry());
+  m_pText->setFrameStyle(qobject_cast<QFrame*>(edit)->frameStyle());
+  delete edit;
+  m_pText->show();
   connect(m_pOk, &QPushButton::clicked, this, &QDialog::accept);
   m_pText->setFont(TerminalFont());
-  m_pText->setLineWrapMode(QPlainTextEdit::NoWrap);
-  m_pText->setReadOnly(true);
-  m_pText->setUndoRedoEnabled(false);
 
   m_nWindowWidth = width();
   m_nWindowHeight = height();
@@ -77,17 +85,23 @@ void CNfoViewerDlg::resizeEvent(QResizeEvent* event) {
 }
 
 void CNfoViewerDlg::SetNfoText(const std::string& bytes) {
-  m_pText->setPlainText(QString::fromStdString(NfoTextToUtf8(bytes)));
+  m_pText->SetText(PrepareNfoText(bytes));
 }
 
 int CNfoViewerDlg::ShowMessage(const std::string& text, const std::string& caption, unsigned flags) {
   return ShowMessageBox(this, text, caption, flags);
 }
 
-void CNfoViewerDlg::ShowNfo(const std::string& caption, const std::string& bytes) {
-  setWindowTitle(QString::fromStdString(caption));
+void CNfoViewerDlg::ShowNfo(const std::string& caption, NfoText&& text) {
+  // A window title is plain text; the directory's bytes are shown as the list shows them.
+  setWindowTitle(QString::fromStdString(ShownText(caption)));
   show();
   repaint();
-  SetNfoText(bytes);
+  m_pText->SetText(std::move(text));
   repaint();
+}
+
+void CNfoViewerDlg::done(int result) {
+  m_pText->Clear();
+  QDialog::done(result);
 }

@@ -12,7 +12,7 @@
 
 #include "search/NfoWorker.h"
 
-class QPlainTextEdit;
+class CNfoTextView;
 class QPushButton;
 
 class CNfoViewerDlg : public QDialog, public NfoViewerPort {
@@ -24,10 +24,13 @@ class CNfoViewerDlg : public QDialog, public NfoViewerPort {
 
   // The bytes as stored; see search/NfoText.h for how they are read.
   void SetNfoText(const std::string& bytes);
+  CNfoTextView* TextField() const { return m_pText; }
 
   // Its retrieval's reports; see NfoViewerPort.
   int ShowMessage(const std::string& text, const std::string& caption, unsigned flags) override;
-  void ShowNfo(const std::string& caption, const std::string& bytes) override;
+  void ShowNfo(const std::string& caption, NfoText&& text) override;
+  // OK and Esc hide the viewer for good: its text goes with it.
+  void done(int result) override;
   int BottomGap() const { return m_nBottomGap; }
 
   // The text field's font.
@@ -44,7 +47,7 @@ class CNfoViewerDlg : public QDialog, public NfoViewerPort {
  private:
   QPointer<QWidget> m_pOwner;
   QPushButton* m_pOk = nullptr;
-  QPlainTextEdit* m_pText = nullptr;
+  CNfoTextView* m_pText = nullptr;
   bool m_bInitialised = false;
   // Qt's widget size is the client area (the frame is the window manager's): W and H of the
   // resize rule are measured that way throughout, which keeps the OK button centred exactly.

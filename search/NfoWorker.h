@@ -9,6 +9,7 @@
 #include "db/UiLink.h"
 #include "db/WorkerRun.h"
 #include "search/FormPort.h"
+#include "search/NfoText.h"
 
 // The viewer made for one retrieval, as the NFO worker reaches it: inside its UiLink's visits
 // only, on the UI thread.
@@ -18,9 +19,9 @@ class NfoViewerPort {
 
   // A message box owned by the (hidden) viewer, so the form stays usable; waits for the answer.
   virtual int ShowMessage(const std::string& text, const std::string& caption, unsigned flags) = 0;
-  // The viewer takes caption, is shown and repainted, then gets bytes (as stored, NULs included)
-  // and is repainted again.
-  virtual void ShowNfo(const std::string& caption, const std::string& bytes) = 0;
+  // The viewer takes caption (the directory's bytes), is shown and repainted, then takes over
+  // text (made from the stored bytes off the UI thread) and is repainted again.
+  virtual void ShowNfo(const std::string& caption, NfoText&& text) = 0;
 };
 
 struct NfoWorkerContext {
@@ -31,8 +32,8 @@ struct NfoWorkerContext {
   DupesEndpoints endpoints;
   std::string loginId;
   std::string password;
-  std::string dateText;       // the row's "Date" text
-  std::string directoryText;  // the row's "Directory" text
+  std::string dateText;       // the row's "Date" bytes, as the server sent them
+  std::string directoryText;  // the row's "Directory" bytes, likewise
 };
 
 // The whole retrieval on the calling thread. Does not mark the run finished.

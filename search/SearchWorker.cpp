@@ -35,8 +35,11 @@ long long LeadingCount(const std::string& text) {
   return negative ? -value : value;
 }
 
-std::string Text(const char* field) {
-  return field ? field : "";
+// A field's bytes as sent, NULs included; NULL reads as empty.
+std::string Text(const DupesConnection& connection, unsigned column) {
+  unsigned long length = 0;
+  const char* field = connection.Field(column, &length);
+  return field ? std::string(field, length) : std::string();
 }
 
 class SearchRun : public FormRun {
@@ -146,7 +149,7 @@ class SearchRun : public FormRun {
     // keeps the form from laying itself out two thousand times.
     std::vector<RowText> batch;
     while (!Stopped() && m_connection.FetchRow()) {
-      batch.emplace_back(Text(m_connection.Field(2)), Text(m_connection.Field(3)));
+      batch.emplace_back(Text(m_connection, 2), Text(m_connection, 3));
       if (batch.size() == kRowBatch) InsertRows(batch);
     }
     if (!batch.empty()) InsertRows(batch);

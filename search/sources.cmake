@@ -9,6 +9,7 @@ target_sources(kestrel_core PRIVATE
 target_sources(kestrel_gui PRIVATE
   ${CMAKE_SOURCE_DIR}/search/KestrelView.cpp
   ${CMAKE_SOURCE_DIR}/search/NfoCommand.cpp
+  ${CMAKE_SOURCE_DIR}/search/NfoTextView.cpp
   ${CMAKE_SOURCE_DIR}/search/NfoViewerDlg.cpp
   ${CMAKE_SOURCE_DIR}/search/ResultListCtrl.cpp)
 target_sources(kestrel_core PRIVATE ${CMAKE_SOURCE_DIR}/search/StatisticsCheck.cpp)

@@ -22,6 +22,7 @@
 #include "res/ResourceIds.h"
 #include "res/Version.h"
 #include "search/KestrelView.h"
+#include "search/NfoTextView.h"
 #include "search/NfoViewerDlg.h"
 #include "search/ResultListCtrl.h"
 #include "tests/search/KestrelViewFixture.h"
@@ -475,6 +476,62 @@ TEST_F(KestrelView, DoubleClickRetrievesThatRowsNfoAndEscCancelsOnlyRunningWork)
   EXPECT_EQ(view->ButtonCaption(), "Dupe!");
   EXPECT_EQ(view->RunningWorker(), nullptr);
   EXPECT_EQ(boxes.Boxes().size(), boxesBefore);
+}
+
+TEST_F(KestrelView, RowsKeepTheBytesSentShowEachOneAndFindTheirNfoByThem) {
+  // Binary columns hand out their bytes as stored, whatever the connection's character set.
+  TestDbServer server;
+  for (const char* column : {"DUPES DUPES_DIR", "NFOS NFOS_DIR", "NFO_DATA NFO_DATA_DIR"}) {
+    const std::string c = column;
+    server.Execute("ALTER TABLE " + c.substr(0, c.find(' ')) + " MODIFY " + c.substr(c.find(' ') + 1) +
+                   " VARBINARY(255) NOT NULL");
+  }
+  const std::string nul("Nul.Test\0Before-GRP", 19);
+  const std::string bad = "Bad.\xff\xc3.Bytes-GRP";
+  const std::string markup = "<b>x</b><a href='http://update.example/'>y</a>-GRP";
+  server.AddDupes(
+      {{"1998-02-05", "020598", nul}, {"1998-02-06", "020698", bad}, {"1998-02-07", "020798", markup}});
+  for (const std::string* dir : {&nul, &bad, &markup}) {
+    const std::string info = "NFO of <b>" + *dir + "</b>";
+    server.AddNfo(dir == &nul ? "020598" : dir == &bad ? "020698" : "020798", *dir, &info);
+  }
+  CKestrelView& form = Open({server.address(), server.address()});
+  CResultListCtrl* list = FindById<CResultListCtrl>(form, IDC_RESULTS);
+  Search("GRP");  // binary columns compare case and all
+  ASSERT_TRUE(WaitIdle());
+  ASSERT_EQ(list->topLevelItemCount(), 3);
+  // Newest first, as the form's order starts.
+  const QString shown[] = {QString::fromStdString(markup), QString::fromUtf8("Bad.\ufffd\ufffd.Bytes-GRP"),
+                           QString::fromUtf8("Nul.Test\u2400Before-GRP")};
+  for (int row = 0; row < 3; ++row) EXPECT_EQ(list->topLevelItem(row)->text(1), shown[row]);
+  list->CopyAll();
+  EXPECT_EQ(QApplication::clipboard()->text(),
+            "020798 " + shown[0] + "\r\n020698 " + shown[1] + "\r\n020598 " + shown[2] + "\r\n");
+
+  // The lookup asks for the bytes sent; caption and text come back as plain text.
+  for (int row = 0; row < 3; ++row) {
+    list->clearSelection();
+    list->topLevelItem(row)->setSelected(true);
+    form.OnCommand(ID_RETRIEVE_NFO);
+    const std::shared_ptr<WorkerRun> nfo = form.RunningWorker();
+    ASSERT_NE(nfo, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return nfo->IsFinished(); }, 15000));
+  }
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"3 of 3 items retrieved (3 total)"});  // no "no NFO"
+  QStringList titles, texts;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    auto* viewer = qobject_cast<CNfoViewerDlg*>(w);
+    if (!viewer || !viewer->isVisible()) continue;
+    titles << viewer->windowTitle();
+    texts << viewer->TextField()->Text();
+  }
+  titles.sort(), texts.sort();
+  EXPECT_EQ(titles, (QStringList{shown[0], shown[1], shown[2]}));
+  EXPECT_EQ(texts, (QStringList{"NFO of <b>" + shown[0] + "</b>",
+                                QString::fromUtf8("NFO of <b>Bad.\u00a0\u251c.Bytes-GRP</b>"),
+                                "NFO of <b>" + shown[2] + "</b>"}));
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (qobject_cast<CNfoViewerDlg*>(w)) delete w;
 }
 
 }  // namespace

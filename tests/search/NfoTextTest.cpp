@@ -86,3 +86,40 @@ TEST(NfoText, WholeTextIsUtf8OrWholeTextIsCp437) {
   for (unsigned char c : text) characters += (c & 0xC0) != 0x80;
   EXPECT_EQ(characters, 256u);
 }
+
+TEST(NfoText, PreparedTextEndsALineAtEachLineEndAndFindsEveryLine) {
+  // CR LF, LF and a lone CR each end a line; a tab widens its line to the next stop of eight.
+  const NfoText text = PrepareNfoText("ab\r\ncd\ne\rf\tg\r\n");
+  EXPECT_EQ(text.characters, u"ab\ncd\ne\nf\tg\n");
+  EXPECT_EQ(text.lineCount, 5u);
+  EXPECT_EQ(text.widestLine, 9u);
+  EXPECT_TRUE(text.hasTabs);
+  // In a UTF-8 text a control character shows as its picture, and a NUL ends nothing.
+  EXPECT_EQ(PrepareNfoText(std::string("a\0b\x1b\x7f\xf0\x9f\x98\x80", 9)).characters,
+            u"a\u2400b\u241b\u2421\U0001F600");
+
+  // Lines just within the look-ahead for a line end, just beyond it and far beyond it end where
+  // they end.
+  auto lineText = [](size_t i) {
+    std::string text = std::to_string(i);
+    const size_t length[] = {NfoText::kLongLine, NfoText::kLongLine + 1, 3 * NfoText::kLongLine};
+    if (i % 100 == 7 && i < 300) text.resize(length[i / 100], '-');
+    return text;
+  };
+  std::string many;
+  for (size_t i = 0; i < 1000; ++i) many += lineText(i) + "\n";
+  const NfoText lines = PrepareNfoText(many);
+  EXPECT_EQ(lines.lineCount, 1001u);
+  for (size_t line : {0, 1, 7, 8, 63, 64, 65, 107, 108, 128, 207, 208, 999, 1000}) {
+    const size_t start = lines.LineStart(line);
+    const std::u16string shown = lines.characters.substr(start, lines.LineEnd(start) - start);
+    const std::string expected = line == 1000 ? "" : lineText(line);
+    EXPECT_EQ(shown, std::u16string(expected.begin(), expected.end())) << line;
+  }
+}
+
+TEST(NfoText, ARowsTextShowsEveryByteItWasSent) {
+  EXPECT_EQ(ShownText("It's.A <b>Plain</b> Name-GRP"), "It's.A <b>Plain</b> Name-GRP");
+  EXPECT_EQ(ShownText(std::string("a\0b\tc\x1b\x7f", 7)), "a\u2400b\u2409c\u241b\u2421");
+  EXPECT_EQ(ShownText("caf\xc3\xa9 \xff\xc3 \xf0\x9f\x98\x80"), "caf\u00e9 \ufffd\ufffd \U0001F600");
+}

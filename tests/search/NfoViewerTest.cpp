@@ -3,14 +3,11 @@
 #include <QApplication>
 #include <QImage>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
-#include <QTextBlock>
-#include <QTextLayout>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -21,6 +18,7 @@
 #include "res/ResourceIds.h"
 #include "search/FormPort.h"
 #include "search/NfoCommand.h"
+#include "search/NfoTextView.h"
 #include "search/NfoViewerDlg.h"
 #include "search/ResultListCtrl.h"
 #include "tests/support/FindById.h"
@@ -118,10 +116,8 @@ TEST_F(NfoViewer, IsBuiltHiddenFromItsTemplateWithAnUnwrappedTerminalFont) {
   EXPECT_EQ(viewer.BottomGap(), viewer.height() - (ok.y() + ok.height()));
   EXPECT_TRUE(FindById<QPushButton>(viewer, IDOK_CONTROL)->isDefault());
 
-  QPlainTextEdit* text = FindById<QPlainTextEdit>(viewer, IDC_NFO_TEXT);
+  CNfoTextView* text = FindById<CNfoTextView>(viewer, IDC_NFO_TEXT);
   EXPECT_EQ(text->geometry(), builder.ControlRect(*builder.Template().FindControl(IDC_NFO_TEXT)));
-  EXPECT_TRUE(text->isReadOnly());
-  EXPECT_EQ(text->lineWrapMode(), QPlainTextEdit::NoWrap);
   const QFontInfo font(text->font());
   EXPECT_EQ(font.family(), "DejaVu Sans Mono");
   EXPECT_TRUE(font.fixedPitch());
@@ -135,7 +131,7 @@ TEST_F(NfoViewer, ResizeKeepsOkCentredAtItsGapAndTheTextFollowingTheWindow) {
   const QSize okSize = FindById<QPushButton>(viewer, IDOK_CONTROL)->size();
   const int gap = viewer.BottomGap();
   const QSize start = viewer.size();
-  const QRect text0 = FindById<QPlainTextEdit>(viewer, IDC_NFO_TEXT)->geometry();
+  const QRect text0 = FindById<CNfoTextView>(viewer, IDC_NFO_TEXT)->geometry();
   // Narrower and lower, wider and taller (each leaves an odd width to halve), taller only, back.
   const QSize sizes[] = {start - QSize(37, 23), start + QSize(101, 59),
                          QSize(start.width(), start.height() + 10), start};
@@ -146,7 +142,7 @@ TEST_F(NfoViewer, ResizeKeepsOkCentredAtItsGapAndTheTextFollowingTheWindow) {
     EXPECT_EQ(FindById<QPushButton>(viewer, IDOK_CONTROL)->geometry(),
               QRect(QPoint((w - okSize.width()) / 2, h - gap - okSize.height()), okSize))
         << w << "x" << h;
-    EXPECT_EQ(FindById<QPlainTextEdit>(viewer, IDC_NFO_TEXT)->geometry(),
+    EXPECT_EQ(FindById<CNfoTextView>(viewer, IDC_NFO_TEXT)->geometry(),
               QRect(text0.topLeft(), text0.size() + (size - start)))
         << w << "x" << h;
   }
@@ -177,20 +173,35 @@ TEST_F(NfoViewer, TextIsShownUnwrappedWithItsLineEndsAndReadAsAWhole) {
   CNfoViewerDlg viewer;
   viewer.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
-  QPlainTextEdit* text = FindById<QPlainTextEdit>(viewer, IDC_NFO_TEXT);
+  CNfoTextView* text = FindById<CNfoTextView>(viewer, IDC_NFO_TEXT);
 
   const std::string longLine(400, 'x');
   viewer.SetNfoText(longLine + "\r\nsecond\nthird\r\n");
-  EXPECT_EQ(text->blockCount(), 4);
-  EXPECT_EQ(text->document()->firstBlock().layout()->lineCount(), 1);
+  EXPECT_EQ(text->Prepared().lineCount, 4u);
   EXPECT_GT(text->horizontalScrollBar()->maximum(), 0);
-  EXPECT_EQ(text->toPlainText(), QString::fromStdString(longLine) + "\nsecond\nthird\n");
+  EXPECT_EQ(text->Text(), QString::fromStdString(longLine) + "\nsecond\nthird\n");
 
   // Valid UTF-8 as a whole stays UTF-8; a single byte that is not makes all of it CP437.
   viewer.SetNfoText("\xe2\x96\x88 caf\xc3\xa9");
-  EXPECT_EQ(text->toPlainText(), QString::fromUtf8("\u2588 caf\u00e9"));
+  EXPECT_EQ(text->Text(), QString::fromUtf8("\u2588 caf\u00e9"));
   viewer.SetNfoText("\xdb caf\xc3\xa9");
-  EXPECT_EQ(text->toPlainText(), QString::fromUtf8("\u2588 caf\u251c\u2310"));
+  EXPECT_EQ(text->Text(), QString::fromUtf8("\u2588 caf\u251c\u2310"));
+
+  // Only what is in sight is drawn, and it is what belongs there: the far end of a long line,
+  // with and without a tab before it.
+  auto darkPixels = [&] {
+    const QImage image = text->viewport()->grab().toImage();
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) n += qGray(image.pixel(x, y)) < 128;
+    return n;
+  };
+  for (const char* gap : {"", "\t"}) {
+    viewer.SetNfoText(std::string(100000, ' ') + gap + "\xdb\xdb\r\n");
+    EXPECT_EQ(darkPixels(), 0) << gap;
+    text->horizontalScrollBar()->setValue(text->horizontalScrollBar()->maximum());
+    EXPECT_GT(darkPixels(), 0) << gap;
+  }
 }
 
 TEST_F(NfoViewer, BlockArtJoinsAcrossLinesAndCells) {
@@ -199,7 +210,7 @@ TEST_F(NfoViewer, BlockArtJoinsAcrossLinesAndCells) {
   viewer.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
   viewer.SetNfoText("\xdb\xdb\xdb\xdb\xdb\xdb\r\n\xdb\xdb\xdb\xdb\xdb\xdb\r\n\xdb\xdb\xdb\xdb\xdb\xdb\r\n");
-  const QImage image = FindById<QPlainTextEdit>(viewer, IDC_NFO_TEXT)->viewport()->grab().toImage();
+  const QImage image = FindById<CNfoTextView>(viewer, IDC_NFO_TEXT)->viewport()->grab().toImage();
   QRect dark;
   for (int y = 0; y < image.height(); ++y)
     for (int x = 0; x < image.width(); ++x)
@@ -282,16 +293,16 @@ TEST_F(NfoViewer, TwoRetrievalsLeaveTwoViewersEachCaptionedByItsDirectory) {
   EXPECT_TRUE(viewers[0]->isVisible() && viewers[1]->isVisible());
   EXPECT_EQ(viewers[0]->windowTitle(), "First-GRP");
   EXPECT_EQ(viewers[1]->windowTitle(), QString::fromStdString(second));
-  EXPECT_EQ(FindById<QPlainTextEdit>(*viewers[1], IDC_NFO_TEXT)->toPlainText(),
-            QString::fromStdString(second));
-  EXPECT_TRUE(FindById<QPlainTextEdit>(*viewers[0], IDC_NFO_TEXT)
-                  ->toPlainText()
+  EXPECT_EQ(FindById<CNfoTextView>(*viewers[1], IDC_NFO_TEXT)->Text(), QString::fromStdString(second));
+  EXPECT_TRUE(FindById<CNfoTextView>(*viewers[0], IDC_NFO_TEXT)
+                  ->Text()
                   .startsWith(QString::fromUtf8("\u250c\u2500\u2500")));
 
-  // Deleted with the form's window, not before.
+  // Deleted with the form's window, not before; OK lets its text go.
   QPointer<CNfoViewerDlg> first = viewers[0];
   FindById<QPushButton>(*viewers[0], IDOK_CONTROL)->click();
   EXPECT_FALSE(first.isNull());
+  EXPECT_LT(FindById<CNfoTextView>(*viewers[0], IDC_NFO_TEXT)->Prepared().characters.capacity(), 16u);
 }
 
 TEST_F(NfoViewer, WorkerMessagesBelongToTheHiddenViewerWhichStaysHidden) {

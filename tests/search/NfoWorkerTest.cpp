@@ -36,22 +36,22 @@ class RecordingNfoPort : public FormPort, public NfoViewerPort, public UiLink, p
     RecordMessage(text, caption, flags);
     return IDOK;
   }
-  void ShowNfo(const std::string& caption, const std::string& bytes) override {
+  void ShowNfo(const std::string& caption, NfoText&& text) override {
     {
       std::lock_guard<std::mutex> lock(m_mutex);
-      m_shown.push_back(bytes);
+      m_shown.push_back(std::move(text.characters));
     }
     Record("show:" + caption);
   }
 
-  Texts Shown() {
+  std::vector<std::u16string> Shown() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_shown;
   }
 
  private:
   std::mutex m_mutex;
-  Texts m_shown;
+  std::vector<std::u16string> m_shown;
 };
 
 const std::string kArt =
@@ -150,7 +150,7 @@ TEST_F(NfoWorkerTest, FoundNfoReachesTheViewerByteForByteBetweenTheDefinedSteps)
                                      "repaint", "show:" + e.dir, "status:Disconnecting from database",
                                      "repaint", "caption:Dupe!", "status:Idle", "repaint"}))
         << e.dir;
-    EXPECT_EQ(port->Shown(), Texts{e.info}) << e.dir;
+    EXPECT_EQ(port->Shown(), std::vector{PrepareNfoText(e.info).characters}) << e.dir;
   }
   EXPECT_TRUE(S().primary.WaitGuestConnections(0, 3000));
 }
@@ -188,7 +188,7 @@ TEST_F(NfoWorkerTest, PrimaryDownBackupUpWalksTheFailoverTexts) {
   EXPECT_EQ(Statuses(), (Texts{"Testing Database Availability", "Testing Backup Database Availability",
                                "Connecting to Backup Database", "Retrieving NFO Data",
                                "Disconnecting from database", "Idle"}));
-  EXPECT_EQ(port->Shown(), Texts{kArt});
+  EXPECT_EQ(port->Shown(), std::vector{PrepareNfoText(kArt).characters});
   EXPECT_TRUE(Messages().empty());
 }
 
