@@ -67,7 +67,7 @@ class Sink : public UiLink, public SearchFormPort, public NfoViewerPort, public 
   void SetStatusText(const std::string&) override {}
   void SetButtonCaption(const std::string&) override {}
   void Repaint() override {}
-  void ShowNfo(const std::string&, const std::string& bytes) override { nfo = bytes; }
+  void ShowNfo(const std::string&, NfoText&& text) override { nfo = std::move(text.characters); }
   void SetStatus(const std::string&) override {}
   void SetField(int id, const std::string& text) override {
     fields.push_back(std::to_string(id) + ":" + text.substr(0, 40));
@@ -79,7 +79,7 @@ class Sink : public UiLink, public SearchFormPort, public NfoViewerPort, public 
   std::vector<std::pair<std::string, std::string>> rows;
   std::vector<std::string> messages;
   std::vector<std::string> fields;
-  std::string nfo;
+  std::u16string nfo;  // the characters shown
 };
 
 }  // namespace
@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
     std::fclose(log);
   }
   std::remove(sink->log.c_str());
-  std::printf("%s: %zu rows listed, log %ld bytes, nfo %zu bytes, last message: %s\n", which.c_str(),
+  std::printf("%s: %zu rows listed, log %ld bytes, nfo %zu characters, last message: %s\n", which.c_str(),
               sink->rows.size(), logBytes, sink->nfo.size(),
               sink->messages.empty() ? "-" : sink->messages.back().substr(0, 60).c_str());
   for (const std::string& f : sink->fields) std::printf("  field %s\n", f.c_str());
