@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -18,6 +20,26 @@ TEST(QtFileDialog, FilterListBecomesQtNameFilters) {
             "Log Files (*.log) (*.log);;All Files (*.*) (*)");
   EXPECT_EQ(ToQtNameFilters("All Files (*.*)| *.* ||").toStdString(), "All Files (*.*) (*)");
   EXPECT_EQ(ToQtNameFilters("").toStdString(), "");
+}
+
+// The defined names carry their patterns already; the list shows each name once, as defined.
+TEST(QtFileDialog, FilterNamesShowAsDefined) {
+  InstallQtFileDialog();
+  std::string shown;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+    ASSERT_NE(types, nullptr);
+    for (int i = 0; i < types->count(); ++i) shown += types->itemText(i).toStdString() + ";";
+    dialog->reject();
+  });
+  FileDialogRequest request;
+  request.open = false;
+  request.filter = "Log Files (*.log)|*.log|All Files (*.*)|*.*||";
+  EXPECT_EQ(ShowFileDialog(request), std::nullopt);
+  EXPECT_EQ(shown, "Log Files (*.log);All Files (*.*);");
+  SetFileDialogHandler(nullptr);
 }
 
 // A worker thread's box appears on the UI thread, keeps its texts and icon, and the worker gets
