@@ -2,7 +2,10 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -69,6 +72,39 @@ TEST(QtMessageBox, WorkerBoxIsShownOnUiThreadAndAnswered) {
   EXPECT_EQ(title, "Kestrel Warning");
   EXPECT_EQ(text, "Are you sure?");
   EXPECT_EQ(icon, QMessageBox::Warning);
+  SetMessageBoxHandler(nullptr);
+}
+
+// A click on the blocked owner leaves the keys with the box.
+TEST(QtMessageBox, TheKeysStayWithTheBoxAfterAClickOnItsOwner) {
+  InstallQtMessageBox();
+  QWidget owner;
+  owner.show();
+  const QString first =
+      "The number of entries that will be retrieved is greater than 1000 (2000 to be exact).";
+  bool ownerWasActive = false, clicked = false;
+  QObject::connect(qApp, &QGuiApplication::focusWindowChanged, &owner,
+                   [&](QWindow* now) { ownerWasActive |= now && now == owner.windowHandle(); });
+  QElapsedTimer waited;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    if (!clicked) {
+      if (QApplication::activeWindow() != box) return;
+      clicked = true;
+      waited.start();
+      owner.activateWindow();
+    } else if (ownerWasActive && QApplication::activeWindow() == box) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    } else if (waited.elapsed() > 60000) {
+      box->button(QMessageBox::No)->click();  // the keys never came back
+    }
+  });
+  poll.start(10);
+  EXPECT_EQ(ShowMessageBox(&owner, (first + "\nAre you sure?").toStdString(), "Kestrel Warning", MB_YESNO),
+            IDYES);
+  EXPECT_TRUE(ownerWasActive);
   SetMessageBoxHandler(nullptr);
 }
 
