@@ -1,9 +1,54 @@
 #include "controls/HistoryModel.h"
 
+#include <locale.h>
+#include <wctype.h>
+
+#include <clocale>
+#include <cwctype>
+
 namespace {
 
-char Fold(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+// The C library's own Unicode tables, whatever locale the program runs in.
+locale_t UnicodeLocale() {
+  static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  return locale;
+}
+
+// The text as code points with case folded away, for comparison only. Sharp s folds to "ss" as
+// in full case folding, so "STRASSE" finds "straße". A byte that starts no UTF-8 sequence stays
+// a value of its own.
+std::u32string Fold(const std::string& text) {
+  std::u32string folded;
+  folded.reserve(text.size());
+  const locale_t locale = UnicodeLocale();
+  for (size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const int length = lead < 0x80           ? 1
+                       : (lead >> 5) == 0x6  ? 2
+                       : (lead >> 4) == 0xE  ? 3
+                       : (lead >> 3) == 0x1E ? 4
+                                             : 0;
+    char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+    bool valid = length > 0 && i + static_cast<size_t>(length) <= text.size();
+    for (int k = 1; valid && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + static_cast<size_t>(k)]);
+      valid = (next & 0xC0) == 0x80;
+      c = (c << 6) | (next & 0x3F);
+    }
+    if (!valid) {
+      folded += static_cast<char32_t>(0x110000 + lead);
+      ++i;
+      continue;
+    }
+    i += static_cast<size_t>(length);
+    if (c == U'\u00DF' || c == U'\u1E9E') {
+      folded += U"ss";
+    } else {
+      folded += static_cast<char32_t>(locale ? towlower_l(static_cast<wint_t>(c), locale)
+                                             : (c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c));
+    }
+  }
+  return folded;
 }
 
 std::string UpToNul(const std::string& text) {
@@ -11,11 +56,11 @@ std::string UpToNul(const std::string& text) {
 }
 
 bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
-  if (prefix.size() > text.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if (Fold(text[i]) != Fold(prefix[i])) return false;
-  }
-  return true;
+  return Fold(text).starts_with(Fold(prefix));
+}
+
+bool EqualsNoCase(const std::string& a, const std::string& b) {
+  return Fold(a) == Fold(b);
 }
 
 }  // namespace
@@ -23,7 +68,7 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
 int CHistoryModel::FindExact(const std::string& text) const {
   for (int i = 0; i < Count(); ++i) {
     const std::string& item = m_items[static_cast<size_t>(i)];
-    if (item.size() == text.size() && StartsWithNoCase(item, text)) return i;
+    if (EqualsNoCase(item, text)) return i;
   }
   return -1;
 }

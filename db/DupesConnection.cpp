@@ -20,6 +20,9 @@
 namespace {
 
 constexpr const char* kDatabase = "dupesnukes";
+constexpr const char* kLiteralCharsetStatement =
+    "SET character_set_connection = COALESCE((SELECT CHARACTER_SET_NAME FROM information_schema.COLUMNS "
+    "WHERE TABLE_SCHEMA = 'dupesnukes' AND TABLE_NAME = 'DUPES' AND COLUMN_NAME = 'DUPES_DIR'), 'utf8mb4')";
 constexpr unsigned kConnectTimeoutSeconds = 10;
 // Long enough never to cut an honest slow query; Cancel is the way out of a dead one.
 constexpr unsigned kReadWriteTimeoutSeconds = 600;
@@ -129,6 +132,8 @@ bool DupesConnection::Connect(const char* role, const std::string& address, std:
   mysql_options(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &kConnectTimeoutSeconds);
   mysql_options(mysql, MYSQL_OPT_READ_TIMEOUT, &kReadWriteTimeoutSeconds);
   mysql_options(mysql, MYSQL_OPT_WRITE_TIMEOUT, &kReadWriteTimeoutSeconds);
+  // UTF-8 both ways, as the form holds its texts: every letter a table can hold arrives whole.
+  mysql_options(mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
   mysql_optionsv(mysql, MYSQL_OPT_MAX_ALLOWED_PACKET, &m_nPacketLimit);
   // The connect time-out bounds each wait only; the deadline bounds the whole handshake, so a
   // server that drips its greeting cannot stretch it.
@@ -141,6 +146,11 @@ bool DupesConnection::Connect(const char* role, const std::string& address, std:
     return false;
   }
   if (m_pRun) m_pRun->PublishSocket(mysql_get_socket(mysql));
+  // A mask's literals take the character set of the names they are compared with: a latin1 table
+  // refuses utf8mb4 literals outright (1267). Converted, a letter the table cannot hold turns into
+  // '?', which no directory name holds, so the word matches nothing. Where the query fails, the
+  // literals stay utf8mb4 and the statements that follow report as usual.
+  mysql_query(mysql, kLiteralCharsetStatement);
   m_mysql = mysql;
   return true;
 }

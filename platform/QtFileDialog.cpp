@@ -40,6 +40,8 @@ std::optional<std::string> RunDialog(const FileDialogRequest& request) {
   dialog->setFileMode(request.open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   dialog->setOption(QFileDialog::DontConfirmOverwrite, !(request.flags & OFN_OVERWRITEPROMPT));
   dialog->setOption(QFileDialog::ReadOnly, false);
+  // The defined names already carry their patterns: show the name alone, filter by the pattern.
+  dialog->setOption(QFileDialog::HideNameFilterDetails, true);
   if (!request.defaultExtension.empty()) {
     std::string ext = request.defaultExtension;
     if (ext.front() == '.') ext.erase(0, 1);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
+#include <QWindow>
 
 #include "platform/MessageBox.h"
 #include "platform/UiThread.h"
@@ -43,6 +44,14 @@ int ShowOnUiThread(void* owner, const std::string& text, const std::string& capt
     box->setDefaultButton(QMessageBox::Yes);
   } else {
     box->setStandardButtons(QMessageBox::Ok);
+  }
+  // A click on the blocked owner makes it the active window, yet the keys belong to the box.
+  if (owner) {
+    QWidget* blocked = static_cast<QWidget*>(owner)->window();
+    QObject::connect(qApp, &QGuiApplication::focusWindowChanged, box,
+                     [box = box.data(), blocked](QWindow* now) {
+                       if (now && now == blocked->windowHandle() && box->isVisible()) box->activateWindow();
+                     });
   }
   const int answer = box->exec();
   // A box that went with its owner was never answered: a question then counts as declined.

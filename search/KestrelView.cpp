@@ -158,7 +158,8 @@ void CKestrelView::OnInitialUpdate() {
   m_pBetween->setChecked(ReadUseBetween());
   OnBetween();
   int32_t order = 0;
-  if (ReadOrder(order)) m_pOrder->setCurrentRow(order);
+  // A stored order the list cannot show keeps the default rather than selecting nothing.
+  if (ReadOrder(order) && order >= 0 && order < m_pOrder->count()) m_pOrder->setCurrentRow(order);
   UpdateData(true);
   CloseSettingsKey();
 

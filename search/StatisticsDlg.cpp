@@ -76,6 +76,11 @@ CStatisticsDlg* CStatisticsDlg::Open(const DupesEndpoints& endpoints, QWidget* o
   return dlg;
 }
 
+void CStatisticsDlg::reject() {
+  // OK is enabled exactly when the check is done; before that its result would be lost unseen.
+  if (m_pOk->isEnabled()) QDialog::reject();
+}
+
 void CStatisticsDlg::Centre() {
   QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
   if (!screen) return;

@@ -34,6 +34,8 @@ class CStatisticsDlg : public QDialog, public StatisticsPort {
   CStatisticsDlg(const DupesEndpoints& endpoints, QWidget* owner);
 
   void timerEvent(QTimerEvent* event) override;
+  // Esc and the window manager's close end the window only once the check is done.
+  void reject() override;
 
   DupesEndpoints m_endpoints;
 

@@ -96,6 +96,14 @@ TEST(HistoryModelTest, PrefixSearchIgnoresCase) {
   EXPECT_EQ(m.FindPrefix("abxy"), -1);
   EXPECT_EQ(m.FindExact("ZZ"), 2);
   EXPECT_EQ(m.FindExact("z"), -1);
+  // Beyond ASCII too, sharp s as "ss".
+  m.SetHistoryString("café|straße|Łódź");
+  EXPECT_EQ(m.FindExact("CAFÉ"), 0);
+  EXPECT_EQ(m.FindPrefix("STRASS"), 1);
+  EXPECT_EQ(m.FindExact("STRASSE"), 1);
+  EXPECT_EQ(m.FindPrefix("łÓ"), 2);
+  EXPECT_FALSE(m.AddToHistory("ŁÓDŹ"));
+  EXPECT_EQ(m.GetHistoryString(), "ŁÓDŹ|café|straße");
 }
 
 TEST(ToolbarPlacementTest, EveryPositionCode) {

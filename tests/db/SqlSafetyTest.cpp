@@ -221,10 +221,14 @@ struct Outcome {
 class Connection {
  public:
   // A guest connection of our own: every statement in one call runs, as an attacker would wish.
+  // Its literals take the table's character set, as the program's do.
   explicit Connection(const std::string& address) : m_mysql(mysql_init(nullptr)) {
+    mysql_options(m_mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
     if (!mysql_real_connect(m_mysql, address.c_str(), "ZEBRANO", "ZEBRANO", "dupesnukes", 0, nullptr,
                             CLIENT_MULTI_STATEMENTS))
       ADD_FAILURE() << "guest connection: " << mysql_error(m_mysql);
+    if (mysql_query(m_mysql, "SET character_set_connection = @@character_set_database") != 0)
+      ADD_FAILURE() << "character set: " << mysql_error(m_mysql);
   }
   ~Connection() { mysql_close(m_mysql); }
   MYSQL* get() { return m_mysql; }

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -18,6 +23,26 @@ TEST(QtFileDialog, FilterListBecomesQtNameFilters) {
             "Log Files (*.log) (*.log);;All Files (*.*) (*)");
   EXPECT_EQ(ToQtNameFilters("All Files (*.*)| *.* ||").toStdString(), "All Files (*.*) (*)");
   EXPECT_EQ(ToQtNameFilters("").toStdString(), "");
+}
+
+// The defined names carry their patterns already; the list shows each name once, as defined.
+TEST(QtFileDialog, FilterNamesShowAsDefined) {
+  InstallQtFileDialog();
+  std::string shown;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+    ASSERT_NE(types, nullptr);
+    for (int i = 0; i < types->count(); ++i) shown += types->itemText(i).toStdString() + ";";
+    dialog->reject();
+  });
+  FileDialogRequest request;
+  request.open = false;
+  request.filter = "Log Files (*.log)|*.log|All Files (*.*)|*.*||";
+  EXPECT_EQ(ShowFileDialog(request), std::nullopt);
+  EXPECT_EQ(shown, "Log Files (*.log);All Files (*.*);");
+  SetFileDialogHandler(nullptr);
 }
 
 // A worker thread's box appears on the UI thread, keeps its texts and icon, and the worker gets
@@ -52,6 +77,39 @@ TEST(QtMessageBox, WorkerBoxIsShownOnUiThreadAndAnswered) {
   EXPECT_EQ(text, "Are <b>you</b> sure?");
   EXPECT_EQ(format, Qt::PlainText);
   EXPECT_EQ(icon, QMessageBox::Warning);
+  SetMessageBoxHandler(nullptr);
+}
+
+// A click on the blocked owner leaves the keys with the box.
+TEST(QtMessageBox, TheKeysStayWithTheBoxAfterAClickOnItsOwner) {
+  InstallQtMessageBox();
+  QWidget owner;
+  owner.show();
+  const QString first =
+      "The number of entries that will be retrieved is greater than 1000 (2000 to be exact).";
+  bool ownerWasActive = false, clicked = false;
+  QObject::connect(qApp, &QGuiApplication::focusWindowChanged, &owner,
+                   [&](QWindow* now) { ownerWasActive |= now && now == owner.windowHandle(); });
+  QElapsedTimer waited;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    if (!clicked) {
+      if (QApplication::activeWindow() != box) return;
+      clicked = true;
+      waited.start();
+      owner.activateWindow();
+    } else if (ownerWasActive && QApplication::activeWindow() == box) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    } else if (waited.elapsed() > 60000) {
+      box->button(QMessageBox::No)->click();  // the keys never came back
+    }
+  });
+  poll.start(10);
+  EXPECT_EQ(ShowMessageBox(&owner, (first + "\nAre you sure?").toStdString(), "Kestrel Warning", MB_YESNO),
+            IDYES);
+  EXPECT_TRUE(ownerWasActive);
   SetMessageBoxHandler(nullptr);
 }
 

@@ -276,11 +276,13 @@ TEST_F(NfoWorkerTest, CancelAtEveryStepEndsTheRunSilently) {
 
 TEST_F(NfoWorkerTest, CancelWakesAWorkerBlockedInTheProbeOrInAStatement) {
   {
-    auto run = StartNfoWorker(Context("020598", "Art.Release-GRP", S().silent.address()));
+    // A probe that would wait ten minutes: finishing within a minute is the wake-up at work.
+    NfoWorkerContext context = Context("020598", "Art.Release-GRP", S().silent.address());
+    context.endpoints.m_nProbeSeconds = 600;
+    auto run = StartNfoWorker(std::move(context));
     ASSERT_TRUE(port->WaitFor("status:Testing Database Availability", 5000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     port->Cancel(*run);
-    EXPECT_TRUE(run->WaitFinished(1000));
+    EXPECT_TRUE(run->WaitFinished(60000));
     EXPECT_EQ(port->Events().back(), "cancel");
   }
   {
@@ -290,10 +292,10 @@ TEST_F(NfoWorkerTest, CancelWakesAWorkerBlockedInTheProbeOrInAStatement) {
     });
     auto run = StartNfoWorker(Context("020598", "Art.Release-GRP"));
     ASSERT_TRUE(port->WaitFor("status:Retrieving NFO Data", 5000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_TRUE(run->IsConnected());
     port->Cancel(*run);
-    const bool finished = run->WaitFinished(1000);
+    // The read time-out is ten minutes.
+    const bool finished = run->WaitFinished(60000);
     S().primary.Resume();
     EXPECT_TRUE(finished);
     EXPECT_TRUE(run->WaitFinished(5000));
