@@ -59,7 +59,6 @@ bool HistoryStore::ResolveNames(const std::string& valueName, std::string& compa
                                 std::string& application) {
   if (valueName.empty()) return false;
   if (company.empty()) company = kDefaultCompany;
-  if (company.empty()) return false;
   if (application.empty()) application = kDefaultApplication;
   return true;
 }
