@@ -95,7 +95,7 @@ TEST_F(StartupSettingsTest, AStartAndQuitOpenTheFileOnceYetSeeAnotherInstancesWr
   ASSERT_EQ(::utimensat(AT_FDCWD, RegFile().c_str(), times, 0), 0);
   const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   ASSERT_GE(watch, 0);
-  ASSERT_GE(::inotify_add_watch(watch, (m_dir.path() + "/Harrow").c_str(), IN_OPEN), 0);
+  ASSERT_GE(::inotify_add_watch(watch, (m_dir.path() + "/Harrow").c_str(), IN_OPEN | IN_MOVED_TO), 0);
 
   EXPECT_EQ(ApplyStartupSettings().notices, kNone);
   int32_t limit = 0, order = 0;
@@ -111,14 +111,17 @@ TEST_F(StartupSettingsTest, AStartAndQuitOpenTheFileOnceYetSeeAnotherInstancesWr
   CloseSettingsKey();
   HistoryStore::WriteHistory(HKEY_LOCAL_MACHINE, "Harrow", "Kestrel", "MaskHistory", {"a|b", "c"});
 
-  int opens = 0;
+  int opens = 0, writes = 0;
   alignas(inotify_event) char events[4096];
   for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;)
     for (char* p = events; p < events + n;
-         p += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(p)->len)
-      opens += std::string(reinterpret_cast<inotify_event*>(p)->name) == "Kestrel.reg";
+         p += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(p)->len) {
+      const inotify_event* e = reinterpret_cast<inotify_event*>(p);
+      if (std::string(e->name) == "Kestrel.reg") ++(e->mask & IN_OPEN ? opens : writes);
+    }
   ::close(watch);
   EXPECT_EQ(opens, 1);
+  EXPECT_EQ(writes, 7);  // one per changed value, the history's two values together
   EXPECT_TRUE(FileHas("\"Limit\"=dword:00000006"));
 
   const pid_t other = ::fork();
