@@ -32,7 +32,6 @@ class CKestrelApp : public QObject {
 
   CMainFrame* MainFrame() const { return m_pMainWnd; }
   CKestrelView* View() const { return m_pView; }
-  bool StartedHidden() const { return m_bStartHidden; }
 
  signals:
   // The main frame is gone: the message loop should end.

@@ -37,7 +37,6 @@ class CTrayIcon {
   virtual void OnIconRButtonDown(int x, int y);
 
   bool IsShown() const { return m_nShown != 0; }
-  bool IsCreated() const { return m_bCreated; }
   const NOTIFYICONDATA& Record() const { return m_nid; }
 
  private:

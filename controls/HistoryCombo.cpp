@@ -282,7 +282,7 @@ bool CHistoryCombo::BrowseForFile() {
 }
 
 bool CHistoryCombo::SaveHistory(const QString& valueName, const QString& company, const QString& application,
-                                HKEY root, bool bAddCurrentText) {
+                                RegistryKey* root, bool bAddCurrentText) {
   std::string c = FromQ(company), a = FromQ(application);
   if (!HistoryStore::ResolveNames(FromQ(valueName), c, a)) return false;
   if (bAddCurrentText) AddToHistory();
@@ -290,7 +290,7 @@ bool CHistoryCombo::SaveHistory(const QString& valueName, const QString& company
 }
 
 bool CHistoryCombo::RestoreHistory(const QString& valueName, const QString& company,
-                                   const QString& application, HKEY root, bool bSelectFirst) {
+                                   const QString& application, RegistryKey* root, bool bSelectFirst) {
   std::string c = FromQ(company), a = FromQ(application);
   if (!HistoryStore::ResolveNames(FromQ(valueName), c, a)) return false;
   const HistoryStore::Stored stored = HistoryStore::ReadHistory(root, c, a, FromQ(valueName));

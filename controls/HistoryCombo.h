@@ -9,7 +9,11 @@
 #include <vector>
 
 #include "controls/HistoryModel.h"
-#include "platform/Registry.h"
+
+// The root of the store the history is kept under. Keys are opened by the store alone, so the
+// widget needs neither its calls nor its types.
+struct RegistryKey;
+extern RegistryKey* const HKEY_LOCAL_MACHINE;
 
 class CHistoryCombo : public QComboBox {
   Q_OBJECT
@@ -35,10 +39,10 @@ class CHistoryCombo : public QComboBox {
   void SetMaxHistoryCount(unsigned count);
   QString GetHistoryString() const;
   void SetHistoryString(const QString& history);
-  bool SaveHistory(const QString& valueName, const QString& company, const QString& application, HKEY root,
-                   bool bAddCurrentText);
-  bool RestoreHistory(const QString& valueName, const QString& company, const QString& application, HKEY root,
-                      bool bSelectFirst);
+  bool SaveHistory(const QString& valueName, const QString& company, const QString& application,
+                   RegistryKey* root, bool bAddCurrentText);
+  bool RestoreHistory(const QString& valueName, const QString& company, const QString& application,
+                      RegistryKey* root, bool bSelectFirst);
 
   // The selected item: one chosen from the list, by AddToHistory or by completion; -1 for none.
   int GetCurSel() const { return m_model.GetCurSel(); }

@@ -59,7 +59,6 @@ bool HistoryStore::ResolveNames(const std::string& valueName, std::string& compa
                                 std::string& application) {
   if (valueName.empty()) return false;
   if (company.empty()) company = kDefaultCompany;
-  if (company.empty()) return false;
   if (application.empty()) application = kDefaultApplication;
   return true;
 }
@@ -73,32 +72,38 @@ bool HistoryStore::WriteHistory(HKEY root, const std::string& company, const std
   const DWORD access = KEY_READ | KEY_WRITE;
   HKEY software = nullptr;
   if (RegOpenKeyEx(root, "Software", 0, access, &software) != ERROR_SUCCESS) return false;
-  HKEY key = software;
-  for (const std::string& name : {company, application, std::string(kHistoryKey)}) {
-    HKEY child = nullptr;
-    LONG rc = RegCreateKeyEx(key, name, 0, "", REG_OPTION_NON_VOLATILE, access, nullptr, &child, nullptr);
-    RegCloseKey(key);
-    if (rc != ERROR_SUCCESS) return false;
-    key = child;
+  // The keys below "Software" are created in the same write; each name is one step as a key of
+  // its own would take it (a trailing '\\' dropped, an empty name staying in place).
+  std::string below;
+  for (std::string name : {company, application, std::string(kHistoryKey)}) {
+    if (!name.empty() && name.back() == '\\') name.pop_back();
+    if (name.empty()) continue;
+    if (name.front() == '\\' || name.find("\\\\") != std::string::npos) {
+      RegCloseKey(software);
+      return false;
+    }
+    below += below.empty() ? name : "\\" + name;
   }
+  // Both values go in one write; the joined value's result counts.
   const std::string history = Join(items);
-  LONG rc;
+  std::vector<RegistryChange> changes(2);
+  changes[0].name = valueName;
   if (history.empty()) {
-    rc = RegDeleteValue(key, valueName);
+    changes[0].remove = true;
   } else {
-    rc = RegSetValueEx(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(history.c_str()),
-                       static_cast<DWORD>(history.size() + 1));
+    changes[0].type = REG_SZ;
+    changes[0].data.assign(history.begin(), history.end());
+    changes[0].data.push_back(0);
   }
-  // The copy follows the joined value; should it fail, reading finds the two disagree and takes
-  // the joined value, so the copy's result does not count.
-  const std::string copyName = ItemsValueName(valueName);
-  if (rc == ERROR_SUCCESS && !history.empty() && !HasNul(items)) {
-    const std::vector<BYTE> data = MultiString(items);
-    RegSetValueEx(key, copyName, 0, REG_MULTI_SZ, data.data(), static_cast<DWORD>(data.size()));
+  changes[1].name = ItemsValueName(valueName);
+  if (!history.empty() && !HasNul(items)) {
+    changes[1].type = REG_MULTI_SZ;
+    changes[1].data = MultiString(items);
   } else {
-    RegDeleteValue(key, copyName);
+    changes[1].remove = true;
   }
-  RegCloseKey(key);
+  const LONG rc = RegSetValues(software, below, changes);
+  RegCloseKey(software);
   return rc == ERROR_SUCCESS;
 }
 

@@ -19,7 +19,7 @@ struct HistoryStore {
     std::optional<std::vector<std::string>> items;
   };
 
-  // Fills in the defaults; false when the value name is empty or there is still no company.
+  // Fills in the defaults; false when the value name is empty.
   static bool ResolveNames(const std::string& valueName, std::string& company, std::string& application);
   // The name of the multi-string copy beside valueName.
   static std::string ItemsValueName(const std::string& valueName);

@@ -162,6 +162,37 @@ LONG RegDeleteValue(HKEY key, const std::string& name) {
   return found ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
 }
 
+LONG RegSetValues(HKEY parent, const std::string& subKey, const std::vector<RegistryChange>& changes) {
+  if (!IsOpen(parent)) return ERROR_INVALID_HANDLE;
+  std::string path;
+  if (!JoinPath(parent, subKey, path)) return ERROR_INVALID_PARAMETER;
+  for (const RegistryChange& c : changes)
+    if (HasControlChar(c.name)) return ERROR_INVALID_PARAMETER;
+  if (!(parent->access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+  bool firstFound = true;
+  bool ok = Store().Update([&](RegistryTree& tree) {
+    bool changed = tree.CreateKey(path);
+    const std::string at = tree.StoredPath(path);
+    for (size_t i = 0; i < changes.size(); ++i) {
+      const RegistryChange& c = changes[i];
+      if (c.remove) {
+        const bool found = tree.DeleteValue(at, c.name);
+        if (i == 0) firstFound = found;
+        changed |= found;
+        continue;
+      }
+      if (i == 0) firstFound = true;
+      const RegistryValue* old = tree.FindValue(at, c.name);
+      if (old && old->type == c.type && old->data == c.data) continue;
+      tree.SetValue(at, c.name, c.type, c.data);
+      changed = true;
+    }
+    return changed;
+  });
+  if (!ok) return ERROR_ACCESS_DENIED;
+  return firstFound ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
 LONG RegCloseKey(HKEY key) {
   if (key == &g_root) return ERROR_SUCCESS;
   {

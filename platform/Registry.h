@@ -4,6 +4,7 @@
 // the registry's shapes and results so the settings and history code reads like the original.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 using LONG = long;
 using DWORD = std::uint32_t;
@@ -54,6 +55,16 @@ LONG RegQueryValueEx(HKEY key, const std::string& name, DWORD* reserved, DWORD* 
 LONG RegSetValueEx(HKEY key, const std::string& name, DWORD reserved, DWORD type, const BYTE* data,
                    DWORD size);
 LONG RegDeleteValue(HKEY key, const std::string& name);
+// Creates subKey below key when missing (as RegCreateKeyEx) and sets, or deletes, several of its
+// values, all in one write that is on disk when the call returns. The result is the first
+// change's, as RegSetValueEx or RegDeleteValue would give it.
+struct RegistryChange {
+  std::string name;
+  DWORD type = REG_NONE;
+  std::vector<BYTE> data;
+  bool remove = false;
+};
+LONG RegSetValues(HKEY key, const std::string& subKey, const std::vector<RegistryChange>& changes);
 LONG RegCloseKey(HKEY key);
 
 // The file behind the store. Tests may point it elsewhere; an empty path goes back to the default.

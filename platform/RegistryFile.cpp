@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <ctime>
 #include <mutex>
+#include <optional>
 #include <set>
 
 #include "platform/Diagnostics.h"
@@ -90,6 +91,60 @@ bool SyncFolder(const std::string& folder) {
   return fd.get() >= 0 && ::fsync(fd.get()) == 0;
 }
 
+// What identifies one version of the file: a writer replaces it (new inode), an editor changes
+// its size or times.
+struct Stamp {
+  dev_t dev;
+  ino_t ino;
+  off_t size;
+  timespec mtime, ctime;
+  bool operator==(const Stamp& o) const {
+    return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+           mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec &&
+           ctime.tv_nsec == o.ctime.tv_nsec;
+  }
+};
+
+Stamp StampOf(const struct stat& st) {
+  return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+}
+
+// File times tick coarsely: a file changed within this many seconds of being read may change
+// again without its stamp showing it, so it is read again next time.
+constexpr time_t kRacySeconds = 2;
+
+// The file as last read or written, so unchanged files are parsed once.
+struct Cached {
+  std::string path;
+  Stamp stamp;
+  RegistryTree tree;
+};
+std::mutex g_cacheMutex;
+std::optional<Cached> g_cache;
+
+bool FromCache(const std::string& path, const Stamp& stamp, RegistryTree& tree) {
+  std::lock_guard<std::mutex> lock(g_cacheMutex);
+  if (!g_cache || g_cache->path != path || !(g_cache->stamp == stamp)) return false;
+  tree = g_cache->tree;
+  return true;
+}
+
+void Remember(const std::string& path, const Stamp& stamp, const RegistryTree& tree) {
+  std::lock_guard<std::mutex> lock(g_cacheMutex);
+  g_cache = Cached{path, stamp, tree};
+}
+
+void Forget() {
+  std::lock_guard<std::mutex> lock(g_cacheMutex);
+  g_cache.reset();
+}
+
+bool IsRacy(const struct stat& st) {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return st.st_mtim.tv_sec + kRacySeconds >= now.tv_sec;
+}
+
 }  // namespace
 
 std::string RegistryFile::Folder() const {
@@ -100,13 +155,16 @@ std::string RegistryFile::Folder() const {
 
 RegistryFile::State RegistryFile::Load(RegistryTree& tree) const {
   tree = RegistryTree();
+  struct stat st;
+  if (::stat(m_path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) return State::Missing;
+  if (FromCache(m_path, StampOf(st), tree)) return State::Good;
+  Forget();
   FileDescriptor fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return State::Missing;
     ReportErrno(m_path, "read");
     return State::Bad;
   }
-  struct stat st;
   if (::fstat(fd.get(), &st) != 0) return ReportErrno(m_path, "read"), State::Bad;
   if (!S_ISREG(st.st_mode) || st.st_size > kMaxFileSize)
     return Report(m_path, "read", "not a regular file of at most 16 MiB; defaults used"), State::Bad;
@@ -126,6 +184,7 @@ RegistryFile::State RegistryFile::Load(RegistryTree& tree) const {
     Report(m_path, "read", "not in the registry export format; defaults used, the next write moves it aside");
     return State::Bad;
   }
+  if (!IsRacy(st)) Remember(m_path, StampOf(st), tree);
   return State::Good;
 }
 
@@ -186,6 +245,11 @@ bool RegistryFile::WriteReplacing(const std::string& text) const {
 }
 
 bool RegistryFile::Update(const std::function<bool(RegistryTree&)>& change) const {
+  // A change the file already holds is on disk: no lock, no write.
+  {
+    RegistryTree tree;
+    if (Load(tree) == State::Good && !change(tree)) return true;
+  }
   // A read-only file counts as read-only even though its folder would let a rename replace it.
   if (!IsWritable()) return false;
   if (!MakeFolders(Folder())) return ReportErrno(m_path, "create folder " + Folder());
@@ -201,7 +265,12 @@ bool RegistryFile::Update(const std::function<bool(RegistryTree&)>& change) cons
   State state = Load(tree);
   if (!change(tree)) return true;
   if (state == State::Bad && !MoveAside()) return false;
+  Forget();
   if (!WriteReplacing(FormatRegistryText(tree))) return false;
+  // Written under the lock, so this is exactly what the file holds; any later writer replaces
+  // the file and with it the stamp.
+  struct stat st;
+  if (::stat(m_path.c_str(), &st) == 0) Remember(m_path, StampOf(st), tree);
   ForgetReports();
   return true;
 }

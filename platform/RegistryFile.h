@@ -19,7 +19,9 @@ class RegistryFile {
   bool IsWritable() const;
   // Under the lock: re-reads the file and lets change edit it; when change returns true the
   // result is written back and on disk before this returns. A bad file is moved aside as
-  // <file>.bad-<time> before the first write. False when the file could not be written.
+  // <file>.bad-<time> before the first write. False when the file could not be written. change
+  // may run twice (once on the file as last seen, to skip a write it already holds), so it
+  // should only set its results.
   bool Update(const std::function<bool(RegistryTree&)>& change) const;
 
  private:

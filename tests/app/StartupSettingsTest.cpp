@@ -1,7 +1,15 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <ctime>
 
 #include "app/Settings.h"
 #include "app/StartupSettings.h"
+#include "controls/HistoryStore.h"
 #include "platform/Registry.h"
 #include "tests/support/RegistryFixture.h"
 
@@ -78,4 +86,57 @@ TEST_F(StartupSettingsTest, AnUnreadableStoreCountsAsAFirstRunAndIsKeptAside) {
   EXPECT_EQ(ApplyStartupSettings().notices, kFirst);
   EXPECT_EQ(CountFiles("Kestrel.reg.bad-"), 1);
   EXPECT_TRUE(FileHas("\"LOGFILE\"=\"kestrel.log\""));
+}
+
+TEST_F(StartupSettingsTest, AStartAndQuitOpenTheFileOnceYetSeeAnotherInstancesWrite) {
+  PutFile(kHeader + "\"Version\"=dword:0000004b\r\n\"Limit\"=dword:00000005\r\n");
+  // Left by the last run long ago; a file changed just now is read again at every access.
+  const timespec times[2] = {{0, UTIME_OMIT}, {std::time(nullptr) - 3600, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, RegFile().c_str(), times, 0), 0);
+  const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(::inotify_add_watch(watch, (m_dir.path() + "/Harrow").c_str(), IN_OPEN | IN_MOVED_TO), 0);
+
+  EXPECT_EQ(ApplyStartupSettings().notices, kNone);
+  int32_t limit = 0, order = 0;
+  OpenSettingsKey();
+  ReadLog(), ReadLogFile(), ReadStartMinimized(), ReadGetAll(), ReadLimit(limit), ReadStartDate();
+  ReadEndDate(), ReadUseBetween(), ReadOrder(order);
+  CloseSettingsKey();
+  EXPECT_EQ(limit, 5);
+  HistoryStore::ReadHistory(HKEY_LOCAL_MACHINE, "Harrow", "Kestrel", "MaskHistory");
+  OpenSettingsKey();
+  WriteGetAll(true), WriteLimit(6), WriteStartDate("01/02/2003"), WriteEndDate("  /  /    ");
+  WriteUseBetween(false), WriteOrder(1);
+  CloseSettingsKey();
+  HistoryStore::WriteHistory(HKEY_LOCAL_MACHINE, "Harrow", "Kestrel", "MaskHistory", {"a|b", "c"});
+
+  int opens = 0, writes = 0;
+  alignas(inotify_event) char events[4096];
+  for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;)
+    for (char* p = events; p < events + n;
+         p += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(p)->len) {
+      const inotify_event* e = reinterpret_cast<inotify_event*>(p);
+      if (std::string(e->name) == "Kestrel.reg") ++(e->mask & IN_OPEN ? opens : writes);
+    }
+  ::close(watch);
+  EXPECT_EQ(opens, 1);
+  EXPECT_EQ(writes, 7);  // one per changed value, the history's two values together
+  EXPECT_TRUE(FileHas("\"Limit\"=dword:00000006"));
+
+  const pid_t other = ::fork();
+  ASSERT_GE(other, 0);
+  if (other == 0) {
+    OpenSettingsKey();
+    WriteLimit(42);
+    CloseSettingsKey();
+    ::_exit(0);
+  }
+  int status = -1;
+  ASSERT_EQ(::waitpid(other, &status, 0), other);
+  OpenSettingsKey();
+  EXPECT_TRUE(ReadLimit(limit));
+  EXPECT_TRUE(ReadGetAll());
+  CloseSettingsKey();
+  EXPECT_EQ(limit, 42);
 }
