@@ -150,7 +150,11 @@ bool DupesConnection::Connect(const char* role, const std::string& address, std:
   // refuses utf8mb4 literals outright (1267). Converted, a letter the table cannot hold turns into
   // '?', which no directory name holds, so the word matches nothing. Where the query fails, the
   // literals stay utf8mb4 and the statements that follow report as usual.
-  mysql_query(mysql, kLiteralCharsetStatement);
+  // A setting answers with no rows; whatever a server sends instead is passed over, so the next
+  // statement finds the connection in step.
+  if (mysql_query(mysql, kLiteralCharsetStatement) == 0 && mysql_field_count(mysql) > 0) {
+    if (MYSQL_RES* rest = mysql_use_result(mysql)) mysql_free_result(rest);
+  }
   m_mysql = mysql;
   return true;
 }
