@@ -63,6 +63,10 @@ inline constexpr char kTextOnlyOne[] = "You may only select 1 item!";
 // The results list's copy commands.
 inline constexpr char kTextNothingToCopy[] = "There is nothing to copy!";
 
+// The NFO text's context menu.
+inline constexpr char kTextNfoCopy[] = "&Copy";
+inline constexpr char kTextNfoSelectAll[] = "Select &All";
+
 // The statistics check; server is "Primary" or "Backup".
 inline std::string TestingServerText(const std::string& server) {
   return "Testing " + server + " Database";

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QImage>
 #include <QMessageBox>
 #include <QPointer>
@@ -202,6 +204,107 @@ TEST_F(NfoViewer, TextIsShownUnwrappedWithItsLineEndsAndReadAsAWhole) {
     text->horizontalScrollBar()->setValue(text->horizontalScrollBar()->maximum());
     EXPECT_GT(darkPixels(), 0) << gap;
   }
+}
+
+// Press sets the anchor, a drag or a shift+click moves the other end, the keys extend from the
+// caret (tabs laid out as drawn); Ctrl+C copies lines joined by LF, drawn in the highlight.
+TEST_F(NfoViewer, MouseAndKeysSelectWhatIsShownAndCopyIt) {
+  CNfoViewerDlg viewer;
+  viewer.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
+  CNfoTextView* text = FindById<CNfoTextView>(viewer, IDC_NFO_TEXT);
+  QWidget* port = text->viewport();
+  viewer.SetNfoText("first line\r\nsecond\tx\r\nthird\r\n");
+  text->setFocus();
+  auto at = [&](size_t line, size_t offset) {
+    return text->CellRect({line, offset}).topLeft() + QPoint(1, 2);
+  };
+  auto highlighted = [&] {
+    const QImage image = port->grab().toImage();
+    const QRgb highlight = text->palette().color(QPalette::Highlight).rgb();
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) n += image.pixel(x, y) == highlight;
+    return n;
+  };
+  EXPECT_EQ(highlighted(), 0);
+
+  QTest::mousePress(port, Qt::LeftButton, {}, at(0, 6));
+  QTest::mouseMove(port, at(1, 3));
+  QTest::mouseRelease(port, Qt::LeftButton, {}, at(1, 3));
+  EXPECT_EQ(text->SelectedText(), "line\nsec");
+  EXPECT_GT(highlighted(), 0);
+  QApplication::clipboard()->clear();
+  QTest::keySequence(text, QKeySequence::Copy);
+  EXPECT_EQ(QApplication::clipboard()->text(), "line\nsec");
+  QTest::mouseClick(port, Qt::LeftButton, Qt::ShiftModifier, at(2, 2));
+  EXPECT_EQ(text->SelectedText(), "line\nsecond\tx\nth");
+
+  // The x after the tab is drawn in column 8.
+  QTest::mouseClick(port, Qt::LeftButton, {},
+                    text->CellRect({1, 0}).topLeft() + QPoint(8 * text->CellRect({1, 0}).width() + 1, 2));
+  EXPECT_EQ(text->Caret().offset, 7u);
+  EXPECT_FALSE(text->HasSelection());
+  QTest::keyClick(text, Qt::Key_Home, Qt::ShiftModifier);
+  EXPECT_EQ(text->SelectedText(), "second\t");
+  QTest::keyClick(text, Qt::Key_End);
+  QTest::keyClick(text, Qt::Key_Right, Qt::ShiftModifier);
+  QTest::keyClick(text, Qt::Key_Right, Qt::ShiftModifier);
+  EXPECT_EQ(text->SelectedText(), "\nt");
+  QTest::keyClick(text, Qt::Key_Up, Qt::ShiftModifier);
+  EXPECT_EQ(text->SelectedText(), "econd\tx");
+  QTest::keyClick(text, Qt::Key_Down, Qt::ShiftModifier);
+  QTest::keyClick(text, Qt::Key_Down, Qt::ShiftModifier);
+  EXPECT_EQ(text->SelectedText(), "\nthird\n");
+  QTest::keyClick(text, Qt::Key_Home, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(text->SelectedText(), "first line\nsecond\tx");
+
+  QTest::keyClick(text, Qt::Key_Left);
+  QTest::keySequence(text, QKeySequence::SelectAll);
+  QTest::keySequence(text, QKeySequence::Copy);
+  EXPECT_EQ(QApplication::clipboard()->text(), text->Text());
+
+  // A long text keeps its caret line in sight.
+  std::string lines;
+  for (int i = 0; i < 500; ++i) lines += "line " + std::to_string(i) + "\r\n";
+  viewer.SetNfoText(lines);
+  QTest::keyClick(text, Qt::Key_End, Qt::ControlModifier);
+  QTest::keyClick(text, Qt::Key_PageUp, Qt::ShiftModifier);
+  QTest::keyClick(text, Qt::Key_Up, Qt::ShiftModifier);
+  EXPECT_TRUE(port->rect().contains(text->CellRect(text->Caret()).center()));
+  EXPECT_TRUE(text->SelectedText().startsWith("line 4"));
+  EXPECT_TRUE(text->SelectedText().endsWith("line 499\n"));
+}
+
+TEST_F(NfoViewer, AScreenReaderReadsTheTextBoundedAndTheCaretLine) {
+  CNfoViewerDlg viewer;
+  viewer.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
+  CNfoTextView* text = FindById<CNfoTextView>(viewer, IDC_NFO_TEXT);
+  viewer.SetNfoText("first line\r\nsecond word\r\n");
+  QAccessibleInterface* face = QAccessible::queryAccessibleInterface(text);
+  ASSERT_TRUE(face);
+  EXPECT_EQ(face->role(), QAccessible::EditableText);
+  EXPECT_TRUE(face->state().readOnly && face->state().multiLine);
+  EXPECT_EQ(face->text(QAccessible::Name), text->accessibleName());
+  EXPECT_EQ(face->text(QAccessible::Value), "first line\nsecond word\n");
+
+  QAccessibleTextInterface* lines = face->textInterface();
+  ASSERT_TRUE(lines);
+  QTest::mouseClick(text->viewport(), Qt::LeftButton, {}, text->CellRect({1, 8}).topLeft() + QPoint(1, 2));
+  EXPECT_EQ(lines->cursorPosition(), 11 + 8);
+  int start = 0, end = 0;
+  EXPECT_EQ(lines->textAtOffset(lines->cursorPosition(), QAccessible::LineBoundary, &start, &end),
+            "second word\n");
+  EXPECT_EQ(lines->textAtOffset(lines->cursorPosition(), QAccessible::WordBoundary, &start, &end), "word");
+  EXPECT_EQ(lines->textBeforeOffset(lines->cursorPosition(), QAccessible::LineBoundary, &start, &end),
+            "first line\n");
+  lines->setSelection(0, 6, 13);
+  EXPECT_EQ(text->SelectedText(), "line\nse");
+
+  viewer.SetNfoText(std::string(200000, 'n'));
+  EXPECT_EQ(face->text(QAccessible::Value), QString(64 * 1024, 'n'));
+  EXPECT_EQ(lines->characterCount(), 200000);
 }
 
 TEST_F(NfoViewer, BlockArtJoinsAcrossLinesAndCells) {
