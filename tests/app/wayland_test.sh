@@ -60,6 +60,11 @@ settings() {
     "$1" >"$work/config/Harrow/Kestrel.reg"
 }
 launch() {
+  # Under LeakSanitizer a 128-byte block shows up in this process whose only frame lies in a
+  # library unloaded before the report (<unknown module>), so no suppression can name it; the
+  # program's own leaks are checked by every other test that runs it.
+  local ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
+  export ASAN_OPTIONS
   QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=$socket QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 WAYLAND_DEBUG=${1:-} \
     XDG_CONFIG_HOME=$work/config "$binary" >>"$work/kestrel.log" 2>&1 &
   app=$!
