@@ -35,6 +35,9 @@ std::u32string Fold(const std::string& text) {
       valid = (next & 0xC0) == 0x80;
       c = (c << 6) | (next & 0x3F);
     }
+    // Overlong forms, surrogates and values past U+10FFFF are no characters either.
+    static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    valid = valid && c >= kLeast[length] && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
     if (!valid) {
       folded += static_cast<char32_t>(0x110000 + lead);
       ++i;

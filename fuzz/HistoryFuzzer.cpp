@@ -3,10 +3,13 @@
 // says), and the list written to the store reads back whole, beside the same joined string.
 //
 // Input: operations, each a byte and its arguments.
+#include <locale.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <cwchar>
+#include <cwctype>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -19,11 +22,32 @@
 
 namespace {
 
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+// Case folded away through the C library's own UTF-8 reader: each character lowered, sharp s as
+// "ss", and a byte that is no whole character kept apart from every character.
+std::u32string Folded(const std::string& s) {
+  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  const locale_t previous = uselocale(utf8);
+  std::u32string out;
+  std::mbstate_t state{};
+  for (size_t i = 0; i < s.size();) {
+    wchar_t c = 0;
+    const size_t n = std::mbrtowc(&c, s.data() + i, s.size() - i, &state);
+    // The reader takes values past U+10FFFF, which are no characters.
+    if (n == 0 || n > s.size() - i || static_cast<char32_t>(c) > 0x10FFFF) {
+      state = {};
+      out += static_cast<char32_t>(0x110000 + static_cast<unsigned char>(s[i]));
+      ++i;
+      continue;
+    }
+    i += n;
+    if (c == L'\u00DF' || c == L'\u1E9E') {
+      out += U"ss";
+    } else {
+      out += static_cast<char32_t>(std::towlower(static_cast<wint_t>(c)));
+    }
   }
-  return s;
+  uselocale(previous);
+  return out;
 }
 
 // What a history string stands for: the pieces between bars, empty ones left out.
@@ -106,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string text = UpToNul(raw);
         int equal = -1;
         for (size_t i = 0; i < before.size() && equal < 0; ++i) {
-          if (Lower(before[i]) == Lower(text)) equal = static_cast<int>(i);
+          if (Folded(before[i]) == Folded(text)) equal = static_cast<int>(i);
         }
         FUZZ_CHECK(h.FindExact(text) == equal);
         const bool added = h.AddToHistory(raw);
@@ -166,7 +190,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int found = h.FindPrefix(prefix);
         int wanted = -1;
         for (int i = 0; i < h.Count() && wanted < 0; ++i) {
-          if (Lower(h.Items()[static_cast<size_t>(i)]).rfind(Lower(prefix), 0) == 0) wanted = i;
+          if (Folded(h.Items()[static_cast<size_t>(i)]).starts_with(Folded(prefix))) wanted = i;
         }
         FUZZ_CHECK(found == wanted);
         break;

@@ -4,6 +4,7 @@
 // the server may read backslashes.
 //
 // Input: mask, then optionally "\x01start\x01end\x01" and raw bytes for order, flags and limit.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -118,8 +119,11 @@ std::string LikePattern(const std::string& word) {
   return out;
 }
 
+// A literal as seen with backslashes read as plain characters, less its backslashes: a NUL,
+// sent as backslash and zero, then reads as "0".
 std::string WithoutBackslashes(std::string s) {
   std::erase(s, '\\');
+  std::replace(s.begin(), s.end(), '\0', '0');
   return s;
 }
 

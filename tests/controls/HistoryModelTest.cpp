@@ -104,6 +104,12 @@ TEST(HistoryModelTest, PrefixSearchIgnoresCase) {
   EXPECT_EQ(m.FindPrefix("łÓ"), 2);
   EXPECT_FALSE(m.AddToHistory("ŁÓDŹ"));
   EXPECT_EQ(m.GetHistoryString(), "ŁÓDŹ|café|straße");
+
+  // Bytes that only look like a character (overlong "A", a surrogate) match nothing but themselves.
+  m.SetHistoryString("a|\xC1\x81|\xED\xA0\x80");
+  EXPECT_EQ(m.FindExact("\xC1\x81"), 1);
+  EXPECT_EQ(m.FindExact("\xED\xB0\x80"), -1);
+  EXPECT_TRUE(m.AddToHistory("\xE0\x81\x81"));
 }
 
 TEST(ToolbarPlacementTest, EveryPositionCode) {
