@@ -27,6 +27,6 @@ target_compile_definitions(kestrel_wayland_probe PRIVATE
 target_link_libraries(kestrel_wayland_probe PRIVATE kestrel_gui)
 add_test(NAME app_wayland_test
   COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/app/wayland_test.sh $<TARGET_FILE:kestrel_wayland_probe>
-          ${KESTREL_WAYLAND_TEST_SERVER} ${CMAKE_SOURCE_DIR}/scripts/dbserver)
+          ${KESTREL_WAYLAND_TEST_SERVER} ${CMAKE_SOURCE_DIR}/scripts/dbserver $<TARGET_FILE:kestrel_keep_loaded>)
 set_tests_properties(app_wayland_test PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77 LABELS gui
   ENVIRONMENT "KESTREL_TITLE=Kestrel ${PROJECT_VERSION}")
