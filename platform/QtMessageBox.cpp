@@ -1,20 +1,44 @@
 #include "platform/QtMessageBox.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScreen>
 #include <QWindow>
+#include <algorithm>
 
 #include "platform/MessageBox.h"
 #include "platform/UiThread.h"
 
 namespace {
 
+// The toolkit's box wraps any line wider than its own narrow limit; a box's lines are written as
+// lines, so each stays whole unless it cannot fit on the screen at all.
+class WholeLineBox : public QMessageBox {
+ public:
+  using QMessageBox::QMessageBox;
+
+ protected:
+  void showEvent(QShowEvent* event) override {
+    for (QLabel* label : findChildren<QLabel*>()) {
+      if (label->text() != text()) continue;
+      int widest = 0;
+      for (const QString& line : text().split('\n')) {
+        widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
+      }
+      const int room = screen() ? screen()->availableGeometry().width() * 3 / 4 : widest;
+      label->setMinimumWidth(std::min(widest + label->fontMetrics().averageCharWidth(), room));
+    }
+    QMessageBox::showEvent(event);
+  }
+};
+
 int ShowOnUiThread(void* owner, const std::string& text, const std::string& caption, unsigned flags) {
   const bool question = (flags & MB_TYPEMASK) == MB_YESNO;
   // On the heap: the owner may go (Quit, a signal) while the box waits, and takes its children
   // with it.
-  QPointer<QMessageBox> box = new QMessageBox(static_cast<QWidget*>(owner));
+  QPointer<QMessageBox> box = new WholeLineBox(static_cast<QWidget*>(owner));
   // An owned box blocks its owner's window only, as an owned system box does: a box of a hidden
   // NFO viewer leaves the form usable.
   if (owner) box->setWindowModality(Qt::WindowModal);

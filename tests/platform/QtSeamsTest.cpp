@@ -45,19 +45,22 @@ TEST(QtFileDialog, FilterNamesShowAsDefined) {
   SetFileDialogHandler(nullptr);
 }
 
-// A worker thread's box appears on the UI thread, keeps its texts and icon, and the worker gets
-// the button the user pressed.
+// A worker thread's box appears on the UI thread, keeps its texts and icon, shows each line
+// whole, and the worker gets the button the user pressed.
 TEST(QtMessageBox, WorkerBoxIsShownOnUiThreadAndAnswered) {
   InstallQtMessageBox();
+  const QString first =
+      "The number of entries that will be retrieved is greater than 1000 (2000 to be exact).";
   std::atomic<int> answer{0};
   std::thread worker([&] {
-    answer =
-        ShowMessageBox(nullptr, "Are <b>you</b> sure?", "Kestrel Warning", MB_YESNO | MB_ICONEXCLAMATION);
+    answer = ShowMessageBox(nullptr, (first + "\nAre <b>you</b> sure?").toStdString(), "Kestrel Warning",
+                            MB_YESNO | MB_ICONEXCLAMATION);
   });
   // The box runs its own event loop inside ours, so it is found and answered from a timer.
   std::string title, text;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   Qt::TextFormat format = Qt::AutoText;
+  bool wholeLines = false;
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -66,6 +69,12 @@ TEST(QtMessageBox, WorkerBoxIsShownOnUiThreadAndAnswered) {
     text = box->text().toStdString();
     icon = box->icon();
     format = box->textFormat();
+    for (const QLabel* label : box->findChildren<QLabel*>()) {
+      if (label->text() != box->text()) continue;
+      const QFontMetrics metrics = label->fontMetrics();
+      wholeLines = label->contentsRect().width() >= metrics.horizontalAdvance(first) &&
+                   label->contentsRect().height() < 3 * metrics.lineSpacing();
+    }
     box->button(QMessageBox::No)->click();
   });
   poll.start(10);
@@ -74,8 +83,9 @@ TEST(QtMessageBox, WorkerBoxIsShownOnUiThreadAndAnswered) {
   EXPECT_EQ(answer, IDNO);
   EXPECT_EQ(title, "Kestrel Warning");
   // A server's text is never markup.
-  EXPECT_EQ(text, "Are <b>you</b> sure?");
+  EXPECT_EQ(text, (first + "\nAre <b>you</b> sure?").toStdString());
   EXPECT_EQ(format, Qt::PlainText);
+  EXPECT_TRUE(wholeLines);
   EXPECT_EQ(icon, QMessageBox::Warning);
   SetMessageBoxHandler(nullptr);
 }
