@@ -25,7 +25,7 @@ TEST(SplashDlg, ShowsTheBitmapCentredBorderlessAndClosesOnAClick) {
     QTest::mouseClick(splash.Picture(), Qt::LeftButton, {}, QPoint(100, 100));
   });
   EXPECT_EQ(splash.exec(), 0);
-  EXPECT_LT(clock.elapsed(), 500);
+  EXPECT_LT(clock.elapsed(), 3000);  // the click, not the timer's four seconds
   EXPECT_EQ(picture, QSize(346, 259));
   EXPECT_EQ(shown.size(), QSize(346, 259));
   const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
@@ -46,5 +46,5 @@ TEST(SplashDlg, RightClickDoesNotCloseItButTheTimerDoes) {
   const qint64 elapsed = clock.elapsed();
   EXPECT_TRUE(stillOpen);
   EXPECT_GE(elapsed, 3950);
-  EXPECT_LT(elapsed, 5500);
+  EXPECT_LT(elapsed, 30000);
 }

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 
 #include "db/DupesConnection.h"
 #include "db/WorkerRun.h"
@@ -148,8 +149,13 @@ TEST_F(StatisticsDlgTest, ShowsCheckingThenEachStepAndEnablesOkOnlyWhenDone) {
   EXPECT_EQ(ReadAloud(dlg, IDC_BACKUP_COUNT), "Number of Entries: | N/A | Backup Database");
   EXPECT_EQ(FindById<QLineEdit>(*dlg, IDC_STATS_STATUS)->text(), "Done");
 
-  // It runs once.
-  QTest::qWait(1200);
+  // It runs once: when a timer of the window's period, started only now, fires, the window's own
+  // would have started a second check.
+  const std::shared_ptr<WorkerRun> run = dlg->CheckRun();
+  bool periodPassed = false;
+  QTimer::singleShot(1000, Qt::PreciseTimer, dlg, [&] { periodPassed = true; });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return periodPassed; }, 60000));
+  EXPECT_EQ(dlg->CheckRun(), run);
   EXPECT_EQ(log.texts.size(), 6);
 }
 
