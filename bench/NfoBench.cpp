@@ -1,13 +1,15 @@
 // NFO retrievals through the real form (offscreen) of one stored entry, closed with OK each time:
-// the longest the UI thread is kept from its event loop while the text arrives, is drawn and is
-// scrolled to its far end, the peak memory above the process before the first retrieval, and what
-// stays in use after the last viewer was closed. Prints name=value lines prefixed with LABEL.
+// the longest the UI thread is kept from its event loop while the text arrives, is drawn, is
+// scrolled to its far end and is selected there by mouse, the peak memory above the process before the first
+// retrieval, and what stays in use after the last viewer was closed. Prints name=value lines prefixed with
+// LABEL.
 //   nfo_bench ADDRESS DATE DIRECTORY LABEL [RETRIEVALS]
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
@@ -16,6 +18,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "app/Settings.h"
 #include "db/DupesConnection.h"
@@ -63,6 +66,18 @@ class StallWatch : public QObject {
 
 void Turns(int n) {
   for (int i = 0; i < n; ++i) QApplication::processEvents();
+}
+
+// A press at the first point, moves through the others, a release at the last.
+void Drag(QWidget* widget, const std::vector<QPoint>& points) {
+  auto send = [widget](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+    QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+    Turns(2);
+  };
+  send(QEvent::MouseButtonPress, points.front(), Qt::LeftButton);
+  for (const QPoint& at : points) send(QEvent::MouseMove, at, Qt::LeftButton);
+  send(QEvent::MouseButtonRelease, points.back(), Qt::NoButton);
 }
 
 }  // namespace
@@ -115,6 +130,7 @@ int main(int argc, char** argv) {
     Turns(5);
     text->verticalScrollBar()->setValue(text->verticalScrollBar()->maximum());
     Turns(5);
+    Drag(text->viewport(), {QPoint(20, 8), QPoint(120, 8), QPoint(260, 30), QPoint(400, 8)});
     viewer->findChild<QPushButton*>(QString::number(IDOK_CONTROL))->click();
     Turns(5);
   }

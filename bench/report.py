@@ -23,6 +23,8 @@ budgets = [
     ("16 MiB NFO as one line: longest UI-thread block", "nfo_line_ui_longest_block_ms", 100, " ms"),
     ("16 MiB NFO as one line: peak memory above the process before", "nfo_line_peak_growth_mib", 64, " MiB"),
     ("16 MiB NFO as one line: left in use after four viewers closed with OK", "nfo_line_after_ok_growth_mib", None, " MiB"),
+    ("16 MiB NFO as one line with tabs: longest UI-thread block", "nfo_tabs_ui_longest_block_ms", 100, " ms"),
+    ("16 MiB NFO as one line with tabs: peak memory above the process before", "nfo_tabs_peak_growth_mib", 64, " MiB"),
     ("16 MiB NFO as 80-column art: longest UI-thread block", "nfo_art_ui_longest_block_ms", 100, " ms"),
     ("16 MiB NFO as 80-column art: peak memory above the process before", "nfo_art_peak_growth_mib", 64, " MiB"),
     ("16 MiB NFO as 80-column art: left in use after four viewers closed with OK", "nfo_art_after_ok_growth_mib", None, " MiB"),

@@ -113,6 +113,7 @@ class NfoTextBuilder {
   }
   NfoText Finish() {
     CloseLine();
+    if (m_text.hasTabs) KeepColumns();
     return std::move(m_text);
   }
 
@@ -122,6 +123,15 @@ class NfoTextBuilder {
     const size_t end = m_text.characters.size();
     if (end - m_lineStart > NfoText::kLongLine)
       m_text.longLines.emplace_back(static_cast<uint32_t>(m_lineStart), static_cast<uint32_t>(end));
+  }
+  void KeepColumns() {
+    const std::u16string& chars = m_text.characters;
+    m_text.columnMarks.reserve(chars.size() / NfoText::kLongLine + 1);
+    size_t column = 0;
+    for (size_t i = 0; i < chars.size(); ++i) {
+      if (i % NfoText::kLongLine == 0) m_text.columnMarks.push_back(static_cast<uint32_t>(column));
+      column = chars[i] == u'\n' ? 0 : NfoText::NextColumn(chars[i], column);
+    }
   }
   void EndLine() {
     CloseLine();
@@ -139,6 +149,27 @@ class NfoTextBuilder {
 };
 
 }  // namespace
+
+std::pair<size_t, size_t> NfoText::WalkFromIndex(size_t start, size_t index) const {
+  const size_t mark = index / kLongLine;
+  if (mark < columnMarks.size() && mark * kLongLine >= start) return {mark * kLongLine, columnMarks[mark]};
+  return {start, 0};
+}
+
+std::pair<size_t, size_t> NfoText::WalkFromColumn(size_t start, size_t column) const {
+  const size_t end = LineEnd(start);
+  if (end == start) return {start, 0};
+  // The kept characters of this line, whose columns only grow along it.
+  const size_t first = (start + kLongLine - 1) / kLongLine;
+  const size_t last = std::min((end - 1) / kLongLine + 1, columnMarks.size());
+  if (first >= last) return {start, 0};
+  const auto begin = columnMarks.begin() + static_cast<std::ptrdiff_t>(first);
+  const auto stop = columnMarks.begin() + static_cast<std::ptrdiff_t>(last);
+  auto it = std::upper_bound(begin, stop, column, [](size_t c, uint32_t kept) { return c < kept; });
+  if (it == begin) return {start, 0};
+  --it;
+  return {static_cast<size_t>(it - columnMarks.begin()) * kLongLine, *it};
+}
 
 size_t NfoText::LineStart(size_t line) const {
   size_t at = marks[line / kLinesPerMark];

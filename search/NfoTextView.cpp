@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr int kTabStop = 8;
 constexpr int kMargin = 4;  // pixels left of the first column, as an edit field keeps
 // What a screen reader gets as the value, and around an offset it asks about: enough to read,
 // never the whole of a 16 MiB text.
@@ -219,16 +218,16 @@ QString CNfoTextView::Columns(size_t start, size_t first, size_t count) const {
     const size_t to = std::min(end, start + first + count + 1);
     return QString::fromUtf16(chars + from, static_cast<qsizetype>(to - from));
   }
-  size_t column = 0;
   const size_t last = first + count;
-  for (size_t i = start; i < end && column < last; ++i) {
+  auto [i, column] = m_text.WalkFromColumn(start, first);
+  for (; i < end && column < last; ++i) {
+    const size_t next = NfoText::NextColumn(chars[i], column);
     if (chars[i] == u'\t') {
-      const size_t next = column + kTabStop - column % kTabStop;
       for (; column < next; ++column)
         if (column >= first) out += QLatin1Char(' ');
     } else {
       if (column >= first) out += QChar(chars[i]);
-      ++column;
+      column = next;
     }
   }
   return out;
@@ -489,9 +488,8 @@ QRect CNfoTextView::CellRect(Position p) const {
 size_t CNfoTextView::ColumnOf(size_t start, size_t offset, size_t limit) const {
   if (!m_text.hasTabs) return std::min(offset, limit);
   const char16_t* chars = m_text.characters.data();
-  size_t column = 0;
-  for (size_t i = start; i < start + offset && column < limit; ++i)
-    column = chars[i] == u'\t' ? column + kTabStop - column % kTabStop : column + 1;
+  auto [i, column] = m_text.WalkFromIndex(start, start + offset);
+  for (; i < start + offset && column < limit; ++i) column = NfoText::NextColumn(chars[i], column);
   return std::min(column, limit);
 }
 
@@ -499,10 +497,9 @@ size_t CNfoTextView::OffsetAt(size_t start, size_t column) const {
   const size_t end = m_text.LineEnd(start);
   if (!m_text.hasTabs) return std::min(column, end - start);
   const char16_t* chars = m_text.characters.data();
-  size_t at = 0;
-  size_t i = start;
+  auto [i, at] = m_text.WalkFromColumn(start, column);
   for (; i < end; ++i) {
-    const size_t next = chars[i] == u'\t' ? at + kTabStop - at % kTabStop : at + 1;
+    const size_t next = NfoText::NextColumn(chars[i], at);
     // The nearer side of the character under the column.
     if (next > column) return i - start + (column - at > (next - at) / 2 ? 1 : 0);
     at = next;

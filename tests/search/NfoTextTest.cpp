@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 
 #include "search/NfoText.h"
@@ -115,6 +116,35 @@ TEST(NfoText, PreparedTextEndsALineAtEachLineEndAndFindsEveryLine) {
     const std::u16string shown = lines.characters.substr(start, lines.LineEnd(start) - start);
     const std::string expected = line == 1000 ? "" : lineText(line);
     EXPECT_EQ(shown, std::u16string(expected.begin(), expected.end())) << line;
+  }
+}
+
+// Columns of long tab lines are found from the kept ones, as a walk from the line's start finds
+// them, never walking further than a long line's length.
+TEST(NfoText, ColumnsOfLongTabLinesComeFromTheKeptOnes) {
+  std::mt19937 random(9122026);
+  std::string bytes;
+  for (int line = 0; line < 6; ++line) {
+    const size_t length = line % 2 ? 3 * NfoText::kLongLine + 17 : static_cast<size_t>(line * 5);
+    for (size_t i = 0; i < length; ++i) bytes += "\tab\xc3\xa9x"[random() % 6];
+    bytes += line == 3 ? "\r\n" : "\n";
+  }
+  const NfoText text = PrepareNfoText(bytes);
+  ASSERT_TRUE(text.hasTabs);
+  for (size_t line = 0; line < text.lineCount; ++line) {
+    const size_t start = text.LineStart(line), end = text.LineEnd(start);
+    size_t column = 0;
+    for (size_t i = start; i <= end; column = NfoText::NextColumn(text.characters[i++], column)) {
+      if (i % 997 != 0 && i != end && i != start) continue;
+      const auto [from, at] = text.WalkFromIndex(start, i);
+      size_t walked = at;
+      for (size_t k = from; k < i; ++k) walked = NfoText::NextColumn(text.characters[k], walked);
+      EXPECT_EQ(walked, column) << line << " " << i;
+      EXPECT_LE(i - from, NfoText::kLongLine);
+      const auto [back, there] = text.WalkFromColumn(start, column);
+      EXPECT_TRUE(back >= start && back <= i && there <= column) << line << " " << i;
+      EXPECT_LE(i - back, NfoText::kLongLine);
+    }
   }
 }
 
