@@ -106,29 +106,29 @@ int main(int argc, char** argv) {
   DupesEndpoints ends;
   ends.m_strPrimary = ends.m_strBackup = address;
   ends.m_nBackupProbePort = 3306;
-  if (which == "flood" || which == "long-names") {
-    SearchWorkerContext c;
+  // What every worker is given alike.
+  auto common = [&](auto& c) {
     c.link = sink;
-    c.form = sink.get();
     c.endpoints = ends;
     c.loginId = c.password = "ZEBRANO";
+  };
+  if (which == "flood" || which == "long-names") {
+    SearchWorkerContext c;
+    common(c);
+    c.form = sink.get();
     SearchThreadProc(c);
   } else if (which == "nfo-rows") {
     NfoWorkerContext c;
-    c.link = sink;
+    common(c);
     c.form = sink.get();
     c.viewer = sink.get();
-    c.endpoints = ends;
-    c.loginId = c.password = "ZEBRANO";
     c.dateText = "d";
     c.directoryText = "n";
     NfoThreadProc(c);
   } else {
     StatisticsCheckContext c;
-    c.link = sink;
+    common(c);
     c.window = sink.get();
-    c.endpoints = ends;
-    c.loginId = c.password = "ZEBRANO";
     RunStatisticsCheck(c);
   }
   rusage usage{};
