@@ -116,7 +116,9 @@ TEST_F(StatisticsDlgTest, ShowsCheckingThenEachStepAndEnablesOkOnlyWhenDone) {
   const QPointF offCentre = QRectF(dlg->frameGeometry()).center() - QRectF(area).center();
   EXPECT_LE(qAbs(offCentre.x()), 1.0);
   EXPECT_LE(qAbs(offCentre.y()), 1.0);
-  EXPECT_EQ(dlg->size(), DialogBuilder(*LoadDialogTemplate(IDD_STATISTICS)).DialogSize());
+  const int frame = 2 * CStatisticsDlg::kFrameWidth;
+  EXPECT_EQ(dlg->size(),
+            DialogBuilder(*LoadDialogTemplate(IDD_STATISTICS)).DialogSize() + QSize(frame, frame));
   EXPECT_FALSE(FindById<QPushButton>(*dlg, IDOK_CONTROL)->isEnabled());
   EXPECT_EQ(FindById<QLineEdit>(*dlg, IDC_STATS_STATUS)->text(), "");
   EXPECT_TRUE(FindById<QLineEdit>(*dlg, IDC_STATS_STATUS)->isReadOnly());
