@@ -44,8 +44,10 @@ void LabelValueFields(const DialogTemplate& dialog, const QList<QWidget*>& widge
 }  // namespace
 
 CStatisticsDlg::CStatisticsDlg(const DupesEndpoints& endpoints, QWidget* owner)
-    // A pop-up with a frame but no caption bar and no system menu.
-    : QDialog(owner ? owner->window() : nullptr, Qt::Dialog | Qt::CustomizeWindowHint),
+    // A pop-up with a modal frame but no caption bar and no system menu. The frame is drawn by
+    // the window itself: asked for no caption, a Wayland client's decoration would still draw
+    // one with all its buttons.
+    : QDialog(owner ? owner->window() : nullptr, Qt::Dialog | Qt::FramelessWindowHint),
       m_endpoints(endpoints) {
   setModal(false);
   // The owner's window deletes it at the latest; without one, hiding it is its end.

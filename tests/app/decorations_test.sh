@@ -15,7 +15,7 @@ cleanup() {
 trap cleanup EXIT
 fail() {
   echo "$1" >&2
-  cat "$work/probe.log" >&2 2>/dev/null || true
+  cat "$work/probe.log" "$work/openbox.log" >&2 2>/dev/null || true
   exit 1
 }
 
@@ -26,22 +26,21 @@ pids+=($!)
 read -r number <"$work/displayfd" || fail "Xvfb did not start"
 export DISPLAY=:$number
 
-# The first line of a property with a value, as soon as the window (or root) has one.
+# A property (window or -root, then its name) once it has a value: it is looked at until it has
+# one (xprop -spy could miss a change made while it starts), for 30 seconds at most.
 property() {
-  local line="" spy fd
-  exec {fd}< <(exec xprop "$@" -spy)
-  spy=$!
-  while IFS= read -r line <&"$fd"; do
-    [[ $line == *" = "* ]] && break
+  local line="" _
+  for _ in $(seq 600); do
+    line=$(xprop "$@" 2>/dev/null) || true
+    [[ $line == "${*: -1}("* ]] && break  # "NAME(TYPE) = ...", not "NAME:  not found."
+    sleep 0.05
   done
-  kill "$spy" 2>/dev/null || true
-  exec {fd}<&-
   printf '%s\n' "$line"
 }
 
-openbox --config-file /dev/null >"$work/openbox.log" 2>&1 &
+XDG_CONFIG_HOME=$work openbox >"$work/openbox.log" 2>&1 &  # its own default configuration
 pids+=($!)
-property -root _NET_SUPPORTING_WM_CHECK >/dev/null
+[[ $(property -root _NET_SUPPORTING_WM_CHECK) == *"window id"* ]] || fail "openbox did not start"
 
 mkfifo "$work/input" "$work/windows"
 QT_QPA_PLATFORM=xcb "$probe" <"$work/input" >"$work/windows" 2>"$work/probe.log" &
