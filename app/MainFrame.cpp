@@ -157,6 +157,9 @@ void CMainFrame::EnsureTrayIcon() {
 
 void CMainFrame::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
+  // Caption with system menu, minimise and close; moved, never sized or maximised.
+  SetWindowDecorations(this, kDecorBorder | kDecorTitle | kDecorMenu | kDecorMinimize,
+                       kFuncMove | kFuncMinimize | kFuncClose);
   EnsureTrayIcon();
   FitToDecorations();
 }

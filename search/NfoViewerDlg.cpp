@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/MessageBox.h"
+#include "platform/WindowSystem.h"
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
 #include "search/NfoText.h"
@@ -82,6 +83,13 @@ void CNfoViewerDlg::resizeEvent(QResizeEvent* event) {
   m_pText->update();
   m_nWindowWidth = w;
   m_nWindowHeight = h;
+}
+
+void CNfoViewerDlg::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // Caption bar and sizing border without a button or window menu: moved and sized, closed by
+  // its OK and Esc alone.
+  SetWindowDecorations(this, kDecorBorder | kDecorSizingBorder | kDecorTitle, kFuncMove | kFuncResize);
 }
 
 void CNfoViewerDlg::SetNfoText(const std::string& bytes) {

@@ -43,6 +43,7 @@ class CNfoViewerDlg : public QDialog, public NfoViewerPort {
  protected:
   virtual bool OnInitDialog();
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   QPointer<QWidget> m_pOwner;

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimerEvent>
@@ -12,6 +13,7 @@
 #include "app/Settings.h"
 #include "db/WorkerRun.h"
 #include "platform/UiThread.h"
+#include "platform/WindowSystem.h"
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
 
@@ -42,8 +44,10 @@ void LabelValueFields(const DialogTemplate& dialog, const QList<QWidget*>& widge
 }  // namespace
 
 CStatisticsDlg::CStatisticsDlg(const DupesEndpoints& endpoints, QWidget* owner)
-    // A pop-up with a frame but no caption bar and no system menu.
-    : QDialog(owner ? owner->window() : nullptr, Qt::Dialog | Qt::CustomizeWindowHint),
+    // A pop-up with a modal frame but no caption bar and no system menu. The frame is drawn by
+    // the window itself: asked for no caption, a Wayland client's decoration would still draw
+    // one with all its buttons.
+    : QDialog(owner ? owner->window() : nullptr, Qt::Dialog | Qt::FramelessWindowHint),
       m_endpoints(endpoints) {
   setModal(false);
   // The owner's window deletes it at the latest; without one, hiding it is its end.
@@ -52,8 +56,11 @@ CStatisticsDlg::CStatisticsDlg(const DupesEndpoints& endpoints, QWidget* owner)
 
   DialogBuilder builder(*LoadDialogTemplate(IDD_STATISTICS));
   builder.SetAccessibleName(IDC_STATS_STATUS, QStringLiteral("Status"));
-  LabelValueFields(builder.Template(), builder.Build(this));
-  setFixedSize(builder.DialogSize());
+  const QList<QWidget*> widgets = builder.Build(this);
+  LabelValueFields(builder.Template(), widgets);
+  // The template places the controls in the client area, inside the frame.
+  for (QWidget* widget : widgets) widget->move(widget->pos() + QPoint(kFrameWidth, kFrameWidth));
+  setFixedSize(builder.DialogSize() + QSize(2 * kFrameWidth, 2 * kFrameWidth));
 
   m_pOk = qobject_cast<QPushButton*>(GetDlgItem(this, IDOK_CONTROL));
   m_pStatus = qobject_cast<QLineEdit*>(GetDlgItem(this, IDC_STATS_STATUS));
@@ -79,6 +86,39 @@ CStatisticsDlg* CStatisticsDlg::Open(const DupesEndpoints& endpoints, QWidget* o
 void CStatisticsDlg::reject() {
   // OK is enabled exactly when the check is done; before that its result would be lost unseen.
   if (m_pOk->isEnabled()) QDialog::reject();
+}
+
+void CStatisticsDlg::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // No caption bar and no buttons; the window manager may still move it.
+  SetWindowDecorations(this, 0, kFuncMove);
+}
+
+void CStatisticsDlg::paintEvent(QPaintEvent* event) {
+  QDialog::paintEvent(event);
+  // A raised dialog frame. Its outer line is mostly the palette's ink over the window colour, so
+  // it stands out under a light palette and a dark one alike, and from the window behind.
+  const QPalette& colours = palette();
+  const QColor ink = colours.color(QPalette::WindowText);
+  const QColor face = colours.color(QPalette::Window);
+  const QColor edge =
+      QColor::fromRgbF(0.6f * ink.redF() + 0.4f * face.redF(), 0.6f * ink.greenF() + 0.4f * face.greenF(),
+                       0.6f * ink.blueF() + 0.4f * face.blueF());
+  // Drawn in device pixels, whole ones, so every side shows at any scale factor.
+  const qreal ratio = devicePixelRatioF();
+  const int line = qMax(1, qRound(ratio));
+  const QRect device(QPoint(0, 0), size() * ratio);
+  QPainter painter(this);
+  painter.scale(1 / ratio, 1 / ratio);
+  const auto ring = [&](const QRect& r, const QColor& topLeft, const QColor& bottomRight) {
+    painter.fillRect(r.x(), r.y(), r.width(), line, topLeft);
+    painter.fillRect(r.x(), r.y(), line, r.height(), topLeft);
+    painter.fillRect(r.x(), r.bottom() + 1 - line, r.width(), line, bottomRight);
+    painter.fillRect(r.right() + 1 - line, r.y(), line, r.height(), bottomRight);
+  };
+  ring(device, edge, edge);
+  ring(device.adjusted(line, line, -line, -line), colours.color(QPalette::Light),
+       colours.color(QPalette::Dark));
 }
 
 void CStatisticsDlg::Centre() {

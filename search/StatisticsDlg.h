@@ -16,6 +16,9 @@ class CStatisticsDlg : public QDialog, public StatisticsPort {
 
  public:
   static constexpr int kCheckDelay = 1000;  // milliseconds from the showing to the check
+  // The modal frame drawn around the template's client area, in pixels on each side: the
+  // window manager draws none around a window without a caption bar.
+  static constexpr int kFrameWidth = 3;
 
   // The "Database &Statistics" command: a new window, shown, OK disabled, the check one second
   // later. The window deletes itself when it is destroyed.
@@ -36,6 +39,8 @@ class CStatisticsDlg : public QDialog, public StatisticsPort {
   void timerEvent(QTimerEvent* event) override;
   // Esc and the window manager's close end the window only once the check is done.
   void reject() override;
+  void showEvent(QShowEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
   DupesEndpoints m_endpoints;
 

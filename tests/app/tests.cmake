@@ -30,3 +30,9 @@ add_test(NAME app_wayland_test
           ${KESTREL_WAYLAND_TEST_SERVER} ${CMAKE_SOURCE_DIR}/scripts/dbserver $<TARGET_FILE:kestrel_keep_loaded>)
 set_tests_properties(app_wayland_test PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77 LABELS gui
   ENVIRONMENT "KESTREL_TITLE=Kestrel ${PROJECT_VERSION}")
+# The windows' decorations under a real X server and window manager.
+add_executable(kestrel_decorations_probe ${CMAKE_CURRENT_SOURCE_DIR}/app/DecorationsProbe.cpp)
+target_link_libraries(kestrel_decorations_probe PRIVATE kestrel_gui)
+add_test(NAME app_decorations_test
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/app/decorations_test.sh $<TARGET_FILE:kestrel_decorations_probe>)
+set_tests_properties(app_decorations_test PROPERTIES TIMEOUT 120 LABELS gui)

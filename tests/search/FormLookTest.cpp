@@ -118,6 +118,13 @@ TEST_F(FormLook, TextsOnTheArtworkContrastWithItUnderAnyPalette) {
     for (auto* label : statistics->findChildren<QLabel*>())
       EXPECT_GE(TextContrast(window, Device(label, label->rect(), ratio)), 4.5)
           << label->text().toStdString();
+    // Its frame stands out from its face on every side.
+    const QColor face = statistics->palette().color(QPalette::Window);
+    const int right = window.width() - 1, bottom = window.height() - 1;
+    for (const QPoint& edge :
+         {QPoint(right / 2, 0), QPoint(right / 2, bottom), QPoint(0, bottom / 2), QPoint(right, bottom / 2)})
+      EXPECT_GE(ContrastRatio(window.pixelColor(edge), face), 3.0)
+          << "frame at " << edge.x() << "," << edge.y();
     delete statistics;
     view.reset();
     frame.reset();
