@@ -41,7 +41,8 @@ class CNfoViewerDlg : public QDialog, public NfoViewerPort {
   QString m_strDirectory;
 
  protected:
-  virtual bool OnInitDialog();
+  // Called once, from the constructor: not virtual, as no subclass would be called there.
+  bool OnInitDialog();
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
