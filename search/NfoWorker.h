@@ -42,7 +42,3 @@ void NfoThreadProc(const NfoWorkerContext& context);
 // Starts NfoThreadProc on a worker thread (WorkerRun::StartThread) and returns the run, which
 // Cancel stops; null when no thread could be started.
 std::shared_ptr<WorkerRun> StartNfoWorker(NfoWorkerContext context);
-
-// The two statements of a retrieval, with the texts escaped.
-std::string BuildNfosQuery(const std::string& dateText, const std::string& directoryText);
-std::string BuildNfoDataQuery(const std::string& dateText, const std::string& directoryText);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "db/SearchRequest.h"
+#include "db/Statements.h"
 #include "platform/Diagnostics.h"
 #include "platform/MessageBox.h"
 #include "res/Texts.h"
@@ -195,8 +196,7 @@ class SearchRun : public FormRun {
   void Summarise() {
     SetStatus(kStatusCountingTotal);
     std::string totalText;
-    if (!m_connection.QueryCount("SELECT COUNT(*) FROM DUPES", totalText))
-      return SqlFailed("total count query");
+    if (!m_connection.QueryCount(kTotalCountQuery, totalText)) return SqlFailed("total count query");
     if (Stopped()) return;
 
     SetStatus(kStatusCompleted);

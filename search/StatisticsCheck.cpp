@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "db/DupesConnection.h"
+#include "db/Statements.h"
 #include "platform/Diagnostics.h"
 #include "res/ResourceIds.h"
 #include "res/Texts.h"
@@ -93,7 +94,7 @@ class CheckRun {
     if (!Stopped()) {
       Status(kStatusCountingEntries);
       std::string count;
-      const bool counted = c.QueryCount("SELECT COUNT(*) FROM DUPES", count);
+      const bool counted = c.QueryCount(kTotalCountQuery, count);
       if (!counted && c.HasError() && !std::exchange(reported, true))
         Failed(server, "count query", c.LastError());
       Field(s.countId, counted ? count : kTextNotAvailable);
@@ -112,7 +113,7 @@ class CheckRun {
     ResultBounds bounds;
     bounds.maxFieldBytes = {32 * 4, 32 * 4};
     // A table of one column would otherwise be read past its row.
-    if (!c.Query("SELECT * FROM LASTUPDATE", bounds) || c.FieldCount() < 2 || !c.FetchRow()) {
+    if (!c.Query(kLastUpdateQuery, bounds) || c.FieldCount() < 2 || !c.FetchRow()) {
       c.ReleaseResult();
       return kTextNotAvailable;
     }
