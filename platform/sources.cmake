@@ -6,6 +6,7 @@ target_sources(kestrel_core PRIVATE
   ${CMAKE_SOURCE_DIR}/platform/LocaleSeparators.cpp
   ${CMAKE_SOURCE_DIR}/platform/Shell.cpp
   ${CMAKE_SOURCE_DIR}/platform/SocketsStartup.cpp
+  ${CMAKE_SOURCE_DIR}/platform/WorkerRun.cpp
   ${CMAKE_SOURCE_DIR}/platform/Registry.cpp
   ${CMAKE_SOURCE_DIR}/platform/RegistryFile.cpp
   ${CMAKE_SOURCE_DIR}/platform/RegistryText.cpp

@@ -12,8 +12,8 @@
 
 #include "db/DupesEndpoints.h"
 #include "db/SearchRequest.h"
-#include "db/WorkerRun.h"
 #include "platform/SocketsStartup.h"
+#include "platform/WorkerRun.h"
 #include "search/SearchFormPort.h"
 
 class CHistoryCombo;

@@ -94,5 +94,5 @@ void NfoThreadProc(const NfoWorkerContext& context) {
 
 std::shared_ptr<WorkerRun> StartNfoWorker(NfoWorkerContext context) {
   std::shared_ptr<WorkerRun> run = context.run;
-  return WorkerRun::StartThread(std::move(run), [context = std::move(context)] { NfoThreadProc(context); });
+  return StartDupesThread(std::move(run), [context = std::move(context)] { NfoThreadProc(context); });
 }

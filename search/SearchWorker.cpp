@@ -245,6 +245,5 @@ void SearchThreadProc(const SearchWorkerContext& context) {
 
 std::shared_ptr<WorkerRun> StartSearchWorker(SearchWorkerContext context) {
   std::shared_ptr<WorkerRun> run = context.run;
-  return WorkerRun::StartThread(std::move(run),
-                                [context = std::move(context)] { SearchThreadProc(context); });
+  return StartDupesThread(std::move(run), [context = std::move(context)] { SearchThreadProc(context); });
 }

@@ -183,7 +183,7 @@ std::shared_ptr<WorkerRun> StartStatisticsCheck(StatisticsCheckContext context) 
   std::shared_ptr<WorkerRun> run = context.run;
   // The place in the queue is taken here, on the caller's thread, so the order is the callers'.
   Queue().Join(run.get());
-  const bool started = WorkerRun::StartThread(run, [context = std::move(context)] {
+  const bool started = StartDupesThread(run, [context = std::move(context)] {
                          WorkerRun* run = context.run.get();
                          if (!Queue().WaitTurn(run)) return;
                          RunStatisticsCheck(context);

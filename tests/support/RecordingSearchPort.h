@@ -9,7 +9,7 @@
 #include <mutex>
 #include <string>
 
-#include "db/UiLink.h"
+#include "platform/UiLink.h"
 #include "search/SearchFormPort.h"
 #include "tests/support/EventRecorder.h"
 

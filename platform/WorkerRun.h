@@ -42,9 +42,9 @@ class WorkerRun {
   bool IsFinished() const;
   bool WaitFinished(int milliseconds) const;
 
-  // Runs body on a detached thread of its own, with the database library's thread set-up around
-  // it, and marks run finished last. Returns run, or null (run marked finished) when no thread
-  // could be made.
+  // Runs body on a detached thread of its own and marks run finished last (a worker that uses
+  // the database starts through StartDupesThread of db/DupesConnection). Returns run, or null (run marked
+  // finished) when no thread could be made.
   static std::shared_ptr<WorkerRun> StartThread(std::shared_ptr<WorkerRun> run, std::function<void()> body);
 
   // Stops every live run (Quit).

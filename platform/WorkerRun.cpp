@@ -1,6 +1,5 @@
-#include "db/WorkerRun.h"
+#include "platform/WorkerRun.h"
 
-#include <mysql.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -96,9 +95,7 @@ std::shared_ptr<WorkerRun> WorkerRun::StartThread(std::shared_ptr<WorkerRun> run
                                                   std::function<void()> body) {
   try {
     std::thread([run, body = std::move(body)] {
-      mysql_thread_init();
       body();
-      mysql_thread_end();
       run->MarkFinished();
     }).detach();
     return run;
