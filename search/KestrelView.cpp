@@ -354,8 +354,8 @@ bool CKestrelView::IsBusy() const {
   return m_pDupe->text() == QLatin1String(kTextCancel);
 }
 
-SearchRequest CKestrelView::ReadRequest(bool exchange) {
-  if (exchange) UpdateData(true);
+SearchRequest CKestrelView::ReadRequest() {
+  UpdateData(true);
   SearchRequest request;
   request.m_strMask = m_pMask->currentText().toStdString();
   request.m_bUseBetween = m_bUseBetween != 0;

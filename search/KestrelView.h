@@ -58,7 +58,7 @@ class CKestrelView : public QWidget, public SearchFormPort {
   bool IsBusy() const;  // the caption reads "Cancel"
 
   // The search request as the controls and fields hold it (exchange first, when asked).
-  SearchRequest ReadRequest(bool exchange) override;
+  SearchRequest ReadRequest() override;
   void WriteLimitAndBounds(int32_t limit, const std::string& startBound,
                            const std::string& endBound) override;
   // The rest of what the search worker reaches (SearchFormPort).
