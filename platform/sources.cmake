@@ -1,4 +1,5 @@
 target_sources(kestrel_core PRIVATE
+  ${CMAKE_SOURCE_DIR}/platform/AsciiText.cpp
   ${CMAKE_SOURCE_DIR}/platform/MessageBox.cpp
   ${CMAKE_SOURCE_DIR}/platform/DataExchange.cpp
   ${CMAKE_SOURCE_DIR}/platform/Diagnostics.cpp

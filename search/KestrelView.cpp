@@ -125,10 +125,6 @@ void CKestrelView::OnInitialUpdate() {
   m_pMask->RefreshToolbar();
   m_pMask->SetMaxHistoryCount(kMaxHistory);
 
-  m_pList->setColumnCount(2);
-  m_pList->setHeaderLabels({"Date", "Directory"});
-  m_pList->setColumnWidth(0, 50);
-  m_pList->setColumnWidth(1, 350);
   m_pList->SetHighlightType(2);
 
   for (const char* order : kOrders) m_pOrder->addItem(order);

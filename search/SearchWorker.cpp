@@ -6,6 +6,7 @@
 
 #include "db/SearchRequest.h"
 #include "db/Statements.h"
+#include "platform/AsciiText.h"
 #include "platform/Diagnostics.h"
 #include "platform/MessageBox.h"
 #include "res/Texts.h"
@@ -22,19 +23,6 @@ constexpr size_t kRowBatch = 200;
 // the most any connection character set takes.
 constexpr unsigned long kDateStrBytes = 16 * 4;
 constexpr unsigned long kDirBytes = 255 * 4;
-
-// Leading decimal number of a count the server sent; no number is 0.
-long long LeadingCount(const std::string& text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  long long value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    if (value < 1000000000000LL) value = value * 10 + (text[i] - '0');
-  }
-  return negative ? -value : value;
-}
 
 // A field's bytes as sent, NULs included; NULL reads as empty.
 std::string Text(const DupesConnection& connection, unsigned column) {
@@ -106,7 +94,7 @@ class SearchRun : public FormRun {
       return SqlFailed("count query"), false;
     }
     if (Stopped()) return false;
-    m_count = LeadingCount(m_countText);
+    m_count = LeadingNumber(m_countText);
     if (m_count > 0) return true;
     ShowMessage(kTextNothingFound, kCaptionKestrel, MB_OK | MB_ICONEXCLAMATION);
     return false;
