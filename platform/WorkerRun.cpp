@@ -9,6 +9,7 @@
 #include <set>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -43,8 +44,17 @@ void WorkerRun::Stop() {
     uint64_t one = 1;
     [[maybe_unused]] ssize_t n = ::write(m_wakeFd, &one, sizeof one);
   }
+  {
+    std::lock_guard<std::mutex> lock(m_wakeMutex);
+    if (m_wake) m_wake();
+  }
   std::lock_guard<std::mutex> lock(m_socketMutex);
   if (m_socket >= 0) ::shutdown(m_socket, SHUT_RDWR);
+}
+
+void WorkerRun::SetStopWake(std::function<void()> wake) {
+  std::lock_guard<std::mutex> lock(m_wakeMutex);
+  m_wake = std::move(wake);
 }
 
 void WorkerRun::PublishSocket(int fd) {

@@ -139,17 +139,23 @@ class CheckQueue {
   }
 
   // Blocks until run heads the queue (true), or until it is stopped (false; it has left then).
-  bool WaitTurn(const WorkerRun* run) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    while (m_waiting.front() != run) {
-      if (run->IsStopped()) {
+  bool WaitTurn(WorkerRun* run) {
+    // Stop() wakes this wait; the lock makes its wake-up land after the test below.
+    run->SetStopWake([this] {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_turn.notify_all();
+    });
+    bool turn = true;
+    {
+      std::unique_lock<std::mutex> lock(m_mutex);
+      m_turn.wait(lock, [&] { return m_waiting.front() == run || run->IsStopped(); });
+      if (m_waiting.front() != run) {
         Remove(run);
-        return false;
+        turn = false;
       }
-      // Stop() does not know this queue; a short wait notices it soon enough.
-      m_turn.wait_for(lock, std::chrono::milliseconds(20));
     }
-    return true;
+    run->SetStopWake(nullptr);
+    return turn;
   }
 
   void Leave(const WorkerRun* run) {
