@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QMetaMethod>
 #include <QPainter>
 #include <QPushButton>
 #include <QTreeWidgetItem>
@@ -238,12 +237,8 @@ void CKestrelView::CancelWork() {
 }
 
 void CKestrelView::OnQuit() {
-  // The frame decides how the program ends; a form on its own just closes.
-  if (isSignalConnected(QMetaMethod::fromSignal(&CKestrelView::quitRequested))) {
-    emit quitRequested();
-  } else {
-    window()->close();
-  }
+  // The frame decides how the program ends.
+  emit quitRequested();
 }
 
 void CKestrelView::OnGetAll() {
@@ -286,11 +281,7 @@ bool CKestrelView::OnCommand(unsigned id) {
       RetrieveNfo();
       return true;
     case ID_SHOW_KESTREL:
-      if (isSignalConnected(QMetaMethod::fromSignal(&CKestrelView::showFrameRequested))) {
-        emit showFrameRequested();
-      } else {
-        window()->showNormal();
-      }
+      emit showFrameRequested();
       return true;
     case ID_EXIT_KESTREL:
       OnQuit();

@@ -80,7 +80,7 @@ class CKestrelView : public QWidget, public SearchFormPort {
   std::string m_strEndBound;
 
  signals:
-  // What the form asks of the frame around it; a form on its own handles them itself.
+  // What the form asks of the frame around it, which start-up connects.
   void quitRequested();
   void showFrameRequested();
 
