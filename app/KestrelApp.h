@@ -31,7 +31,6 @@ class CKestrelApp : public QObject {
   bool OpenCommandLineDocument(const QStringList& arguments);
 
   CMainFrame* MainFrame() const { return m_pMainWnd; }
-  CKestrelView* View() const { return m_pView; }
 
  signals:
   // The main frame is gone: the message loop should end.

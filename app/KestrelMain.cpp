@@ -10,12 +10,12 @@
 #include "app/KestrelApp.h"
 #include "app/QuitSignals.h"
 #include "db/DupesConnection.h"
-#include "db/WorkerRun.h"
 #include "platform/Diagnostics.h"
 #include "platform/QtFileDialog.h"
 #include "platform/QtMessageBox.h"
 #include "platform/QtShell.h"
 #include "platform/SocketsStartup.h"
+#include "platform/WorkerRun.h"
 #include "res/AppIdentity.h"
 #include "res/Texts.h"
 

@@ -13,7 +13,6 @@ class CSplashDlg : public QDialog {
 
   explicit CSplashDlg(QWidget* parent = nullptr, int timerPeriod = kTimerPeriod);
 
-  int TimerPeriod() const { return m_nTimerPeriod; }
   QLabel* Picture() const { return m_pPicture; }
 
  protected:

@@ -37,7 +37,6 @@ class CTrayIcon {
   virtual void OnIconRButtonDown(int x, int y);
 
   bool IsShown() const { return m_nShown != 0; }
-  const NOTIFYICONDATA& Record() const { return m_nid; }
 
  private:
   void FillRecord();

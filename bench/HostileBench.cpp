@@ -46,7 +46,7 @@ FakeDbServer::Reply Answer(const std::string& which, const std::string& query) {
 // Every port, keeping what a window would keep.
 class Sink : public UiLink, public SearchFormPort, public NfoViewerPort, public StatisticsPort {
  public:
-  SearchRequest ReadRequest(bool) override {
+  SearchRequest ReadRequest() override {
     SearchRequest r;
     r.m_strMask = "Flood";
     r.m_nLimit = 20;

@@ -11,10 +11,11 @@
 #include <cerrno>
 #include <chrono>
 #include <limits>
+#include <utility>
 
-#include "db/WorkerRun.h"
 #include "platform/Diagnostics.h"
 #include "platform/MessageBox.h"
+#include "platform/WorkerRun.h"
 #include "res/Texts.h"
 
 namespace {
@@ -166,6 +167,14 @@ bool DupesConnection::SelectDatabase() {
 
 void InitDupesLibrary() {
   mysql_library_init(0, nullptr, nullptr);
+}
+
+std::shared_ptr<WorkerRun> StartDupesThread(std::shared_ptr<WorkerRun> run, std::function<void()> body) {
+  return WorkerRun::StartThread(std::move(run), [body = std::move(body)] {
+    mysql_thread_init();
+    body();
+    mysql_thread_end();
+  });
 }
 
 bool IsServerReachable(const std::string& address, int port, int seconds, int wakeFd, std::string* why) {

@@ -3,6 +3,8 @@
 // from the primary to the backup, the closing step and the statements. The client library stays
 // behind it: callers run a statement, fetch a row and read its fields.
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -97,6 +99,9 @@ class DupesConnection {
 
 // Once in main, before any thread starts.
 void InitDupesLibrary();
+
+// WorkerRun::StartThread with the client library's thread set-up around body.
+std::shared_ptr<WorkerRun> StartDupesThread(std::shared_ptr<WorkerRun> run, std::function<void()> body);
 
 // True when address:port accepted a TCP connection within seconds. A refused connection answers
 // false at once. wakeFd (optional) ends the wait early, with false, once it is readable.

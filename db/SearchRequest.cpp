@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "db/SqlText.h"
+#include "platform/AsciiText.h"
 
 namespace {
 
@@ -30,22 +31,6 @@ std::string EscapeLikeWord(const std::string& word) {
     }
   }
   return out;
-}
-
-// Leading decimal number of text: blanks skipped, optional sign, digits up to the first non-digit.
-long long LeadingNumber(const std::string& text) {
-  size_t i = 0;
-  while (i < text.size() && IsTrimSpace(text[i])) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  long long value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    if (value < 1000000000000LL) value = value * 10 + (text[i] - '0');
-  }
-  return negative ? -value : value;
 }
 
 }  // namespace
@@ -157,8 +142,9 @@ int CountDigits(const std::string& text) {
 }
 
 bool IsValidMonthDay(const std::string& text) {
-  const long long month = LeadingNumber(text.substr(0, 2));
-  const long long day = text.size() > 3 ? LeadingNumber(text.substr(3, 2)) : 0;
+  const std::string_view digits(text);
+  const int64_t month = LeadingNumber(digits.substr(0, 2));
+  const int64_t day = text.size() > 3 ? LeadingNumber(digits.substr(3, 2)) : 0;
   return month >= 1 && month <= 12 && day >= 1 && day <= 31;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/DataExchange.h"
 
+#include "platform/AsciiText.h"
+
 namespace {
 
 bool IsBlank(char c) {
@@ -11,19 +13,15 @@ bool IsBlank(char c) {
 bool ScanWholeNumber(const std::string& text, int32_t& value) {
   size_t i = 0;
   while (i < text.size() && IsBlank(text[i])) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  const size_t firstDigit = i;
-  long long magnitude = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    magnitude = magnitude * 10 + (text[i] - '0');
-    if (magnitude > 2147483648LL) return false;
-  }
-  if (i == firstDigit) return false;
+  // Past the blanks the number itself begins: no other white space.
+  size_t used = 0;
+  const int64_t number = i < text.size() && (text[i] < '\n' || text[i] > '\r')
+                             ? LeadingNumber(std::string_view(text).substr(i), {}, &used)
+                             : 0;
+  if (used == 0) return false;
+  i += used;
   while (i < text.size() && IsBlank(text[i])) ++i;
-  if (i != text.size()) return false;
-  const long long signedValue = negative ? -magnitude : magnitude;
-  if (signedValue > INT32_MAX || signedValue < INT32_MIN) return false;
-  value = static_cast<int32_t>(signedValue);
+  if (i != text.size() || number > INT32_MAX || number < INT32_MIN) return false;
+  value = static_cast<int32_t>(number);
   return true;
 }

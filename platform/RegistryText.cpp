@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/AsciiText.h"
+
 namespace {
 
 const char kHeader[] = "Windows Registry Editor Version 5.00";
@@ -83,8 +85,7 @@ bool ParseData(const std::string& raw, DWORD& type, std::vector<BYTE>& data, boo
   }
   // The type words are read in any letter case.
   std::string s = raw;
-  for (size_t i = 0; i < s.size() && s[i] != ':'; ++i)
-    if (s[i] >= 'A' && s[i] <= 'Z') s[i] = char(s[i] - 'A' + 'a');
+  for (size_t i = 0; i < s.size() && s[i] != ':'; ++i) s[i] = AsciiLower(s[i]);
   if (s.compare(0, 6, "dword:") == 0) {
     std::string digits = TrimRight(s.substr(6));
     if (digits.size() != 8) return false;

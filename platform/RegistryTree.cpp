@@ -2,11 +2,9 @@
 
 #include <algorithm>
 
-namespace {
+#include "platform/AsciiText.h"
 
-char Lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
+namespace {
 
 // True when path lies strictly below parent ("A\B" below "a").
 bool IsBelow(const std::string& path, const std::string& parent) {
@@ -33,8 +31,8 @@ bool PathLess(const std::string& a, const std::string& b) {
   auto pa = SplitPath(a), pb = SplitPath(b);
   for (size_t i = 0; i < pa.size() && i < pb.size(); ++i) {
     std::string la = pa[i], lb = pb[i];
-    std::transform(la.begin(), la.end(), la.begin(), Lower);
-    std::transform(lb.begin(), lb.end(), lb.begin(), Lower);
+    std::transform(la.begin(), la.end(), la.begin(), AsciiLower);
+    std::transform(lb.begin(), lb.end(), lb.begin(), AsciiLower);
     if (la != lb) return la < lb;
   }
   return pa.size() < pb.size();
@@ -45,7 +43,7 @@ bool PathLess(const std::string& a, const std::string& b) {
 bool EqualsNoCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   return true;
 }
 

@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <functional>
 
-#include "db/UiLink.h"
+#include "platform/UiLink.h"
 
 // True when call ran.
 bool RunOnUiThread(const std::function<void()>& call);

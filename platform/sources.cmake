@@ -1,4 +1,5 @@
 target_sources(kestrel_core PRIVATE
+  ${CMAKE_SOURCE_DIR}/platform/AsciiText.cpp
   ${CMAKE_SOURCE_DIR}/platform/MessageBox.cpp
   ${CMAKE_SOURCE_DIR}/platform/DataExchange.cpp
   ${CMAKE_SOURCE_DIR}/platform/Diagnostics.cpp
@@ -6,6 +7,7 @@ target_sources(kestrel_core PRIVATE
   ${CMAKE_SOURCE_DIR}/platform/LocaleSeparators.cpp
   ${CMAKE_SOURCE_DIR}/platform/Shell.cpp
   ${CMAKE_SOURCE_DIR}/platform/SocketsStartup.cpp
+  ${CMAKE_SOURCE_DIR}/platform/WorkerRun.cpp
   ${CMAKE_SOURCE_DIR}/platform/Registry.cpp
   ${CMAKE_SOURCE_DIR}/platform/RegistryFile.cpp
   ${CMAKE_SOURCE_DIR}/platform/RegistryText.cpp

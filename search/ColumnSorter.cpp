@@ -1,8 +1,9 @@
 #include "search/ColumnSorter.h"
 
 #include <algorithm>
-#include <limits>
 #include <numeric>
+
+#include "platform/AsciiText.h"
 
 namespace {
 bool g_bSortColumn0Ascending = false;
@@ -12,27 +13,12 @@ bool& DirectionFlag(int column) {
   return column == 0 ? g_bSortColumn0Ascending : g_bSortOtherAscending;
 }
 
-unsigned char Fold(char c) {
-  auto u = static_cast<unsigned char>(c);
-  return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u - 'A' + 'a') : u;
-}
 }  // namespace
 
 int64_t CColumnSorter::NumberKey(std::string_view text) {
-  // Read the rotated text in place: the last two characters first, then the rest.
-  const size_t n = text.size();
-  auto at = [&](size_t i) { return n < 2 ? text[i] : (i < 2 ? text[n - 2 + i] : text[i - 2]); };
-  size_t i = 0;
-  while (i < n && (at(i) == ' ' || (at(i) >= '\t' && at(i) <= '\r'))) ++i;
-  bool negative = false;
-  if (i < n && (at(i) == '+' || at(i) == '-')) negative = at(i++) == '-';
-  constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
-  int64_t value = 0;
-  for (; i < n && at(i) >= '0' && at(i) <= '9'; ++i) {
-    const int digit = at(i) - '0';
-    value = value > (kMax - digit) / 10 ? kMax : value * 10 + digit;
-  }
-  return negative ? -value : value;
+  // The rotated text read in place: the last two characters first, then the rest.
+  if (text.size() < 2) return LeadingNumber(text);
+  return LeadingNumber(text.substr(text.size() - 2), text.substr(0, text.size() - 2));
 }
 
 int CColumnSorter::CompareNumber(int64_t a, int64_t b) {
@@ -42,8 +28,8 @@ int CColumnSorter::CompareNumber(int64_t a, int64_t b) {
 int CColumnSorter::CompareText(std::string_view a, std::string_view b) {
   size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; ++i) {
-    unsigned char x = Fold(a[i]);
-    unsigned char y = Fold(b[i]);
+    const auto x = static_cast<unsigned char>(AsciiLower(a[i]));
+    const auto y = static_cast<unsigned char>(AsciiLower(b[i]));
     if (x != y) return x < y ? -1 : 1;
   }
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);

@@ -7,8 +7,8 @@
 
 #include "db/ConnectionFeedback.h"
 #include "db/DupesConnection.h"
-#include "db/UiLink.h"
-#include "db/WorkerRun.h"
+#include "platform/UiLink.h"
+#include "platform/WorkerRun.h"
 #include "search/FormPort.h"
 
 class FormRun : public ConnectionFeedback {

@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QMetaMethod>
 #include <QPainter>
 #include <QPushButton>
 #include <QTreeWidgetItem>
@@ -125,10 +124,6 @@ void CKestrelView::OnInitialUpdate() {
   m_pMask->RefreshToolbar();
   m_pMask->SetMaxHistoryCount(kMaxHistory);
 
-  m_pList->setColumnCount(2);
-  m_pList->setHeaderLabels({"Date", "Directory"});
-  m_pList->setColumnWidth(0, 50);
-  m_pList->setColumnWidth(1, 350);
   m_pList->SetHighlightType(2);
 
   for (const char* order : kOrders) m_pOrder->addItem(order);
@@ -242,12 +237,8 @@ void CKestrelView::CancelWork() {
 }
 
 void CKestrelView::OnQuit() {
-  // The frame decides how the program ends; a form on its own just closes.
-  if (isSignalConnected(QMetaMethod::fromSignal(&CKestrelView::quitRequested))) {
-    emit quitRequested();
-  } else {
-    window()->close();
-  }
+  // The frame decides how the program ends.
+  emit quitRequested();
 }
 
 void CKestrelView::OnGetAll() {
@@ -290,11 +281,7 @@ bool CKestrelView::OnCommand(unsigned id) {
       RetrieveNfo();
       return true;
     case ID_SHOW_KESTREL:
-      if (isSignalConnected(QMetaMethod::fromSignal(&CKestrelView::showFrameRequested))) {
-        emit showFrameRequested();
-      } else {
-        window()->showNormal();
-      }
+      emit showFrameRequested();
       return true;
     case ID_EXIT_KESTREL:
       OnQuit();
@@ -354,8 +341,8 @@ bool CKestrelView::IsBusy() const {
   return m_pDupe->text() == QLatin1String(kTextCancel);
 }
 
-SearchRequest CKestrelView::ReadRequest(bool exchange) {
-  if (exchange) UpdateData(true);
+SearchRequest CKestrelView::ReadRequest() {
+  UpdateData(true);
   SearchRequest request;
   request.m_strMask = m_pMask->currentText().toStdString();
   request.m_bUseBetween = m_bUseBetween != 0;

@@ -12,8 +12,8 @@
 
 #include "db/DupesEndpoints.h"
 #include "db/SearchRequest.h"
-#include "db/WorkerRun.h"
 #include "platform/SocketsStartup.h"
+#include "platform/WorkerRun.h"
 #include "search/SearchFormPort.h"
 
 class CHistoryCombo;
@@ -58,7 +58,7 @@ class CKestrelView : public QWidget, public SearchFormPort {
   bool IsBusy() const;  // the caption reads "Cancel"
 
   // The search request as the controls and fields hold it (exchange first, when asked).
-  SearchRequest ReadRequest(bool exchange) override;
+  SearchRequest ReadRequest() override;
   void WriteLimitAndBounds(int32_t limit, const std::string& startBound,
                            const std::string& endBound) override;
   // The rest of what the search worker reaches (SearchFormPort).
@@ -80,7 +80,7 @@ class CKestrelView : public QWidget, public SearchFormPort {
   std::string m_strEndBound;
 
  signals:
-  // What the form asks of the frame around it; a form on its own handles them itself.
+  // What the form asks of the frame around it, which start-up connects.
   void quitRequested();
   void showFrameRequested();
 

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "db/DupesEndpoints.h"
-#include "db/WorkerRun.h"
+#include "platform/WorkerRun.h"
 
 class QWidget;
 class CNfoViewerDlg;

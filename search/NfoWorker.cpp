@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "db/SqlText.h"
+#include "db/Statements.h"
 #include "platform/MessageBox.h"
 #include "res/Texts.h"
 #include "search/FormRun.h"
@@ -88,21 +88,11 @@ class NfoRun : public FormRun {
 
 }  // namespace
 
-std::string BuildNfosQuery(const std::string& dateText, const std::string& directoryText) {
-  return "SELECT * FROM NFOS WHERE NFOS_DATE_STR = '" + EscapeSqlLiteral(dateText) + "'" +
-         " AND NFOS_DIR = '" + EscapeSqlLiteral(directoryText) + "'";
-}
-
-std::string BuildNfoDataQuery(const std::string& dateText, const std::string& directoryText) {
-  return "SELECT NFO_DATA_INFO FROM NFO_DATA WHERE NFO_DATA_DATE_STR = '" + EscapeSqlLiteral(dateText) + "'" +
-         " AND NFO_DATA_DIR = '" + EscapeSqlLiteral(directoryText) + "'";
-}
-
 void NfoThreadProc(const NfoWorkerContext& context) {
   NfoRun(context).Run();
 }
 
 std::shared_ptr<WorkerRun> StartNfoWorker(NfoWorkerContext context) {
   std::shared_ptr<WorkerRun> run = context.run;
-  return WorkerRun::StartThread(std::move(run), [context = std::move(context)] { NfoThreadProc(context); });
+  return StartDupesThread(std::move(run), [context = std::move(context)] { NfoThreadProc(context); });
 }

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "db/DupesEndpoints.h"
-#include "db/UiLink.h"
-#include "db/WorkerRun.h"
+#include "platform/UiLink.h"
+#include "platform/WorkerRun.h"
 #include "search/FormPort.h"
 #include "search/NfoText.h"
 
@@ -39,10 +39,6 @@ struct NfoWorkerContext {
 // The whole retrieval on the calling thread. Does not mark the run finished.
 void NfoThreadProc(const NfoWorkerContext& context);
 
-// Starts NfoThreadProc on a worker thread (WorkerRun::StartThread) and returns the run, which
+// Starts NfoThreadProc on a worker thread (StartDupesThread) and returns the run, which
 // Cancel stops; null when no thread could be started.
 std::shared_ptr<WorkerRun> StartNfoWorker(NfoWorkerContext context);
-
-// The two statements of a retrieval, with the texts escaped.
-std::string BuildNfosQuery(const std::string& dateText, const std::string& directoryText);
-std::string BuildNfoDataQuery(const std::string& dateText, const std::string& directoryText);

@@ -87,29 +87,27 @@ void CResultListCtrl::CopyAll() {
                    MB_OK | MB_ICONEXCLAMATION);
     return;
   }
-  QString text;
-  for (int i = 0; i < topLevelItemCount(); ++i) {
-    const QTreeWidgetItem* item = topLevelItem(i);
-    text += item->text(0) + QLatin1Char(' ') + item->text(1) + QLatin1String("\r\n");
-  }
-  PlaceOnClipboard(text);
+  PlaceOnClipboard(RowsText(false));
 }
 
 void CResultListCtrl::CopySelected() {
-  QString text;
-  bool any = false;
-  for (int i = 0; i < topLevelItemCount(); ++i) {
-    const QTreeWidgetItem* item = topLevelItem(i);
-    if (!item->isSelected()) continue;
-    any = true;
-    text += item->text(0) + QLatin1Char(' ') + item->text(1) + QLatin1String("\r\n");
-  }
-  if (!any) {
+  const QString text = RowsText(true);
+  if (text.isEmpty()) {
     ShowMessageBox(static_cast<QWidget*>(this), kTextNothingSelected, kCaptionKestrel,
                    MB_OK | MB_ICONEXCLAMATION);
     return;
   }
   PlaceOnClipboard(text);
+}
+
+QString CResultListCtrl::RowsText(bool selectedOnly) const {
+  QString text;
+  for (int i = 0; i < topLevelItemCount(); ++i) {
+    const QTreeWidgetItem* item = topLevelItem(i);
+    if (selectedOnly && !item->isSelected()) continue;
+    text += item->text(0) + QLatin1Char(' ') + item->text(1) + QLatin1String("\r\n");
+  }
+  return text;
 }
 
 void CResultListCtrl::PlaceOnClipboard(const QString& text) {

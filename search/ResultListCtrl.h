@@ -56,6 +56,9 @@ class CResultListCtrl : public QTreeWidget {
  private:
   void BindShortcut(QAction* action, const QKeySequence& keys);
   void PlaceOnClipboard(const QString& text);
+  // "date directory\r\n" per row in display order, of the selected rows only if asked; empty
+  // when there is no such row.
+  QString RowsText(bool selectedOnly) const;
   QRect HighlightRect(const QTreeWidgetItem* item, int top, int height) const;
 
   QMenu* m_pMenu = nullptr;

@@ -11,10 +11,10 @@
 class SearchFormPort : public FormPort {
  public:
   // The inputs: the mask box's text as typed, the two date display texts, the bounds, limit,
-  // "Retrieve All", "Between:" and the order list's selected index. With exchange, first update
-  // the fields from the controls (an invalid limit shows "Please enter an integer." and leaves
-  // the fields as they were).
-  virtual SearchRequest ReadRequest(bool exchange) = 0;
+  // "Retrieve All", "Between:" and the order list's selected index, after the fields were updated
+  // from the controls (an invalid limit shows "Please enter an integer." and leaves the fields as
+  // they were).
+  virtual SearchRequest ReadRequest() = 0;
   // Keeps the limit actually used and the range bounds in the form's fields.
   virtual void WriteLimitAndBounds(int32_t limit, const std::string& startBound,
                                    const std::string& endBound) = 0;

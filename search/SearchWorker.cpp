@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "db/SearchRequest.h"
+#include "db/Statements.h"
+#include "platform/AsciiText.h"
 #include "platform/Diagnostics.h"
 #include "platform/MessageBox.h"
 #include "res/Texts.h"
@@ -21,19 +23,6 @@ constexpr size_t kRowBatch = 200;
 // the most any connection character set takes.
 constexpr unsigned long kDateStrBytes = 16 * 4;
 constexpr unsigned long kDirBytes = 255 * 4;
-
-// Leading decimal number of a count the server sent; no number is 0.
-long long LeadingCount(const std::string& text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  long long value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    if (value < 1000000000000LL) value = value * 10 + (text[i] - '0');
-  }
-  return negative ? -value : value;
-}
 
 // A field's bytes as sent, NULs included; NULL reads as empty.
 std::string Text(const DupesConnection& connection, unsigned column) {
@@ -63,17 +52,15 @@ class SearchRun : public FormRun {
     Visit([&] { answer = m_form.ShowMessage(text, caption, flags); });
     return answer;
   }
-  bool ReadRequest(bool exchange, SearchRequest& request) {
-    return Visit([&] { request = m_form.ReadRequest(exchange); });
-  }
-  void WriteLimitAndBounds(int32_t limit) {
-    Visit([&] { m_form.WriteLimitAndBounds(limit, m_request.m_strStartBound, m_request.m_strEndBound); });
+  // The form through its data exchange.
+  bool ReadRequest() {
+    return Visit([&] { m_request = m_form.ReadRequest(); });
   }
 
   void Refuse(const char* text) { ShowMessage(text, kCaptionError, MB_OK | MB_ICONSTOP); }
 
   bool Validate() {
-    SearchRequest& request = m_request;
+    const SearchRequest& request = m_request;
     if (request.m_strMask.empty()) return Refuse(kTextNoMask), false;
     if (!request.m_bGetAll && request.m_nLimit <= 0) return Refuse(kTextNotPositive), false;
     if (!request.m_bUseBetween) return true;
@@ -81,17 +68,18 @@ class SearchRun : public FormRun {
     if (CountDigits(request.m_strEndDate) < kCompleteDateDigits) return Refuse(kTextEndIncomplete), false;
     if (!IsValidMonthDay(request.m_strStartDate)) return Refuse(kTextStartInvalid), false;
     if (!IsValidMonthDay(request.m_strEndDate)) return Refuse(kTextEndInvalid), false;
-    request.m_strStartBound = ToSqlDate(request.m_strStartDate);
-    request.m_strEndBound = ToSqlDate(request.m_strEndDate);
-    WriteLimitAndBounds(request.m_nLimit);
+    m_startBound = ToSqlDate(request.m_strStartDate);
+    m_endBound = ToSqlDate(request.m_strEndDate);
     return true;
   }
 
   void Steps() {
     m_connection.ReleaseResult();
-    if (!ReadRequest(true, m_request)) return;
+    if (!ReadRequest()) return;
     Visit([&] { m_form.Repaint(); });
     m_mask = m_request.m_strMask;
+    m_startBound = m_request.m_strStartBound;
+    m_endBound = m_request.m_strEndBound;
     if (!Validate() || Stopped()) return;
     if (!m_connection.Open(*this) || Stopped()) return;
     if (Count() && Confirm() && Fetch()) Summarise();
@@ -100,13 +88,13 @@ class SearchRun : public FormRun {
   // The number of entries matching; false when there is nothing to retrieve.
   bool Count() {
     SetStatus(kStatusFinding);
-    if (!m_connection.QueryCount(BuildDupesQuery(m_mask, m_request.m_strStartBound, m_request.m_strEndBound,
-                                                 m_request.m_nLimit, m_request.m_nOrder, true),
-                                 m_countText)) {
+    if (!m_connection.QueryCount(
+            BuildDupesQuery(m_mask, m_startBound, m_endBound, m_request.m_nLimit, m_request.m_nOrder, true),
+            m_countText)) {
       return SqlFailed("count query"), false;
     }
     if (Stopped()) return false;
-    m_count = LeadingCount(m_countText);
+    m_count = LeadingNumber(m_countText);
     if (m_count > 0) return true;
     ShowMessage(kTextNothingFound, kCaptionKestrel, MB_OK | MB_ICONEXCLAMATION);
     return false;
@@ -114,15 +102,16 @@ class SearchRun : public FormRun {
 
   // The limit to retrieve with: capped, and confirmed when it is large.
   bool Confirm() {
-    // A limit or a tick changed while the count ran counts from here on.
-    if (!ReadRequest(true, m_request)) return false;
+    // A limit, a tick or the order changed while the count ran counts from here on; the range
+    // stays the one counted.
+    if (!ReadRequest()) return false;
     m_limit = m_request.m_nLimit;
     if (m_request.m_bGetAll) m_limit = static_cast<int32_t>(std::min<long long>(m_count, INT32_MAX));
     if (m_limit > kRetrievalCap && m_count > kRetrievalCap) {
       ShowMessage(RetrievalCapText(kRetrievalCap), kCaptionWarning, MB_OK | MB_ICONEXCLAMATION);
       m_limit = kRetrievalCap;
     }
-    WriteLimitAndBounds(m_limit);
+    Visit([&] { m_form.WriteLimitAndBounds(m_limit, m_startBound, m_endBound); });
     if (m_count >= kWarningThreshold && m_limit >= kWarningThreshold) {
       const std::string question = LargeRetrievalText(std::min<long long>(m_count, m_limit));
       if (ShowMessage(question, kCaptionWarning, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return false;
@@ -133,13 +122,11 @@ class SearchRun : public FormRun {
   // The rows into the list (and the log).
   bool Fetch() {
     SetStatus(kStatusRetrievingEntries);
-    if (!ReadRequest(false, m_now)) return false;
     ResultBounds bounds;
     bounds.maxRows = static_cast<unsigned long long>(std::max(m_limit, 0));
     bounds.maxFieldBytes = {0, 0, kDateStrBytes, kDirBytes};
-    if (!m_connection.Query(BuildDupesQuery(m_mask, m_request.m_strStartBound, m_request.m_strEndBound,
-                                            m_limit, m_now.m_nOrder, false),
-                            bounds)) {
+    if (!m_connection.Query(
+            BuildDupesQuery(m_mask, m_startBound, m_endBound, m_limit, m_request.m_nOrder, false), bounds)) {
       return SqlFailed("row query"), false;
     }
     if (Stopped()) return false;
@@ -168,11 +155,11 @@ class SearchRun : public FormRun {
       m_logTried = true;
       SessionLogHeader header;
       header.mask = m_mask;
-      header.useBetween = m_now.m_bUseBetween;
-      header.startDate = m_now.m_strStartDate;
-      header.endDate = m_now.m_strEndDate;
+      header.useBetween = m_request.m_bUseBetween;
+      header.startDate = m_request.m_strStartDate;
+      header.endDate = m_request.m_strEndDate;
       header.limit = m_limit;
-      header.order = m_now.m_nOrder;
+      header.order = m_request.m_nOrder;
       m_logging = m_log.LogSearchHeader(path, header);
     });
   }
@@ -195,8 +182,7 @@ class SearchRun : public FormRun {
   void Summarise() {
     SetStatus(kStatusCountingTotal);
     std::string totalText;
-    if (!m_connection.QueryCount("SELECT COUNT(*) FROM DUPES", totalText))
-      return SqlFailed("total count query");
+    if (!m_connection.QueryCount(kTotalCountQuery, totalText)) return SqlFailed("total count query");
     if (Stopped()) return;
 
     SetStatus(kStatusCompleted);
@@ -225,9 +211,10 @@ class SearchRun : public FormRun {
 
   SearchFormPort& m_form;
   SessionLog m_log;
-  SearchRequest m_request;  // as exchanged, with the bounds the worker wrote
-  SearchRequest m_now;      // as read for the retrieval, without an exchange
+  SearchRequest m_request;  // as last read from the form
   std::string m_mask;
+  std::string m_startBound;  // the range this search counts and retrieves
+  std::string m_endBound;
   std::string m_countText;
   long long m_count = 0;
   int32_t m_limit = 0;
@@ -245,6 +232,5 @@ void SearchThreadProc(const SearchWorkerContext& context) {
 
 std::shared_ptr<WorkerRun> StartSearchWorker(SearchWorkerContext context) {
   std::shared_ptr<WorkerRun> run = context.run;
-  return WorkerRun::StartThread(std::move(run),
-                                [context = std::move(context)] { SearchThreadProc(context); });
+  return StartDupesThread(std::move(run), [context = std::move(context)] { SearchThreadProc(context); });
 }

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "db/DupesEndpoints.h"
-#include "db/UiLink.h"
-#include "db/WorkerRun.h"
+#include "platform/UiLink.h"
+#include "platform/WorkerRun.h"
 #include "search/SearchFormPort.h"
 
 struct SearchWorkerContext {
@@ -21,6 +21,6 @@ struct SearchWorkerContext {
 // The whole search on the calling thread. Does not mark the run finished.
 void SearchThreadProc(const SearchWorkerContext& context);
 
-// Starts SearchThreadProc on a worker thread (WorkerRun::StartThread) and returns the run, which
+// Starts SearchThreadProc on a worker thread (StartDupesThread) and returns the run, which
 // Cancel stops; null when no thread could be started.
 std::shared_ptr<WorkerRun> StartSearchWorker(SearchWorkerContext context);

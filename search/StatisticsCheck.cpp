@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "db/DupesConnection.h"
+#include "db/Statements.h"
 #include "platform/Diagnostics.h"
 #include "res/ResourceIds.h"
 #include "res/Texts.h"
@@ -93,7 +94,7 @@ class CheckRun {
     if (!Stopped()) {
       Status(kStatusCountingEntries);
       std::string count;
-      const bool counted = c.QueryCount("SELECT COUNT(*) FROM DUPES", count);
+      const bool counted = c.QueryCount(kTotalCountQuery, count);
       if (!counted && c.HasError() && !std::exchange(reported, true))
         Failed(server, "count query", c.LastError());
       Field(s.countId, counted ? count : kTextNotAvailable);
@@ -112,7 +113,7 @@ class CheckRun {
     ResultBounds bounds;
     bounds.maxFieldBytes = {32 * 4, 32 * 4};
     // A table of one column would otherwise be read past its row.
-    if (!c.Query("SELECT * FROM LASTUPDATE", bounds) || c.FieldCount() < 2 || !c.FetchRow()) {
+    if (!c.Query(kLastUpdateQuery, bounds) || c.FieldCount() < 2 || !c.FetchRow()) {
       c.ReleaseResult();
       return kTextNotAvailable;
     }
@@ -138,17 +139,23 @@ class CheckQueue {
   }
 
   // Blocks until run heads the queue (true), or until it is stopped (false; it has left then).
-  bool WaitTurn(const WorkerRun* run) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    while (m_waiting.front() != run) {
-      if (run->IsStopped()) {
+  bool WaitTurn(WorkerRun* run) {
+    // Stop() wakes this wait; the lock makes its wake-up land after the test below.
+    run->SetStopWake([this] {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_turn.notify_all();
+    });
+    bool turn = true;
+    {
+      std::unique_lock<std::mutex> lock(m_mutex);
+      m_turn.wait(lock, [&] { return m_waiting.front() == run || run->IsStopped(); });
+      if (m_waiting.front() != run) {
         Remove(run);
-        return false;
+        turn = false;
       }
-      // Stop() does not know this queue; a short wait notices it soon enough.
-      m_turn.wait_for(lock, std::chrono::milliseconds(20));
     }
-    return true;
+    run->SetStopWake(nullptr);
+    return turn;
   }
 
   void Leave(const WorkerRun* run) {
@@ -182,7 +189,7 @@ std::shared_ptr<WorkerRun> StartStatisticsCheck(StatisticsCheckContext context) 
   std::shared_ptr<WorkerRun> run = context.run;
   // The place in the queue is taken here, on the caller's thread, so the order is the callers'.
   Queue().Join(run.get());
-  const bool started = WorkerRun::StartThread(run, [context = std::move(context)] {
+  const bool started = StartDupesThread(run, [context = std::move(context)] {
                          WorkerRun* run = context.run.get();
                          if (!Queue().WaitTurn(run)) return;
                          RunStatisticsCheck(context);

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "db/DupesEndpoints.h"
-#include "db/UiLink.h"
-#include "db/WorkerRun.h"
+#include "platform/UiLink.h"
+#include "platform/WorkerRun.h"
 
 // The statistics window as its check reaches it: inside the check's UiLink visits only.
 class StatisticsPort {
@@ -37,7 +37,7 @@ struct StatisticsCheckContext {
 // and the check ends as soon as its current call returns.
 void RunStatisticsCheck(const StatisticsCheckContext& context);
 
-// Starts the check on a worker thread (WorkerRun::StartThread) and returns the run. Checks run one
+// Starts the check on a worker thread (StartDupesThread) and returns the run. Checks run one
 // after the other in the order they were started: a check waits until every check started before
 // it has ended. A run stopped while it waits leaves the queue without touching a server.
 std::shared_ptr<WorkerRun> StartStatisticsCheck(StatisticsCheckContext context);

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "app/Settings.h"
-#include "db/WorkerRun.h"
 #include "platform/UiThread.h"
 #include "platform/WindowSystem.h"
+#include "platform/WorkerRun.h"
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
 

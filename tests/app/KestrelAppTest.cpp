@@ -10,12 +10,14 @@
 #include <filesystem>
 
 #include "app/KestrelApp.h"
+#include "app/MainFrame.h"
 #include "app/Settings.h"
 #include "app/SplashDlg.h"
 #include "controls/HistoryCombo.h"
 #include "platform/MessageBox.h"
 #include "res/ResourceIds.h"
 #include "res/Version.h"
+#include "search/KestrelView.h"
 #include "tests/support/FindById.h"
 #include "tests/support/RecordingMessageBox.h"
 #include "tests/support/RecordingShell.h"
@@ -68,7 +70,7 @@ TEST_F(KestrelApp, FirstStartGreetsOnceThenSplashThenTheWindow) {
   ASSERT_NE(app->MainFrame(), nullptr);
   EXPECT_TRUE(app->MainFrame()->isVisible());
   EXPECT_EQ(shell.Present(), 1);
-  EXPECT_EQ(app->View()->StatusText(), "Idle");
+  EXPECT_EQ(app->MainFrame()->findChild<CKestrelView*>()->StatusText(), "Idle");
   EXPECT_NE(FileText().find("\"Version\"=dword:0000004b"), std::string::npos);
 
   // The next start says nothing.
@@ -91,8 +93,8 @@ TEST_F(KestrelApp, StartMinimizedShowsOnlyTheTrayIcon) {
   EXPECT_EQ(shell.Present(), 1);
   EXPECT_EQ(shell.Count(NIM_ADD), 1);
   // The form was set up all the same: its inputs are there to be saved.
-  EXPECT_EQ(app->View()->StatusText(), "Idle");
-  EXPECT_TRUE(app->View()->IsStartMinimized());
+  EXPECT_EQ(app->MainFrame()->findChild<CKestrelView*>()->StatusText(), "Idle");
+  EXPECT_TRUE(app->MainFrame()->findChild<CKestrelView*>()->IsStartMinimized());
   // A click on the tray icon brings the window back.
   EXPECT_TRUE(shell.Click(WM_LBUTTONDOWN));
   EXPECT_TRUE(app->MainFrame()->isVisible());
@@ -139,8 +141,8 @@ TEST_F(KestrelApp, QuitSavesTheInputsRemovesTheIconAndEndsTheLoop) {
   PutVersion(75);
   ASSERT_TRUE(Start());
   QSignalSpy ended(app.get(), &CKestrelApp::mainWindowDestroyed);
-  FindById<QLineEdit>(*app->View(), IDC_LIMIT)->setText("33");
-  QTest::mouseClick(FindById<QPushButton>(*app->View(), IDC_QUIT), Qt::LeftButton);
+  FindById<QLineEdit>(*app->MainFrame(), IDC_LIMIT)->setText("33");
+  QTest::mouseClick(FindById<QPushButton>(*app->MainFrame(), IDC_QUIT), Qt::LeftButton);
   EXPECT_EQ(shell.Present(), 0);
   ASSERT_TRUE(ended.wait(2000));
   EXPECT_EQ(app->MainFrame(), nullptr);
@@ -155,10 +157,10 @@ TEST_F(KestrelApp, ASettingsFileDeletedWhileRunningIsNoHarm) {
   PutVersion(75);
   ASSERT_TRUE(Start());
   QSignalSpy ended(app.get(), &CKestrelApp::mainWindowDestroyed);
-  FindById<CHistoryCombo>(*app->View(), IDC_MASK)->setEditText("kept");
-  FindById<CHistoryCombo>(*app->View(), IDC_MASK)->AddToHistory();
+  FindById<CHistoryCombo>(*app->MainFrame(), IDC_MASK)->setEditText("kept");
+  FindById<CHistoryCombo>(*app->MainFrame(), IDC_MASK)->AddToHistory();
   std::filesystem::remove_all(m_dir.path() + "/Harrow");
-  QTest::mouseClick(FindById<QPushButton>(*app->View(), IDC_QUIT), Qt::LeftButton);
+  QTest::mouseClick(FindById<QPushButton>(*app->MainFrame(), IDC_QUIT), Qt::LeftButton);
   ASSERT_TRUE(ended.wait(2000));
   EXPECT_TRUE(boxes.Boxes().empty());
   // The key went with the file, so the inputs are lost silently; the history makes its own key
@@ -172,7 +174,7 @@ TEST_F(KestrelApp, QuietQuitKeepsAnUnreadableLimitSilently) {
   PutVersion(75);
   ASSERT_TRUE(Start());
   QSignalSpy ended(app.get(), &CKestrelApp::mainWindowDestroyed);
-  FindById<QLineEdit>(*app->View(), IDC_LIMIT)->setText("many");
+  FindById<QLineEdit>(*app->MainFrame(), IDC_LIMIT)->setText("many");
   app->QuitQuietly();
   ASSERT_TRUE(ended.wait(2000));
   EXPECT_TRUE(boxes.Boxes().empty());
@@ -189,13 +191,13 @@ TEST_F(KestrelApp, QuitDuringASearchStopsTheWorkerAtOnce) {
   app = std::make_unique<CKestrelApp>(DupesEndpoints{silent.address(), silent.address()}, kSplashPeriod);
   ASSERT_TRUE(app->InitInstance());
   QSignalSpy ended(app.get(), &CKestrelApp::mainWindowDestroyed);
-  FindById<CHistoryCombo>(*app->View(), IDC_MASK)->setEditText("shadow");
-  QTest::mouseClick(FindById<QPushButton>(*app->View(), IDC_DUPE), Qt::LeftButton);
-  std::shared_ptr<WorkerRun> run = app->View()->RunningWorker();
+  FindById<CHistoryCombo>(*app->MainFrame(), IDC_MASK)->setEditText("shadow");
+  QTest::mouseClick(FindById<QPushButton>(*app->MainFrame(), IDC_DUPE), Qt::LeftButton);
+  std::shared_ptr<WorkerRun> run = app->MainFrame()->findChild<CKestrelView*>()->RunningWorker();
   ASSERT_NE(run, nullptr);
   QTest::qWait(100);
   const auto start = std::chrono::steady_clock::now();
-  QTest::mouseClick(FindById<QPushButton>(*app->View(), IDC_QUIT), Qt::LeftButton);
+  QTest::mouseClick(FindById<QPushButton>(*app->MainFrame(), IDC_QUIT), Qt::LeftButton);
   ASSERT_TRUE(ended.wait(2000));
   EXPECT_TRUE(run->WaitFinished(2000));
   // Well before the probe's three seconds would have ended.

@@ -14,8 +14,10 @@
 #include "app/CommandEvent.h"
 #include "app/KestrelApp.h"
 #include "app/KestrelMain.h"
+#include "app/MainFrame.h"
 #include "controls/HistoryCombo.h"
 #include "res/ResourceIds.h"
+#include "search/KestrelView.h"
 #include "search/ResultListCtrl.h"
 #include "search/StatisticsDlg.h"
 #include "tests/support/FindById.h"
@@ -75,10 +77,11 @@ int main(int argc, char** argv) {
     auto* poll = new QTimer(QCoreApplication::instance());
     QObject::connect(poll, &QTimer::timeout, poll, [&app, poll, opened = false]() mutable {
       const QString loop = qEnvironmentVariable("KESTREL_TEST_LOOP");
-      if (!opened && app.View() && app.MainFrame()->isVisible()) {
+      CKestrelView* view = app.MainFrame() ? app.MainFrame()->findChild<CKestrelView*>() : nullptr;
+      if (!opened && view && app.MainFrame()->isVisible()) {
         opened = true;
         // From a timer of its own: this one has to keep running inside the loop.
-        QTimer::singleShot(0, app.View(), [loop, view = app.View()] { Open(loop, view); });
+        QTimer::singleShot(0, view, [loop, view] { Open(loop, view); });
       } else if (IsOpen(loop)) {
         std::puts("open");
         std::fflush(stdout);

@@ -5,8 +5,8 @@
 
 #include "db/DupesConnection.h"
 #include "db/SearchRequest.h"
-#include "db/WorkerRun.h"
 #include "platform/MessageBox.h"
+#include "platform/WorkerRun.h"
 #include "tests/support/FailureLines.h"
 #include "tests/support/FakeDbServer.h"
 #include "tests/support/LoopbackAddress.h"

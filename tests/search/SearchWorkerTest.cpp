@@ -265,7 +265,7 @@ TEST_F(SearchWorkerTest, DateRangeBoundsReachTheQueryAndTheForm) {
       "SELECT COUNT(*) FROM DUPES WHERE DUPES_DIR LIKE '%Bulk.%' AND DUPES_DATE BETWEEN '1997-02-01' AND "
       "'1997-03-15'");
   ASSERT_NE(count, "0");
-  EXPECT_EQ(port->EventsOf("write:").front(), "2000|1997-02/01|1997-03/15");
+  EXPECT_EQ(port->EventsOf("write:"), Texts{"2000|1997-02/01|1997-03/15"});
   EXPECT_EQ(std::to_string(Rows().size()), count);
 }
 

@@ -13,8 +13,8 @@
 #include <QTimer>
 
 #include "db/DupesConnection.h"
-#include "db/WorkerRun.h"
 #include "platform/Registry.h"
+#include "platform/WorkerRun.h"
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
 #include "search/StatisticsDlg.h"

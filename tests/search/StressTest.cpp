@@ -14,6 +14,7 @@
 #include <random>
 
 #include "app/KestrelApp.h"
+#include "app/MainFrame.h"
 #include "app/Settings.h"
 #include "controls/HistoryCombo.h"
 #include "res/ResourceIds.h"
@@ -156,15 +157,15 @@ TEST_F(Stress, StartsQuitAtRandomMoments) {
     CKestrelApp app(Endpoints(), 0);
     ASSERT_TRUE(app.InitInstance());
     QSignalSpy ended(&app, &CKestrelApp::mainWindowDestroyed);
-    FindById<CHistoryCombo>(*app.View(), IDC_MASK)->setEditText("stress");
-    QTest::mouseClick(FindById<QPushButton>(*app.View(), IDC_DUPE), Qt::LeftButton);
-    std::shared_ptr<WorkerRun> run = app.View()->RunningWorker();
+    FindById<CHistoryCombo>(*app.MainFrame(), IDC_MASK)->setEditText("stress");
+    QTest::mouseClick(FindById<QPushButton>(*app.MainFrame(), IDC_DUPE), Qt::LeftButton);
+    std::shared_ptr<WorkerRun> run = app.MainFrame()->findChild<CKestrelView*>()->RunningWorker();
     QTest::qWait(delay(random));
     const auto quit = Clock::now();
     if (i % 2) {
       app.QuitQuietly();
     } else {
-      QTest::mouseClick(FindById<QPushButton>(*app.View(), IDC_QUIT), Qt::LeftButton);
+      QTest::mouseClick(FindById<QPushButton>(*app.MainFrame(), IDC_QUIT), Qt::LeftButton);
     }
     ASSERT_TRUE(ended.count() > 0 || ended.wait(2000)) << "round " << i;
     // Quit never waits for the worker, and the worker leaves on its own at once.

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "db/WorkerRun.h"
+#include "platform/WorkerRun.h"
 
 // Message box flags as message events show them: lower-case hex.
 std::string FlagsHex(unsigned flags);

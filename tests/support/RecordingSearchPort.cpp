@@ -40,8 +40,8 @@ void RecordingSearchPort::SetButtonCaption(const std::string& text) {
   Record("caption:" + text);
 }
 
-SearchRequest RecordingSearchPort::ReadRequest(bool exchange) {
-  Record(exchange ? "exchange" : "read");
+SearchRequest RecordingSearchPort::ReadRequest() {
+  Record("exchange");
   return Inputs();
 }
 

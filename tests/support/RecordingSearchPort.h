@@ -3,13 +3,13 @@
 // text (see EventRecorder) and answers message boxes from a script.
 //
 // Events: "status:<text>", "caption:<text>", "message:<caption>|<flags hex>|<text>", "clear",
-// "row:<date> <dir>", "write:<limit>|<start>|<end>", "read", "exchange", "repaint",
+// "row:<date> <dir>", "write:<limit>|<start>|<end>", "exchange", "repaint",
 // "logging?", "logpath?", and "cancel" for Cancel() itself.
 #include <deque>
 #include <mutex>
 #include <string>
 
-#include "db/UiLink.h"
+#include "platform/UiLink.h"
 #include "search/SearchFormPort.h"
 #include "tests/support/EventRecorder.h"
 
@@ -26,7 +26,7 @@ class RecordingSearchPort : public SearchFormPort, public UiLink, public EventRe
   void SetStatusText(const std::string& text) override;
   void Repaint() override;
   void SetButtonCaption(const std::string& text) override;
-  SearchRequest ReadRequest(bool exchange) override;
+  SearchRequest ReadRequest() override;
   void WriteLimitAndBounds(int32_t limit, const std::string& startBound,
                            const std::string& endBound) override;
   void DeleteAllRows() override;

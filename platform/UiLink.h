@@ -6,7 +6,7 @@
 // a headless link runs it in place.
 #include <functional>
 
-#include "db/WorkerRun.h"
+#include "platform/WorkerRun.h"
 
 class UiLink {
  public:

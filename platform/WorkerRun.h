@@ -26,6 +26,10 @@ class WorkerRun {
   bool IsStopped() const { return m_stopped.load(std::memory_order_acquire); }
   // Readable once the run was stopped; -1 if no descriptor could be made.
   int WakeFd() const { return m_wakeFd; }
+  // A wait of the worker's own that Stop() must end: Stop() calls wake (under a mutex of its own,
+  // after marking the run) until it is withdrawn with null. The waiter tests IsStopped() after
+  // setting it, so a stop before that is seen too.
+  void SetStopWake(std::function<void()> wake);
 
   // Worker side: the socket of the open connection, published right after the connect and
   // withdrawn before the connection is closed. A socket published after Stop() is shut down at once.
@@ -42,9 +46,9 @@ class WorkerRun {
   bool IsFinished() const;
   bool WaitFinished(int milliseconds) const;
 
-  // Runs body on a detached thread of its own, with the database library's thread set-up around
-  // it, and marks run finished last. Returns run, or null (run marked finished) when no thread
-  // could be made.
+  // Runs body on a detached thread of its own and marks run finished last (a worker that uses
+  // the database starts through StartDupesThread of db/DupesConnection). Returns run, or null (run marked
+  // finished) when no thread could be made.
   static std::shared_ptr<WorkerRun> StartThread(std::shared_ptr<WorkerRun> run, std::function<void()> body);
 
   // Stops every live run (Quit).
@@ -55,6 +59,8 @@ class WorkerRun {
  private:
   std::atomic<bool> m_stopped{false};
   int m_wakeFd = -1;
+  std::mutex m_wakeMutex;
+  std::function<void()> m_wake;
   mutable std::mutex m_socketMutex;
   int m_socket = -1;
   mutable std::mutex m_finishMutex;

@@ -1,6 +1,5 @@
-#include "db/WorkerRun.h"
+#include "platform/WorkerRun.h"
 
-#include <mysql.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -10,6 +9,7 @@
 #include <set>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -44,8 +44,17 @@ void WorkerRun::Stop() {
     uint64_t one = 1;
     [[maybe_unused]] ssize_t n = ::write(m_wakeFd, &one, sizeof one);
   }
+  {
+    std::lock_guard<std::mutex> lock(m_wakeMutex);
+    if (m_wake) m_wake();
+  }
   std::lock_guard<std::mutex> lock(m_socketMutex);
   if (m_socket >= 0) ::shutdown(m_socket, SHUT_RDWR);
+}
+
+void WorkerRun::SetStopWake(std::function<void()> wake) {
+  std::lock_guard<std::mutex> lock(m_wakeMutex);
+  m_wake = std::move(wake);
 }
 
 void WorkerRun::PublishSocket(int fd) {
@@ -96,9 +105,7 @@ std::shared_ptr<WorkerRun> WorkerRun::StartThread(std::shared_ptr<WorkerRun> run
                                                   std::function<void()> body) {
   try {
     std::thread([run, body = std::move(body)] {
-      mysql_thread_init();
       body();
-      mysql_thread_end();
       run->MarkFinished();
     }).detach();
     return run;
