@@ -2,15 +2,16 @@ find_package(GTest REQUIRED)
 include(GoogleTest)
 find_package(Qt6 REQUIRED COMPONENTS Test)
 
-# kestrel_test(<name> SOURCES ... [LIBS ...] [GUI] [THREADED] [SERVERS] [TIMEOUT s])
+# kestrel_test(<name> SOURCES ... [LIBS ...] [GUI] [THREADED] [TIMEOUT s] [SCALES f ...])
 #   GUI      links the GUI test harness (kestrel_gui, Qt Test and the main() that makes the
 #            QApplication), runs on the offscreen platform
 #   THREADED labels the test "threaded": it also runs under ThreadSanitizer
-#   SERVERS  its cases share database servers the program starts once: one ctest entry for the
-#            program. Otherwise each case is an entry of its own (<name>.<Suite>.<Case>), so a
-#            red run names the case.
+#   SCALES   runs every case once more at each of these scale factors (<name>_<f>.<Suite>.<Case>)
+# Each case is a ctest entry of its own (<name>.<Suite>.<Case>) and a process of its own, so a red
+# run names the case and no case leans on what another left behind. A program's database servers
+# are started in each case's process (a server costs well under a second).
 function(kestrel_test name)
-  cmake_parse_arguments(T "GUI;THREADED;SERVERS" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "GUI;THREADED" "TIMEOUT" "SOURCES;LIBS;SCALES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE kestrel_core kestrel_test_support GTest::gtest ${T_LIBS})
   set(labels "")
@@ -29,17 +30,20 @@ function(kestrel_test name)
   endif()
   set(environment QT_QPA_PLATFORM=offscreen KESTREL_SOURCE_DIR=${CMAKE_SOURCE_DIR}
     KESTREL_BINARY_DIR=${CMAKE_BINARY_DIR})
-  if(T_SERVERS)
-    add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels}" ENVIRONMENT "${environment}")
-  else()
-    gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_TIMEOUT 60 DISCOVERY_MODE PRE_TEST
-      PROPERTIES TIMEOUT ${T_TIMEOUT})
-    # The discovery passes no list-valued property through whole: the cases get theirs after it.
-    set(properties ${CMAKE_CURRENT_BINARY_DIR}/${name}_properties.cmake)
-    file(WRITE ${properties} "foreach(t IN LISTS ${name}_TESTS)\n"
-      "  set_tests_properties(\"\${t}\" PROPERTIES LABELS \"${labels}\" ENVIRONMENT \"${environment}\")\n"
-      "endforeach()\n")
-    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${properties})
-  endif()
+  kestrel_test_cases(${name} ${name} ${T_TIMEOUT} "${labels}" "${environment}")
+  foreach(scale IN LISTS T_SCALES)
+    kestrel_test_cases(${name} ${name}_${scale} ${T_TIMEOUT} "${labels}" "${environment};QT_SCALE_FACTOR=${scale}")
+  endforeach()
+endfunction()
+
+# The cases of program, each a ctest entry named <prefix>.<Suite>.<Case>.
+function(kestrel_test_cases program prefix timeout labels environment)
+  gtest_discover_tests(${program} TEST_PREFIX "${prefix}." TEST_LIST ${prefix}_TESTS DISCOVERY_TIMEOUT 60
+    DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT ${timeout})
+  # The discovery passes no list-valued property through whole: the cases get theirs after it.
+  set(properties ${CMAKE_CURRENT_BINARY_DIR}/${prefix}_properties.cmake)
+  file(WRITE ${properties} "foreach(t IN LISTS ${prefix}_TESTS)\n"
+    "  set_tests_properties(\"\${t}\" PROPERTIES LABELS \"${labels}\" ENVIRONMENT \"${environment}\")\n"
+    "endforeach()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${properties})
 endfunction()

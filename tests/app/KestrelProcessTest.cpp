@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -105,6 +106,22 @@ class KestrelProcess : public ::testing::Test {
     return false;
   }
 
+  // Whether the main thread of pid waits in poll, as an idle event loop does; false after ten
+  // seconds. Start-up itself does not wait in poll: no notice or splash screen shows here.
+  static bool WaitIdle(pid_t pid) {
+    const auto end = Clock::now() + std::chrono::seconds(10);
+    while (Clock::now() < end) {
+      const std::string call = ReadWholeFile("/proc/" + std::to_string(pid) + "/syscall");
+      const long number = call.empty() || call[0] == 'r' ? -1 : std::atol(call.c_str());
+#ifdef SYS_poll
+      if (number == SYS_poll) return true;
+#endif
+      if (number == SYS_ppoll) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+  }
+
   struct Answer {
     int status = -1;
     std::string out, err;
@@ -142,7 +159,9 @@ class KestrelProcess : public ::testing::Test {
   }
 
   // The form saves its inputs at the end; "GetAll" appears only then.
-  std::string Settings() const { return ReadWholeFile(config.path() + "/Harrow/Kestrel.reg"); }
+  std::string Settings() const {
+    return ReadWholeFile(config.path() + "/Harrow/Kestrel.reg");
+  }
 
   TempDir config;
 };
@@ -152,8 +171,8 @@ TEST_F(KestrelProcess, TermAndIntEndItAsQuitDoes) {
     WriteWholeFile(config.path() + "/Harrow/Kestrel.reg", kStoredSettings);
     const pid_t pid = Launch();
     ASSERT_GT(pid, 0);
-    // Let it come up and settle into its event loop.
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    // Up, with its form, and idle in its event loop.
+    ASSERT_TRUE(WaitIdle(pid)) << "signal " << sig;
     const auto sent = Clock::now();
     ::kill(pid, sig);
     const int status = WaitExit(pid, 10000);

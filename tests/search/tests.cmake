@@ -9,32 +9,27 @@ kestrel_test(search_session_log_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/
 target_compile_definitions(search_session_log_test PRIVATE SESSION_LOG_WRITER="$<TARGET_FILE:session_log_writer>")
 add_dependencies(search_session_log_test session_log_writer)
 
-kestrel_test(search_statistics_check_test SERVERS SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/StatisticsCheckTest.cpp THREADED)
-kestrel_test(search_statistics_dlg_test SERVERS GUI THREADED SOURCES
+kestrel_test(search_statistics_check_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/StatisticsCheckTest.cpp THREADED)
+kestrel_test(search_statistics_dlg_test GUI THREADED SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/StatisticsDlgTest.cpp)
 kestrel_test(search_result_list_test GUI SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/ResultListCtrlTest.cpp)
-kestrel_test(search_worker_test SERVERS SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/SearchWorkerTest.cpp THREADED)
-kestrel_test(search_kestrel_view_test SERVERS GUI THREADED SOURCES
+kestrel_test(search_worker_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/SearchWorkerTest.cpp THREADED)
+kestrel_test(search_kestrel_view_test GUI THREADED SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewFixture.cpp)
-kestrel_test(search_kestrel_view_faults_test SERVERS GUI THREADED SOURCES
+kestrel_test(search_kestrel_view_faults_test GUI THREADED SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewFaultsTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewFixture.cpp)
-kestrel_test(search_stress_test SERVERS GUI THREADED TIMEOUT 1500 SOURCES
+kestrel_test(search_stress_test GUI THREADED TIMEOUT 1500 SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/StressTest.cpp)
 
 kestrel_test(search_nfo_text_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/NfoTextTest.cpp)
-kestrel_test(search_nfo_worker_test SERVERS SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/NfoWorkerTest.cpp THREADED)
-kestrel_test(search_nfo_viewer_test SERVERS GUI THREADED SOURCES
+kestrel_test(search_nfo_worker_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/NfoWorkerTest.cpp THREADED)
+kestrel_test(search_nfo_viewer_test GUI THREADED SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/NfoViewerTest.cpp)
 
-# The form's look, once per scale factor.
-kestrel_test(search_form_look_test GUI SOURCES
+# The form's look, at each scale factor.
+kestrel_test(search_form_look_test GUI SCALES 1.25 1.5 2 SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/FormLookTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewFixture.cpp)
-foreach(scale 1.25 1.5 2)
-  add_test(NAME search_form_look_test_${scale} COMMAND search_form_look_test)
-  set_tests_properties(search_form_look_test_${scale} PROPERTIES TIMEOUT 300 LABELS gui ENVIRONMENT
-    "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=${scale};KESTREL_SOURCE_DIR=${CMAKE_SOURCE_DIR};KESTREL_BINARY_DIR=${CMAKE_BINARY_DIR}")
-endforeach()
