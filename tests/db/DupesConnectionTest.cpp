@@ -71,7 +71,7 @@ TEST_F(DupesConnectionTest, ProbeTellsOpenRefusedAndSilentPortsApart) {
 
   auto start = Clock::now();
   EXPECT_FALSE(IsServerReachable(S().refused.address(), 3306, 3));
-  EXPECT_LT(SecondsSince(start), 0.5) << "a refused connect answers at once";
+  EXPECT_LT(SecondsSince(start), 2.5) << "a refused connect answers at once, not after the probe";
 
   start = Clock::now();
   EXPECT_FALSE(IsServerReachable(S().silent.address(), 3306, 1));
@@ -89,7 +89,7 @@ TEST_F(DupesConnectionTest, StopWakesABlockedProbe) {
   });
   const auto start = Clock::now();
   EXPECT_FALSE(IsServerReachable(S().silent.address(), 3306, 20, run->WakeFd()));
-  EXPECT_LT(SecondsSince(start), 2.0);
+  EXPECT_LT(SecondsSince(start), 10.0);  // not the probe's twenty
   stopper.join();
   // Once stopped, a probe gives up at once.
   EXPECT_FALSE(IsServerReachable(S().silent.address(), 3306, 20, run->WakeFd()));
@@ -132,7 +132,7 @@ TEST_F(DupesConnectionTest, RefusedPrimaryFailsOverAtOnce) {
   FailureLines lines;
   const auto start = Clock::now();
   ASSERT_TRUE(c.Open(r));
-  EXPECT_LT(SecondsSince(start), 1.0);
+  EXPECT_LT(SecondsSince(start), 2.5);  // not the primary's three-second probe
   EXPECT_EQ(r.statuses, (Texts{"Testing Database Availability", "Testing Backup Database Availability",
                                "Connecting to Backup Database"}));
   EXPECT_EQ(lines.Take(), Texts{}) << "a failover that worked is no failure";
