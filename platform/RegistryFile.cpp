@@ -145,19 +145,44 @@ bool IsRacy(const struct stat& st) {
   return st.st_mtim.tv_sec + kRacySeconds >= now.tv_sec;
 }
 
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file a chain of symbolic links ends at (path itself when it is none), so a write replaces
+// the file the user linked to and keeps the link. False for a loop or an unreadable link.
+bool FileBehindLinks(const std::string& path, std::string& file) {
+  file = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (::lstat(file.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR;
+    if (!S_ISLNK(st.st_mode)) return true;
+    char target[4096];
+    const ssize_t n = ::readlink(file.c_str(), target, sizeof target);
+    if (n < 0 || size_t(n) >= sizeof target) return false;
+    const std::string next(target, size_t(n));
+    file = next[0] == '/' ? next : FolderOf(file) + "/" + next;
+  }
+  errno = ELOOP;
+  return false;
+}
+
 }  // namespace
 
 std::string RegistryFile::Folder() const {
-  size_t slash = m_path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : m_path.substr(0, slash);
+  return FolderOf(m_path);
 }
 
 RegistryFile::State RegistryFile::Load(RegistryTree& tree) const {
   tree = RegistryTree();
   struct stat st;
-  if (::stat(m_path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) return State::Missing;
-  if (FromCache(m_path, StampOf(st), tree)) return State::Good;
+  if (::stat(m_path.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return State::Missing;
+  } else if (FromCache(m_path, StampOf(st), tree)) {
+    return State::Good;
+  }
   Forget();
   FileDescriptor fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) {
@@ -190,7 +215,9 @@ RegistryFile::State RegistryFile::Load(RegistryTree& tree) const {
 
 bool RegistryFile::IsWritable() const {
   if (m_path.empty()) return Report("(none)", "locate", "neither XDG_CONFIG_HOME nor HOME is set");
-  std::string folder = Folder();
+  std::string file;
+  if (!FileBehindLinks(m_path, file)) return ReportErrno(m_path, "follow link");
+  std::string folder = FolderOf(file);
   while (!Exists(folder)) {
     size_t slash = folder.find_last_of('/');
     if (slash == std::string::npos) return Report(m_path, "write access", "no folder of its path exists");
@@ -198,50 +225,50 @@ bool RegistryFile::IsWritable() const {
   }
   if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
     return ReportErrno(m_path, "write access to folder " + folder);
-  if (Exists(m_path) && ::faccessat(AT_FDCWD, m_path.c_str(), W_OK, AT_EACCESS) != 0)
+  if (Exists(file) && ::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0)
     return ReportErrno(m_path, "write access");
   return true;
 }
 
-bool RegistryFile::MoveAside() const {
+bool RegistryFile::MoveAside(const std::string& file) const {
   char stamp[32];
   std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
   for (int n = 0; n < 1000; ++n) {
-    std::string target = m_path + ".bad-" + stamp;
+    std::string target = file + ".bad-" + stamp;
     if (n) target.append(1, '-').append(std::to_string(n));
-    if (::renameat2(AT_FDCWD, m_path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
     if (errno == EEXIST) continue;
     if (errno != EINVAL && errno != ENOSYS) return ReportErrno(m_path, "move aside to " + target);
     // No RENAME_NOREPLACE here: every writer holds the lock, so look, then move.
     if (Exists(target)) continue;
-    return ::rename(m_path.c_str(), target.c_str()) == 0 || ReportErrno(m_path, "move aside to " + target);
+    return ::rename(file.c_str(), target.c_str()) == 0 || ReportErrno(m_path, "move aside to " + target);
   }
   return Report(m_path, "move aside", "every name is taken");
 }
 
-bool RegistryFile::WriteReplacing(const std::string& text) const {
-  std::string temp = m_path + ".tmp";
+bool RegistryFile::WriteReplacing(const std::string& file, const std::string& text) const {
+  std::string temp = file + ".tmp";
   ::unlink(temp.c_str());  // a crashed writer's leftover
   FileDescriptor fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
   if (fd.get() < 0) return ReportErrno(m_path, "create " + temp);
   struct stat old;
-  if (::stat(m_path.c_str(), &old) == 0) ::fchmod(fd.get(), old.st_mode & 07777);
+  if (::stat(file.c_str(), &old) == 0) ::fchmod(fd.get(), old.st_mode & 07777);
   const char* step = nullptr;
   if (!WriteAll(fd.get(), text))
     step = "write";
   else if (::fsync(fd.get()) != 0)
     step = "flush";
   if (::close(fd.release()) != 0 && !step) step = "close";
-  if (!step && ::rename(temp.c_str(), m_path.c_str()) != 0) step = "rename";
+  if (!step && ::rename(temp.c_str(), file.c_str()) != 0) step = "rename";
   if (step) {
     const int error = errno;
     ::unlink(temp.c_str());
     return Report(m_path, std::string(step) + " " + temp, ErrnoText(error));
   }
-  return SyncFolder(Folder()) || ReportErrno(m_path, "flush folder " + Folder());
+  return SyncFolder(FolderOf(file)) || ReportErrno(m_path, "flush folder " + FolderOf(file));
 }
 
 bool RegistryFile::Update(const std::function<bool(RegistryTree&)>& change) const {
@@ -264,9 +291,13 @@ bool RegistryFile::Update(const std::function<bool(RegistryTree&)>& change) cons
   RegistryTree tree;
   State state = Load(tree);
   if (!change(tree)) return true;
-  if (state == State::Bad && !MoveAside()) return false;
+  std::string file;
+  if (!FileBehindLinks(m_path, file)) return ReportErrno(m_path, "follow link");
+  if (file != m_path && !MakeFolders(FolderOf(file)))
+    return ReportErrno(m_path, "create folder " + FolderOf(file));
+  if (state == State::Bad && !MoveAside(file)) return false;
   Forget();
-  if (!WriteReplacing(FormatRegistryText(tree))) return false;
+  if (!WriteReplacing(file, FormatRegistryText(tree))) return false;
   // Written under the lock, so this is exactly what the file holds; any later writer replaces
   // the file and with it the stamp.
   struct stat st;

@@ -26,8 +26,9 @@ class RegistryFile {
 
  private:
   std::string Folder() const;
-  bool MoveAside() const;
-  bool WriteReplacing(const std::string& text) const;
+  // file: m_path, or the file its links end at.
+  bool MoveAside(const std::string& file) const;
+  bool WriteReplacing(const std::string& file, const std::string& text) const;
 
   std::string m_path;
 };

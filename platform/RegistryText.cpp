@@ -1,5 +1,6 @@
 #include "platform/RegistryText.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "platform/AsciiText.h"
@@ -172,9 +173,51 @@ std::string FormatData(const RegistryValue& v) {
   return out;
 }
 
+void AppendUtf8(char32_t c, std::string& out) {
+  if (c < 0x80) {
+    out += char(c);
+  } else if (c < 0x800) {
+    out += char(0xC0 | (c >> 6));
+    out += char(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += char(0xE0 | (c >> 12));
+    out += char(0x80 | ((c >> 6) & 0x3F));
+    out += char(0x80 | (c & 0x3F));
+  } else {
+    out += char(0xF0 | (c >> 18));
+    out += char(0x80 | ((c >> 12) & 0x3F));
+    out += char(0x80 | ((c >> 6) & 0x3F));
+    out += char(0x80 | (c & 0x3F));
+  }
+}
+
+// A registry editor exports UTF-16LE behind a byte-order mark; false for an odd length or a
+// lone surrogate, which no editor writes.
+bool Utf16LeToUtf8(const std::string& in, std::string& out) {
+  if (in.size() % 2) return false;
+  auto unit = [&](size_t i) { return char16_t(uint8_t(in[i]) | uint8_t(in[i + 1]) << 8); };
+  for (size_t i = 2; i < in.size(); i += 2) {
+    char32_t c = unit(i);
+    if (c >= 0xDC00 && c <= 0xDFFF) return false;
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      if (i + 2 >= in.size()) return false;
+      const char32_t low = unit(i + 2);
+      if (low < 0xDC00 || low > 0xDFFF) return false;
+      c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+      i += 2;
+    }
+    AppendUtf8(c, out);
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ParseRegistryText(const std::string& input, RegistryTree& tree) {
+  if (input.compare(0, 2, "\xFF\xFE") == 0) {
+    std::string decoded;
+    return Utf16LeToUtf8(input, decoded) && ParseRegistryText(decoded, tree);
+  }
   if (input.find('\0') != std::string::npos) return false;
   std::string text = input.compare(0, 3, "\xEF\xBB\xBF") == 0 ? input.substr(3) : input;
 

@@ -359,6 +359,9 @@ SearchRequest CKestrelView::ReadRequest() {
 void CKestrelView::WriteLimitAndBounds(int32_t limit, const std::string& startBound,
                                        const std::string& endBound) {
   m_nLimit = limit;
+  // Unticked while the run counted, the box has emptied the range already: the next search
+  // must run without it, as the form shows.
+  if (!m_pBetween->isChecked()) return;
   m_strStartBound = startBound;
   m_strEndBound = endBound;
 }

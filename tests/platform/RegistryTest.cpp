@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -176,4 +177,53 @@ TEST(RegistryPath, FollowsXdgConfigHomeThenHome) {
   else
     setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
   setenv("HOME", savedHome.c_str(), 1);
+}
+
+// A store file the user keeps elsewhere behind a link: writes go to that file and the link stays.
+TEST_F(Registry, WritesGoThroughASymbolicLinkAndALoopIsNeverWrittenOver) {
+  namespace fs = std::filesystem;
+  const std::string dotfiles = m_dir.path() + "/dotfiles";
+  fs::create_directories(dotfiles);
+  PutFile("");
+  fs::remove(RegFile());
+  fs::create_symlink("../dotfiles/Kestrel.reg", RegFile());
+
+  HKEY key = Create(kKestrel);
+  ASSERT_EQ(SetText(key, "LOGFILE", "first.log"), ERROR_SUCCESS);
+  ASSERT_EQ(SetText(key, "Other", "kept"), ERROR_SUCCESS);
+  RegCloseKey(key);
+  EXPECT_TRUE(fs::is_symlink(RegFile()));
+  EXPECT_NE(ReadWholeFile(dotfiles + "/Kestrel.reg").find("\"LOGFILE\"=\"first.log\""), std::string::npos);
+  EXPECT_NE(ReadWholeFile(dotfiles + "/Kestrel.reg").find("\"Other\"=\"kept\""), std::string::npos);
+
+  // A bad file behind the link is moved aside where it is, and the link still leads to the new one.
+  WriteWholeFile(dotfiles + "/Kestrel.reg", "not a registry file\n");
+  key = Create(kKestrel);
+  ASSERT_EQ(SetText(key, "LOGFILE", "second.log"), ERROR_SUCCESS);
+  RegCloseKey(key);
+  EXPECT_TRUE(fs::is_symlink(RegFile()));
+  EXPECT_NE(FileText().find("\"LOGFILE\"=\"second.log\""), std::string::npos);
+  int aside = 0;
+  for (const auto& e : fs::directory_iterator(dotfiles))
+    if (e.path().filename().string().rfind("Kestrel.reg.bad-", 0) == 0) ++aside;
+  EXPECT_EQ(aside, 1);
+
+  // Read once long after it was written, so it is kept parsed; then it can no longer be read,
+  // and what was kept must not stand in for it.
+  fs::last_write_time(dotfiles + "/Kestrel.reg", fs::file_time_type::clock::now() - std::chrono::hours(1));
+  key = nullptr;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKestrel, 0, KEY_READ, &key), ERROR_SUCCESS);
+  RegCloseKey(key);
+
+  // A link to itself reads as defaults (it could not be read), and nothing replaces it.
+  FailureLines lines;
+  fs::remove(RegFile());
+  fs::create_symlink("Kestrel.reg", RegFile());
+  key = nullptr;
+  EXPECT_NE(RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKestrel, 0, KEY_READ, &key), ERROR_SUCCESS);
+  EXPECT_NE(RegCreateKeyEx(HKEY_LOCAL_MACHINE, kKestrel, 0, "", REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                           nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_TRUE(fs::is_symlink(RegFile()));
+  EXPECT_FALSE(lines.Take().empty());
 }

@@ -105,3 +105,26 @@ TEST(RegistryText, RefusesAnythingNotWhollyInTheFormat) {
        })
     EXPECT_FALSE(ParseRegistryText(bad, tree)) << bad;
 }
+
+// What a registry editor's export gives: UTF-16LE behind a byte-order mark.
+TEST(RegistryText, ReadsAUtf16Export) {
+  const std::u16string units =
+      u"\uFEFFWindows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\K]\r\n"
+      u"\"LOGFILE\"=\"Z\u00FCrich \U0001F985.log\"\r\n\"Version\"=dword:0000004b\r\n";
+  std::string bytes;
+  for (char16_t unit : units) bytes += {char(unit & 0xFF), char(unit >> 8)};
+  RegistryTree tree;
+  ASSERT_TRUE(ParseRegistryText(bytes, tree));
+  ASSERT_TRUE(tree.FindValue("SOFTWARE\\K", "LOGFILE"));
+  EXPECT_EQ(tree.FindValue("SOFTWARE\\K", "LOGFILE")->data,
+            Bytes("Z\xC3\xBCrich \xF0\x9F\xA6\x85.log", true));
+  EXPECT_EQ(tree.FindValue("SOFTWARE\\K", "Version")->data, (std::vector<BYTE>{0x4b, 0, 0, 0}));
+
+  // A cut unit or a half of a surrogate pair is not an export.
+  EXPECT_FALSE(ParseRegistryText(bytes.substr(0, bytes.size() - 1), tree));
+  std::string lone = bytes;
+  const size_t high = lone.find("\x3E\xD8");  // the eagle's first unit
+  ASSERT_NE(high, std::string::npos);
+  lone.replace(high + 2, 2, "A\0", 2);
+  EXPECT_FALSE(ParseRegistryText(lone, tree));
+}

@@ -313,6 +313,35 @@ TEST_F(KestrelView, CancelWhileConnectedDisconnectsAndKeepsTheFormQuiet) {
   EXPECT_TRUE(Server().WaitGuestConnections(0, 5000));
 }
 
+// What the form shows is what the next search uses: "Between:" clicked while a run counts
+// changes the next run, never the one under way, and is not undone by it.
+TEST_F(KestrelView, TheRangeFollowsTheBoxWhenItIsClickedDuringACount) {
+  CKestrelView& form = Open(Good());
+  auto* between = FindById<QCheckBox>(form, IDC_BETWEEN);
+  QTest::mouseClick(between, Qt::LeftButton);
+  FindById<CMaskedEdit>(form, IDC_START_DATE)->SetInputText("01011998");
+  FindById<CMaskedEdit>(form, IDC_END_DATE)->SetInputText("12311998");
+  bool clickWhileCounting = false;
+  QObject::connect(FindById<QLineEdit>(form, IDC_STATUS), &QLineEdit::textChanged, [&](const QString& text) {
+    if (!clickWhileCounting || text != "Finding number of entries matching mask") return;
+    clickWhileCounting = false;
+    QTest::mouseClick(between, Qt::LeftButton);
+  });
+  auto searchGives = [&](bool click) {
+    clickWhileCounting = click;
+    Search("shadow");
+    EXPECT_TRUE(WaitIdle());
+    return form.StatusText().toStdString();
+  };
+
+  EXPECT_EQ(searchGives(true), "2 of 2 items retrieved (1204 total)");  // the range it counted
+  EXPECT_FALSE(between->isChecked());
+  EXPECT_EQ(searchGives(false), "3 of 3 items retrieved (1204 total)");
+  EXPECT_EQ(searchGives(true), "3 of 3 items retrieved (1204 total)");
+  EXPECT_TRUE(between->isChecked());
+  EXPECT_EQ(searchGives(false), "2 of 2 items retrieved (1204 total)");
+}
+
 // A search numbers its rows from 0 as they arrive; "Clear List" in between must not make the
 // later ones vanish (nor leak) while the summary counts them.
 TEST_F(KestrelView, RowsArrivingAfterClearListAreShown) {
