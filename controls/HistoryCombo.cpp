@@ -10,6 +10,7 @@
 #include <QSignalBlocker>
 #include <QSvgRenderer>
 #include <QToolButton>
+#include <QValidator>
 #include <QtMath>
 #include <algorithm>
 
@@ -66,6 +67,44 @@ std::vector<QPixmap> LoadStrip(const ToolbarResource& resource, qreal ratio) {
   return images;
 }
 
+// The mandatory line breaks: LF, VT, FF, CR, NEL, and the line and paragraph separators.
+bool IsLineBreak(QChar c) {
+  const char16_t u = c.unicode();
+  return (u >= 0x0A && u <= 0x0D) || u == 0x85 || u == 0x2028 || u == 0x2029;
+}
+
+// text as one line: line breaks at its ends dropped, each run of them inside as one blank, so
+// the words on either side stay apart. cursor, when given, moves with the text it stood before.
+QString OneLine(const QString& text, int* cursor = nullptr) {
+  if (std::none_of(text.begin(), text.end(), IsLineBreak)) return text;
+  qsizetype first = 0, last = text.size();
+  while (first < last && IsLineBreak(text[first])) ++first;
+  while (last > first && IsLineBreak(text[last - 1])) --last;
+  QString out;
+  out.reserve(last - first);
+  int moved = -1;
+  for (qsizetype i = first; i < last; ++i) {
+    if (cursor && i == *cursor) moved = static_cast<int>(out.size());
+    if (!IsLineBreak(text[i]))
+      out += text[i];
+    else if (!IsLineBreak(text[i - 1]))
+      out += QLatin1Char(' ');
+  }
+  if (cursor) *cursor = moved >= 0 ? moved : *cursor <= first ? 0 : static_cast<int>(out.size());
+  return out;
+}
+
+// Every way text enters the edit field (typing, an input method, pasting, dropping, the program)
+// passes here.
+class OneLineValidator : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& text, int& cursor) const override {
+    text = OneLine(text, &cursor);
+    return Acceptable;
+  }
+};
+
 }  // namespace
 
 CHistoryCombo::CHistoryCombo(int toolbarPosition, bool bOutside, unsigned toolbarResource, QWidget* parent)
@@ -78,6 +117,8 @@ CHistoryCombo::CHistoryCombo(int toolbarPosition, bool bOutside, unsigned toolba
   setCompleter(nullptr);
   setInsertPolicy(QComboBox::NoInsert);
   setDuplicatesEnabled(true);
+  // The box is one line: a pasted text's line breaks do not enter it as such.
+  setValidator(new OneLineValidator(this));
   lineEdit()->installEventFilter(this);
   installEventFilter(this);
   connect(lineEdit(), &QLineEdit::textEdited, this, &CHistoryCombo::OnEditTextEdited);
@@ -236,7 +277,7 @@ void CHistoryCombo::SyncList(const QString& editText) {
 }
 
 bool CHistoryCombo::AddToHistory(const QString& text) {
-  const QString item = text.isEmpty() ? currentText() : text;
+  const QString item = OneLine(text.isEmpty() ? currentText() : text);
   if (item.isEmpty()) return false;
   const bool added = m_model.AddToHistory(FromQ(item));
   SyncList(item);
@@ -263,6 +304,7 @@ QString CHistoryCombo::GetHistoryString() const {
 
 void CHistoryCombo::SetHistoryString(const QString& history) {
   m_model.SetHistoryString(FromQ(history));
+  KeepItemsOneLine();
   SyncList(QString());
 }
 
@@ -294,18 +336,36 @@ bool CHistoryCombo::RestoreHistory(const QString& valueName, const QString& comp
   std::string c = FromQ(company), a = FromQ(application);
   if (!HistoryStore::ResolveNames(FromQ(valueName), c, a)) return false;
   const HistoryStore::Stored stored = HistoryStore::ReadHistory(root, c, a, FromQ(valueName));
-  if (stored.items) {
+  if (stored.items)
     m_model.SetHistoryItems(*stored.items);
-    SyncList(QString());
-  } else {
-    SetHistoryString(ToQ(stored.text));
-  }
+  else
+    m_model.SetHistoryString(FromQ(ToQ(stored.text)));
+  KeepItemsOneLine();
+  SyncList(QString());
   if (bSelectFirst && m_model.Count() > 0) {
     m_model.SetCurSel(0);
     SyncList(QString());
     lineEdit()->selectAll();
   }
   return true;
+}
+
+void CHistoryCombo::KeepItemsOneLine() {
+  // A history kept before the box was one line may hold items with line breaks: they become the
+  // items the box would have added, the newer of two equal ones kept.
+  std::vector<std::string> items;
+  bool changed = false;
+  for (const std::string& item : m_model.Items()) {
+    const QString text = ToQ(item);
+    const QString line = OneLine(text);
+    changed |= line != text;
+    items.push_back(line == text ? item : FromQ(line));
+  }
+  if (!changed) return;
+  CHistoryModel merged;
+  merged.SetMaxHistoryCount(static_cast<unsigned>(items.size()));
+  for (auto it = items.rbegin(); it != items.rend(); ++it) merged.AddToHistory(*it);
+  m_model.SetHistoryItems(merged.Items());
 }
 
 void CHistoryCombo::OnIndexChanged(int index) {

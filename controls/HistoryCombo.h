@@ -66,6 +66,7 @@ class CHistoryCombo : public QComboBox {
   void OnCommand(unsigned id);
   void OnEditTextEdited(const QString& text);
   void OnIndexChanged(int index);
+  void KeepItemsOneLine();
   // Shows the model's list; with no item selected the edit field shows editText.
   void SyncList(const QString& editText);
 

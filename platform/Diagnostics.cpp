@@ -6,6 +6,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/ServerText.h"
+
 namespace {
 
 std::mutex& SinkMutex() {
@@ -21,9 +23,9 @@ FailureSink& Sink() {
 }  // namespace
 
 void ReportFailure(const std::string& line) {
-  std::string text = line;
-  for (char& c : text)
-    if (c == '\n' || c == '\r') c = ' ';
+  // The line carries servers' error texts and file names: escaped, it stays one line and
+  // cannot retitle or blank the terminal.
+  std::string text = EscapedServerText(line);
   {
     std::lock_guard<std::mutex> lock(SinkMutex());
     if (Sink()) {

@@ -5,11 +5,11 @@
 #include <functional>
 #include <string>
 
-// Writes "kestrel: <line>\n" with one write(2), so lines from several threads never mix. Line
-// breaks inside line become blanks. Never pass a password.
+// Writes "kestrel: <line>\n" with one write(2), so lines from several threads never mix. line is
+// written as EscapedServerText makes it: one line, nothing a terminal acts on. Never pass a password.
 void ReportFailure(const std::string& line);
 
-// Tests: every later line goes to sink (without the prefix and the newline) instead of standard
+// Tests: every later line goes to sink (escaped, without the prefix and the newline) instead of standard
 // error; an empty sink goes back to standard error. The sink may be called from any thread.
 using FailureSink = std::function<void(const std::string& line)>;
 void SetFailureSink(FailureSink sink);

@@ -5,8 +5,10 @@ target_sources(kestrel_core PRIVATE
   ${CMAKE_SOURCE_DIR}/platform/Diagnostics.cpp
   ${CMAKE_SOURCE_DIR}/platform/FileDialog.cpp
   ${CMAKE_SOURCE_DIR}/platform/LocaleSeparators.cpp
+  ${CMAKE_SOURCE_DIR}/platform/ServerText.cpp
   ${CMAKE_SOURCE_DIR}/platform/Shell.cpp
   ${CMAKE_SOURCE_DIR}/platform/SocketsStartup.cpp
+  ${CMAKE_SOURCE_DIR}/platform/Utf8.cpp
   ${CMAKE_SOURCE_DIR}/platform/WorkerRun.cpp
   ${CMAKE_SOURCE_DIR}/platform/Registry.cpp
   ${CMAKE_SOURCE_DIR}/platform/RegistryFile.cpp

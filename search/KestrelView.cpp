@@ -18,6 +18,7 @@
 #include "controls/MaskedEdit.h"
 #include "platform/DataExchange.h"
 #include "platform/MessageBox.h"
+#include "platform/ServerText.h"
 #include "platform/UiThread.h"
 #include "res/Artwork.h"
 #include "res/DialogBuilder.h"
@@ -27,7 +28,6 @@
 #include "res/Texts.h"
 #include "search/LogSessionCommand.h"
 #include "search/NfoCommand.h"
-#include "search/NfoText.h"
 #include "search/ResultListCtrl.h"
 #include "search/SearchWorker.h"
 #include "search/StatisticsDlg.h"
@@ -373,8 +373,8 @@ void CKestrelView::DeleteAllRows() {
 void CKestrelView::InsertRow(int index, const std::string& date, const std::string& directory) {
   // Shown so that every byte is seen; kept as sent, for the NFO lookup.
   auto* item = new QTreeWidgetItem;
-  item->setText(0, ToQ(ShownText(date)));
-  item->setText(1, ToQ(ShownText(directory)));
+  item->setText(0, ToQ(ShownServerText(date)));
+  item->setText(1, ToQ(ShownServerText(directory)));
   item->setData(0, Qt::UserRole, QByteArray(date.data(), static_cast<qsizetype>(date.size())));
   item->setData(1, Qt::UserRole, QByteArray(directory.data(), static_cast<qsizetype>(directory.size())));
   // "Clear List" may have emptied the list while the run went on: its rows then go to the end,

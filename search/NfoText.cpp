@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/Utf8.h"
+
 namespace {
 
 // 0x00-0x1F and 0x80-0xFF; 0x20-0x7E are ASCII and 0x7F is the house.
@@ -30,50 +32,6 @@ constexpr char16_t kHigh[128] = {
     0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,  // F0
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,  // F8
 };
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-// Length of the valid UTF-8 sequence at i, with its code point; 0 when the byte there does not
-// begin one.
-size_t Utf8Sequence(std::string_view bytes, size_t i, char32_t& cp) {
-  const unsigned char b = static_cast<unsigned char>(bytes[i]);
-  if (b < 0x80) return cp = b, 1;
-  size_t length;
-  if (b >= 0xC2 && b <= 0xDF) {
-    length = 2, cp = b & 0x1F;
-  } else if (b >= 0xE0 && b <= 0xEF) {
-    length = 3, cp = b & 0x0F;
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    length = 4, cp = b & 0x07;
-  } else {
-    return 0;  // a continuation byte, an overlong lead (C0, C1) or F5-FF
-  }
-  if (bytes.size() - i < length) return 0;
-  for (size_t k = 1; k < length; ++k) {
-    const unsigned char c = static_cast<unsigned char>(bytes[i + k]);
-    if ((c & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (c & 0x3F);
-  }
-  if ((length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000)) return 0;  // overlong
-  if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return 0;
-  return length;
-}
 
 char32_t ControlPicture(char32_t cp) {
   if (cp < 0x20) return 0x2400 + cp;
@@ -193,7 +151,7 @@ NfoText PrepareNfoText(std::string_view bytes) {
   if (IsValidUtf8(bytes)) {
     char32_t cp = 0;
     for (size_t i = 0; i < bytes.size();) {
-      i += Utf8Sequence(bytes, i, cp);
+      i += Utf8SequenceAt(bytes, i, cp);
       builder.Add(cp == '\t' || cp == '\n' || cp == '\r' ? cp : ControlPicture(cp));
     }
   } else {
@@ -202,22 +160,10 @@ NfoText PrepareNfoText(std::string_view bytes) {
   return builder.Finish();
 }
 
-std::string ShownText(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  for (size_t i = 0; i < bytes.size();) {
-    char32_t cp = 0;
-    const size_t length = Utf8Sequence(bytes, i, cp);
-    AppendUtf8(out, length ? ControlPicture(cp) : 0xFFFD);
-    i += length ? length : 1;
-  }
-  return out;
-}
-
 bool IsValidUtf8(std::string_view bytes) {
   char32_t cp = 0;
   for (size_t i = 0, length = 0; i < bytes.size(); i += length)
-    if ((length = Utf8Sequence(bytes, i, cp)) == 0) return false;
+    if ((length = Utf8SequenceAt(bytes, i, cp)) == 0) return false;
   return true;
 }
 

@@ -60,8 +60,3 @@ struct NfoText {
 // The bytes as the viewer shows them, read as NfoTextToUtf8 says. Other control characters of a
 // UTF-8 text are drawn as their control pictures (U+2400 on); a NUL never ends the text.
 NfoText PrepareNfoText(std::string_view bytes);
-
-// A text a server sent for one line of the list (a date, a directory), as UTF-8 that shows every
-// byte: valid UTF-8 as it is, each byte that is not as U+FFFD, control characters as their
-// pictures (a NUL as U+2400), so nothing is cut or hidden.
-std::string ShownText(std::string_view bytes);

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/MessageBox.h"
+#include "platform/ServerText.h"
 #include "platform/WindowSystem.h"
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
@@ -102,7 +103,7 @@ int CNfoViewerDlg::ShowMessage(const std::string& text, const std::string& capti
 
 void CNfoViewerDlg::ShowNfo(const std::string& caption, NfoText&& text) {
   // A window title is plain text; the directory's bytes are shown as the list shows them.
-  setWindowTitle(QString::fromStdString(ShownText(caption)));
+  setWindowTitle(QString::fromStdString(ShownServerText(caption)));
   show();
   repaint();
   m_pText->SetText(std::move(text));

@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "platform/Diagnostics.h"
+#include "platform/ServerText.h"
 
 SessionLog::~SessionLog() {
   Close();
@@ -15,37 +16,15 @@ SessionLog::~SessionLog() {
 std::string SessionLog::FormatHeader(const SessionLogHeader& header) {
   std::string text = "-------------------------------------\r\n";
   text += "Log Open\r\n";
-  text += "Search Mask: " + header.mask + "\r\n";
-  if (header.useBetween) text += "Between Dates: " + header.startDate + " and " + header.endDate + "\r\n";
+  text += "Search Mask: " + EscapedServerText(header.mask) + "\r\n";
+  if (header.useBetween) {
+    text += "Between Dates: " + EscapedServerText(header.startDate) + " and " +
+            EscapedServerText(header.endDate) + "\r\n";
+  }
   text += "Items to Return: " + std::to_string(header.limit) + "\r\n";
   text += "Order: ";
   text += header.order == 0 ? "First to Last\r\n" : "Last to First\r\n";
   return text;
-}
-
-std::string SessionLog::Visible(const std::string& text) {
-  static const char kHex[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(text.size());
-  auto escape = [&](unsigned char c) {
-    out += "\\x";
-    out += kHex[c >> 4];
-    out += kHex[c & 15];
-  };
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
-    if (c < 0x20 || c == 0x7f) {
-      escape(c);
-    } else if (c == 0xc2 && next >= 0x80 && next <= 0x9f) {
-      escape(c);
-      escape(next);
-      ++i;
-    } else {
-      out += char(c);
-    }
-  }
-  return out;
 }
 
 std::string SessionLog::FailureText(const std::string& path) {
@@ -93,12 +72,12 @@ bool SessionLog::LogSearchHeader(const std::string& path, const SessionLogHeader
 
 void SessionLog::LogResultRow(const std::string& date, const std::string& directory) {
   if (!IsOpen()) return;
-  Write("  " + Visible(date) + " " + Visible(directory) + "\r\n");
+  Write("  " + EscapedServerText(date) + " " + EscapedServerText(directory) + "\r\n");
 }
 
 void SessionLog::LogSearchSummary(const std::string& summary) {
   if (!IsOpen()) return;
-  Write(Visible(summary) + "\r\n");
+  Write(EscapedServerText(summary) + "\r\n");
   Close();
 }
 

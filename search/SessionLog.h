@@ -30,8 +30,8 @@ class SessionLog {
   // Opens path and writes the header lines in one write. True when the header is in the file
   // and the file stays open for the rows; false when it could not be opened, locked or written.
   bool LogSearchHeader(const std::string& path, const SessionLogHeader& header);
-  // Two blanks, date, one blank, directory, CR LF; control characters of the server's texts
-  // escaped (Visible). Does nothing while closed.
+  // Two blanks, date, one blank, directory, CR LF; the server's texts escaped
+  // (EscapedServerText), so each row is one line. Does nothing while closed.
   void LogResultRow(const std::string& date, const std::string& directory);
   // The summary, then CR LF, then closes the file. Does nothing while closed.
   void LogSearchSummary(const std::string& summary);
@@ -42,10 +42,8 @@ class SessionLog {
   // The path of the current (or last) block.
   const std::string& Path() const { return m_path; }
 
+  // The header lines; the mask and dates escaped as the rows are.
   static std::string FormatHeader(const SessionLogHeader& header);
-  // text with each control character (C0, DEL, and C1 as UTF-8 encodes it) written as "\x1b"
-  // and so on, so that a text is one line of the log and carries nothing a terminal acts on.
-  static std::string Visible(const std::string& text);
   // "Cannot write to log file " followed by the path.
   static std::string FailureText(const std::string& path);
   // What failed first in the current block, for the failure line:

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/Settings.h"
+#include "platform/ServerText.h"
 #include "platform/UiThread.h"
 #include "platform/WindowSystem.h"
 #include "platform/WorkerRun.h"
@@ -157,7 +158,8 @@ void CStatisticsDlg::SetStatus(const std::string& text) {
 void CStatisticsDlg::SetField(int controlId, const std::string& text) {
   auto* label = qobject_cast<QLabel*>(GetDlgItem(this, controlId));
   if (!label) return;
-  label->setText(QString::fromStdString(text));
+  // The last update is the server's own text.
+  label->setText(QString::fromStdString(ShownServerText(text)));
 }
 
 void CStatisticsDlg::CheckDone() {

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
+#include <QApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QTest>
 #include <QToolButton>
 
@@ -273,6 +277,65 @@ TEST_F(HistoryComboTest, TheJoinedValueRulesAnOlderOrHandEditedFile) {
   text.replace(text.find(joined), joined.size(), "\"MaskHistory\"=\"c|a|b\"");
   PutFile(text);
   EXPECT_EQ(Restart(), QStringList({"c", "a", "b"}));
+}
+
+TEST_F(HistoryComboTest, PastedOrDroppedLineBreaksDoNotEnterTheOneLineBox) {
+  window->show();
+  QLineEdit* edit = combo->lineEdit();
+  edit->setFocus();
+  auto paste = [&](const QString& text) {
+    QApplication::clipboard()->setText(text);
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+  };
+  // A line copied with its end: the end is dropped, and the history gets the name alone.
+  paste("Golden.Legacy\n");
+  EXPECT_EQ(combo->currentText(), "Golden.Legacy");
+  EXPECT_TRUE(combo->AddToHistory());
+  EXPECT_EQ(Items(), QStringList({"Golden.Legacy"}));
+
+  // Breaks inside, of any kind and however many in a row, keep the words apart by one blank; the
+  // cursor stays after what was pasted.
+  combo->setEditText("abcd");
+  edit->setCursorPosition(2);
+  paste(QString::fromUtf8("x\r\n\r\ny\u2028z\x0b\x0c\u0085w\r"));
+  EXPECT_EQ(combo->currentText(), "abx y z w cd");
+  EXPECT_EQ(edit->cursorPosition(), 10);
+  // Enter types no line break either.
+  combo->setEditText("");
+  QTest::keyClick(edit, Qt::Key_Return);
+  QTest::keyClicks(edit, "Lead");
+  EXPECT_EQ(combo->currentText(), "Lead");
+
+  // An input method's commit and a drop take the same way in.
+  QInputMethodEvent commit;
+  commit.setCommitString(" one\ntwo\n");
+  QApplication::sendEvent(edit, &commit);
+  EXPECT_EQ(combo->currentText(), "Lead one two");
+  combo->setEditText("");
+  QMimeData data;
+  data.setText("\r\nDropped\r\n");
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(edit, &enter);
+  ASSERT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(edit, &drop);
+  EXPECT_EQ(combo->currentText(), "Dropped");
+  // So does the program.
+  combo->setEditText("Set\nBy.Program\n");
+  EXPECT_EQ(combo->currentText(), "Set By.Program");
+  EXPECT_TRUE(combo->AddToHistory("Given\n"));
+  EXPECT_EQ(combo->itemText(0), "Given");
+}
+
+TEST_F(HistoryComboTest, AnOlderHistoryWithLineBreaksComesBackAsOneLineItems) {
+  ASSERT_TRUE(
+      HistoryStore::WriteHistory(HKEY_LOCAL_MACHINE, "Harrow", "Kestrel", "MaskHistory",
+                                 {"Golden.Legacy\n", "Other", "golden.legacy", "\r\n", "Two\nLines"}));
+  ASSERT_TRUE(Restore(*combo));
+  EXPECT_EQ(Items(), QStringList({"Golden.Legacy", "Other", "Two Lines"}));
+  EXPECT_EQ(combo->currentText(), "Golden.Legacy");
+  combo->SetHistoryString("a\n|b");
+  EXPECT_EQ(Items(), QStringList({"a", "b"}));
 }
 
 TEST_F(HistoryComboTest, ChoosingTheOldItemAgainAfterTypingSelectsIt) {

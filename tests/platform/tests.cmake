@@ -8,3 +8,4 @@ kestrel_test(platform_registry_process_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/
 target_compile_definitions(platform_registry_process_test PRIVATE REGISTRY_PROBE="$<TARGET_FILE:registry_probe>")
 add_dependencies(platform_registry_process_test registry_probe)
 kestrel_test(platform_qt_seams_test GUI THREADED TIMEOUT 60 SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/platform/QtSeamsTest.cpp)
+kestrel_test(platform_server_text_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/platform/ServerTextTest.cpp)

@@ -30,6 +30,7 @@
 #include "tests/support/GuiTestApp.h"
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/SilentListener.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/TestDbServer.h"
 
 namespace {
@@ -246,6 +247,25 @@ TEST_F(KestrelView, EnterStartsASearchThatFillsTheListAndTheHistory) {
   EXPECT_EQ(FindById<CResultListCtrl>(form, IDC_RESULTS)->topLevelItem(0)->text(1), "Shadow.Empire-GRP");
   EXPECT_EQ(form.m_strStartBound, "1998-01" + Sep() + "01");
   EXPECT_EQ(form.StatusText(), "2 of 2 items retrieved (1204 total)");
+}
+
+TEST_F(KestrelView, AMaskPastedWithItsLineEndSearchesAndIsLoggedAndKeptAsOneLine) {
+  const std::string logPath = m_dir.file("pasted.log");
+  ASSERT_TRUE(OpenSettingsKey());
+  WriteLog(true);
+  WriteLogFile(logPath);
+  CloseSettingsKey();
+  CKestrelView& form = Open(Good());
+  CHistoryCombo* mask = FindById<CHistoryCombo>(form, IDC_MASK);
+  mask->setFocus();
+  QApplication::clipboard()->setText("Garden\r\n");
+  QTest::keyClick(mask->lineEdit(), Qt::Key_V, Qt::ControlModifier);
+  QTest::keyClick(mask->lineEdit(), Qt::Key_Return);
+  ASSERT_TRUE(WaitIdle());
+  ASSERT_EQ(FindById<CResultListCtrl>(form, IDC_RESULTS)->topLevelItemCount(), 1);
+  EXPECT_EQ(mask->GetHistoryString(), "Garden");
+  const std::string log = ReadWholeFile(logPath);
+  EXPECT_NE(log.find("Log Open\r\nSearch Mask: Garden\r\nItems to Return: "), std::string::npos) << log;
 }
 
 TEST_F(KestrelView, RefusedRequestsEndWithoutTouchingTheNetwork) {
@@ -527,6 +547,45 @@ TEST_F(KestrelView, DoubleClickRetrievesThatRowsNfoAndEscCancelsOnlyRunningWork)
   EXPECT_EQ(view->ButtonCaption(), "Dupe!");
   EXPECT_EQ(view->RunningWorker(), nullptr);
   EXPECT_EQ(boxes.Boxes().size(), boxesBefore);
+}
+
+TEST_F(KestrelView, ANamesHiddenCharactersReadTheSameInTheListTheClipboardAndTheLog) {
+  TestDbServer server;
+  server.Execute("ALTER TABLE DUPES MODIFY DUPES_DIR VARBINARY(255) NOT NULL");
+  server.AddDupes({{"1998-02-05", "020598", "Rev.\xe2\x80\xaePRG-GRP"},
+                   {"1998-02-06", "020698",
+                    "Csi.\xc2\x9b"
+                    "8m.Hidden\xe2\x81\xa6-GRP"},
+                   {"1998-02-07", "020798", "Typed\\x0a.Name\x1b]0;t\x07-GRP"}});
+  const std::string logPath = m_dir.file("names.log");
+  ASSERT_TRUE(OpenSettingsKey());
+  WriteLog(true);
+  WriteLogFile(logPath);
+  CloseSettingsKey();
+  CKestrelView& form = Open({server.address(), server.address()});
+  CResultListCtrl* list = FindById<CResultListCtrl>(form, IDC_RESULTS);
+  Search("GRP");
+  ASSERT_TRUE(WaitIdle());
+  ASSERT_EQ(list->topLevelItemCount(), 3);
+  const QString shown[] = {QString::fromUtf8("Typed\\x0a.Name\u241b]0;t\u2407-GRP"),
+                           QString::fromUtf8("Csi.<U+009B>8m.Hidden<U+2066>-GRP"),
+                           QString::fromUtf8("Rev.<U+202E>PRG-GRP")};
+  for (int row = 0; row < 3; ++row) EXPECT_EQ(list->topLevelItem(row)->text(1), shown[row]);
+  list->CopyAll();
+  EXPECT_EQ(QApplication::clipboard()->text(),
+            "020798 " + shown[0] + "\r\n020698 " + shown[1] + "\r\n020598 " + shown[2] + "\r\n");
+  list->clearSelection();
+  list->topLevelItem(1)->setSelected(true);
+  list->CopySelected();
+  EXPECT_EQ(QApplication::clipboard()->text(), "020698 " + shown[1] + "\r\n");
+  // The log says the same unambiguously: a typed backslash is doubled, a hidden byte is "\xNN".
+  EXPECT_NE(ReadWholeFile(logPath).find("\r\n"
+                                        "  020798 Typed\\\\x0a.Name\\x1b]0;t\\x07-GRP\r\n"
+                                        "  020698 Csi.\\xc2\\x9b"
+                                        "8m.Hidden\\xe2\\x81\\xa6-GRP\r\n"
+                                        "  020598 Rev.\\xe2\\x80\\xaePRG-GRP\r\n3 of 3 items"),
+            std::string::npos)
+      << ReadWholeFile(logPath);
 }
 
 TEST_F(KestrelView, RowsKeepTheBytesSentShowEachOneAndFindTheirNfoByThem) {

@@ -3,6 +3,7 @@
 #include <random>
 #include <set>
 
+#include "platform/ServerText.h"
 #include "search/NfoText.h"
 
 namespace {
@@ -149,7 +150,7 @@ TEST(NfoText, ColumnsOfLongTabLinesComeFromTheKeptOnes) {
 }
 
 TEST(NfoText, ARowsTextShowsEveryByteItWasSent) {
-  EXPECT_EQ(ShownText("It's.A <b>Plain</b> Name-GRP"), "It's.A <b>Plain</b> Name-GRP");
-  EXPECT_EQ(ShownText(std::string("a\0b\tc\x1b\x7f", 7)), "a\u2400b\u2409c\u241b\u2421");
-  EXPECT_EQ(ShownText("caf\xc3\xa9 \xff\xc3 \xf0\x9f\x98\x80"), "caf\u00e9 \ufffd\ufffd \U0001F600");
+  EXPECT_EQ(ShownServerText("It's.A <b>Plain</b> Name-GRP"), "It's.A <b>Plain</b> Name-GRP");
+  EXPECT_EQ(ShownServerText(std::string("a\0b\tc\x1b\x7f", 7)), "a\u2400b\u2409c\u241b\u2421");
+  EXPECT_EQ(ShownServerText("caf\xc3\xa9 \xff\xc3 \xf0\x9f\x98\x80"), "caf\u00e9 \ufffd\ufffd \U0001F600");
 }

@@ -545,3 +545,17 @@ TEST_F(SearchWorkerTest, AServerSendingWhatNoHonestOneCouldEndsWithTheSqlMessage
       std::string::npos)
       << log;
 }
+
+TEST_F(SearchWorkerTest, AServersErrorTextReachesStandardErrorWithoutItsTerminalCommands) {
+  // A terminal title, then hidden text to the end of the screen: both written out, neither obeyed.
+  FakeDbServer fake(
+      [](const std::string&) { return FakeDbServer::Error("Gone\x1b]0;owned\x07\x1b[8m\r\nhidden"); });
+  port->SetInputs(Request("Evil", 20));
+  FailureLines lines;
+  SearchThreadProc(Context(fake.address()));
+  const Texts failures = lines.Take();
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_NE(failures[0].find("count query failed: "), std::string::npos) << failures[0];
+  EXPECT_NE(failures[0].find("Gone\\x1b]0;owned\\x07\\x1b[8m\\x0d\\x0ahidden"), std::string::npos)
+      << failures[0];
+}

@@ -66,6 +66,28 @@ TEST(SessionLog, BlocksAreAppendedByteForByteAndFollowEachOther) {
                                      "0 of 0 items retrieved (5 total)\r\n");
 }
 
+TEST(SessionLog, TheHeadersLinesEscapeControlCharactersAsTheRowsDo) {
+  TempDir dir;
+  const std::string path = dir.file("escaped.log");
+  SessionLog log;
+  SessionLogHeader header;
+  header.mask = "C:\\x|Golden.Legacy\n";
+  header.useBetween = true;
+  header.startDate = "01/01/1998\r";
+  header.endDate = "12/31/1998";
+  header.limit = 20;
+  ASSERT_TRUE(log.LogSearchHeader(path, header));
+  log.LogSearchSummary("0 of 0 items retrieved (2 total)");
+  EXPECT_EQ(ReadWholeFile(path),
+            "-------------------------------------\r\n"
+            "Log Open\r\n"
+            "Search Mask: C:\\\\x|Golden.Legacy\\x0a\r\n"
+            "Between Dates: 01/01/1998\\x0d and 12/31/1998\r\n"
+            "Items to Return: 20\r\n"
+            "Order: Last to First\r\n"
+            "0 of 0 items retrieved (2 total)\r\n");
+}
+
 TEST(SessionLog, AnExistingFileIsNeverTruncated) {
   TempDir dir;
   const std::string path = dir.file("old.log");

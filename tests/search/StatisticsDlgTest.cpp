@@ -250,3 +250,13 @@ TEST_F(StatisticsDlgTest, DestroyingTheWindowMidCheckStopsTheCheck) {
 }
 
 }  // namespace
+
+TEST_F(StatisticsDlgTest, TheLastUpdateTextIsShownWithItsControlCharactersVisible) {
+  TestDbServer hostile;
+  hostile.SetLastUpdate("2023-12-24\x1b[8m", "18:00\r\n\x07");
+  CStatisticsDlg* dlg =
+      CStatisticsDlg::Open(TestEndpoints(hostile.address(), S().refused.address()), owner.get());
+  ASSERT_TRUE(WaitDone(dlg));
+  EXPECT_EQ(FieldText(dlg, IDC_PRIMARY_UPDATE),
+            QString::fromUtf8("2023-12-24\u241b[8m @ 18:00\u240d\u240a\u2407"));
+}
