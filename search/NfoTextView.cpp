@@ -441,6 +441,7 @@ void CNfoTextView::AutoScroll() {
 
 void CNfoTextView::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
+  m_bSelecting = true;  // a drag from here goes on from the word
   // The word under the pointer, looked for no further than its own line and a window around it.
   const Position p = PositionAt(event->position().toPoint());
   const size_t start = m_text.LineStart(p.line), length = LineLength(p.line);
