@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QGuiApplication>
 #include <QStringList>
 
 #include "app/MainFrame.h"
@@ -11,6 +12,7 @@
 #include "platform/Diagnostics.h"
 #include "platform/MessageBox.h"
 #include "platform/SocketsStartup.h"
+#include "res/Artwork.h"
 #include "res/ResourceIds.h"
 #include "res/Strings.h"
 #include "res/Texts.h"
@@ -41,6 +43,9 @@ CKestrelApp::~CKestrelApp() {
 }
 
 bool CKestrelApp::InitInstance() {
+  // Before the first window: a window without an icon of its own, a notice or a viewer, takes the
+  // program's, where it would otherwise show the window manager's generic one.
+  QGuiApplication::setWindowIcon(LoadIconResource(IDR_MAINFRAME));
   WSADATA wsaData;
   if (WSAStartup(MAKEWORD(1, 1), &wsaData) != 0 || wsaData.wVersion != MAKEWORD(1, 1)) {
     WSACleanup();

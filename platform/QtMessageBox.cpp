@@ -13,6 +13,16 @@
 
 namespace {
 
+// What a title bar needs for a caption: its text in the title font, which window managers mostly
+// draw bold, beside the window icon and three buttons, each about as wide as the bar is high.
+int CaptionWidth(const QString& caption) {
+  QFont font = QApplication::font("QMdiSubWindowTitleBar");
+  font.setBold(true);
+  const QFontMetrics metrics(font);
+  const int bar = metrics.height() + 2 * metrics.averageCharWidth();
+  return metrics.horizontalAdvance(caption) + 4 * bar + 2 * metrics.averageCharWidth();
+}
+
 // The toolkit's box wraps any line wider than its own narrow limit; a box's lines are written as
 // lines, so each stays whole unless it cannot fit on the screen at all.
 class WholeLineBox : public QMessageBox {
@@ -31,6 +41,11 @@ class WholeLineBox : public QMessageBox {
       label->setMinimumWidth(std::min(widest + label->fontMetrics().averageCharWidth(), room));
     }
     QMessageBox::showEvent(event);
+    // The toolkit sizes the box itself as it shows, leaving a short caption too little room: the
+    // window manager then cuts it short.
+    int caption = CaptionWidth(windowTitle());
+    if (screen()) caption = std::min(caption, screen()->availableGeometry().width() * 3 / 4);
+    if (width() < caption) setFixedSize(caption, height());
   }
 };
 

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QTextBoundaryFinder>
+#include <QTimerEvent>
 #include <algorithm>
 #include <climits>
 
@@ -25,6 +26,26 @@ constexpr size_t kAccessibleWindow = 4096;
 bool IsWordChar(char16_t c) {
   return QChar(c).isLetterOrNumber() || c == u'_';
 }
+
+// A word move steps over a run of one kind, then over the blanks after it: a word, a stretch of
+// text art or punctuation, each a stop of its own.
+enum class CharKind { Blank, Word, Other };
+
+// The kind of the character at i of a line of length characters; both halves of a surrogate
+// pair are of their pair's kind, so no move stops between them.
+CharKind KindAt(const char16_t* line, size_t i, size_t length) {
+  char32_t c = line[i];
+  if (QChar::isHighSurrogate(c) && i + 1 < length && QChar::isLowSurrogate(line[i + 1]))
+    c = QChar::surrogateToUcs4(line[i], line[i + 1]);
+  else if (QChar::isLowSurrogate(c) && i > 0 && QChar::isHighSurrogate(line[i - 1]))
+    c = QChar::surrogateToUcs4(line[i - 1], line[i]);
+  if (QChar::isSpace(c)) return CharKind::Blank;
+  if (QChar::isLetterOrNumber(c) || c == U'_') return CharKind::Word;
+  return CharKind::Other;
+}
+
+// How often a drag held beyond an edge scrolls, as an edit's selection does.
+constexpr int kAutoScrollInterval = 50;
 
 // A screen reader reads the field as a read-only edit; offsets are the text's characters.
 class NfoTextAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
@@ -323,6 +344,7 @@ void CNfoTextView::keyPressEvent(QKeyEvent* event) {
       m_goalColumn = goal;
       return;
     case Qt::Key_Left:
+      if (ctrl) return SetCaret(WordLeft(p), shift);
       if (p.offset > 0) {
         --p.offset;
         if (p.offset > 0 && QChar::isLowSurrogate(m_text.characters[Index(p)])) --p.offset;
@@ -331,6 +353,7 @@ void CNfoTextView::keyPressEvent(QKeyEvent* event) {
       }
       return SetCaret(p, shift);
     case Qt::Key_Right:
+      if (ctrl) return SetCaret(WordRight(p), shift);
       if (p.offset < LineLength(p.line)) {
         ++p.offset;
         if (p.offset < LineLength(p.line) && QChar::isLowSurrogate(m_text.characters[Index(p)])) ++p.offset;
@@ -348,18 +371,77 @@ void CNfoTextView::keyPressEvent(QKeyEvent* event) {
 }
 
 void CNfoTextView::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton)
-    SetCaret(PositionAt(event->position().toPoint()), event->modifiers() & Qt::ShiftModifier);
-  else if (event->button() != Qt::RightButton)
+  if (event->button() == Qt::LeftButton) {
+    m_bSelecting = true;
+    m_dragPoint = event->position().toPoint();
+    SetCaret(PositionAt(m_dragPoint), event->modifiers() & Qt::ShiftModifier);
+  } else if (event->button() != Qt::RightButton) {
     QAbstractScrollArea::mousePressEvent(event);
+  }
 }
 
 void CNfoTextView::mouseMoveEvent(QMouseEvent* event) {
-  if (event->buttons() & Qt::LeftButton) SetCaret(PositionAt(event->position().toPoint()), true);
+  if (!m_bSelecting || !(event->buttons() & Qt::LeftButton)) return;
+  m_dragPoint = event->position().toPoint();
+  if (viewport()->rect().contains(m_dragPoint)) {
+    m_autoScroll.stop();
+    SetCaret(PositionAt(m_dragPoint), true);
+  } else if (!m_autoScroll.isActive()) {
+    // The first step at once; then the timer goes on while the pointer stays out.
+    AutoScroll();
+    m_autoScroll.start(kAutoScrollInterval, this);
+  }
+}
+
+void CNfoTextView::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return QAbstractScrollArea::mouseReleaseEvent(event);
+  m_bSelecting = false;
+  m_autoScroll.stop();
+  // A mouse selection is offered to a middle click, wherever the desktop has one.
+  QClipboard* clipboard = QApplication::clipboard();
+  if (HasSelection() && clipboard->supportsSelection())
+    clipboard->setText(SelectedText(), QClipboard::Selection);
+}
+
+void CNfoTextView::hideEvent(QHideEvent* event) {
+  // A drag the window went from gets no release.
+  m_bSelecting = false;
+  m_autoScroll.stop();
+  QAbstractScrollArea::hideEvent(event);
+}
+
+void CNfoTextView::timerEvent(QTimerEvent* event) {
+  if (event->timerId() != m_autoScroll.timerId()) return QAbstractScrollArea::timerEvent(event);
+  AutoScroll();
+}
+
+void CNfoTextView::AutoScroll() {
+  const QRect area = viewport()->rect();
+  const int lineHeight = LineHeight(), cell = Cell();
+  const int rows = std::max(1, area.height() / lineHeight);
+  const int columns = std::max(1, area.width() / cell);
+  // The further beyond the edge, the faster, at most a page a step.
+  const auto steps = [](int beyond, int unit, int most) { return std::clamp(beyond / unit + 1, 1, most); };
+  QScrollBar* v = verticalScrollBar();
+  QScrollBar* h = horizontalScrollBar();
+  const QPoint at = m_dragPoint;
+  if (at.y() < 0)
+    v->setValue(v->value() - steps(-at.y(), lineHeight, rows));
+  else if (at.y() >= area.height())
+    v->setValue(v->value() + steps(at.y() - area.height(), lineHeight, rows));
+  if (at.x() < 0)
+    h->setValue(h->value() - steps(-at.x(), cell, columns) * cell);
+  else if (at.x() >= area.width())
+    h->setValue(h->value() + steps(at.x() - area.width(), cell, columns) * cell);
+  // The selection reaches the edge the pointer is beyond, on the last whole row.
+  const QPoint edge(std::clamp(at.x(), 0, std::max(0, area.width() - 1)),
+                    std::clamp(at.y(), 0, rows * lineHeight - 1));
+  SetCaret(PositionAt(edge), true);
 }
 
 void CNfoTextView::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
+  m_bSelecting = true;  // a drag from here goes on from the word
   // The word under the pointer, looked for no further than its own line and a window around it.
   const Position p = PositionAt(event->position().toPoint());
   const size_t start = m_text.LineStart(p.line), length = LineLength(p.line);
@@ -448,6 +530,36 @@ void CNfoTextView::SetCaret(Position p, bool extend) {
   m_goalColumn = ColumnOf(m_text.LineStart(p.line), p.offset);
   EnsureVisible(p);
   viewport()->update();
+}
+
+CNfoTextView::Position CNfoTextView::WordLeft(Position p) const {
+  if (p.offset == 0) return p.line > 0 ? Position{p.line - 1, LineLength(p.line - 1)} : p;
+  const size_t length = LineLength(p.line);
+  const char16_t* chars = m_text.characters.data() + m_text.LineStart(p.line);
+  // A run longer than the window is crossed a window at a time: a key press stays short.
+  const size_t floor = p.offset > kAccessibleWindow ? p.offset - kAccessibleWindow : 0;
+  size_t i = p.offset;
+  while (i > floor && KindAt(chars, i - 1, length) == CharKind::Blank) --i;
+  if (i > floor) {
+    const CharKind kind = KindAt(chars, i - 1, length);
+    while (i > floor && KindAt(chars, i - 1, length) == kind) --i;
+  }
+  if (i > 0 && QChar::isLowSurrogate(chars[i]) && QChar::isHighSurrogate(chars[i - 1])) --i;
+  return {p.line, i};
+}
+
+CNfoTextView::Position CNfoTextView::WordRight(Position p) const {
+  const size_t length = LineLength(p.line);
+  if (p.offset >= length) return p.line + 1 < m_text.lineCount ? Position{p.line + 1, 0} : p;
+  const char16_t* chars = m_text.characters.data() + m_text.LineStart(p.line);
+  const size_t ceiling = std::min(length, p.offset + kAccessibleWindow);
+  size_t i = p.offset;
+  const CharKind kind = KindAt(chars, i, length);
+  if (kind != CharKind::Blank)
+    while (i < ceiling && KindAt(chars, i, length) == kind) ++i;
+  while (i < ceiling && KindAt(chars, i, length) == CharKind::Blank) ++i;
+  if (i < length && QChar::isLowSurrogate(chars[i]) && QChar::isHighSurrogate(chars[i - 1])) ++i;
+  return {p.line, i};
 }
 
 void CNfoTextView::EnsureVisible(Position p) {

@@ -4,6 +4,8 @@
 // beyond the prepared text is kept for it. It selects and copies as a read-only edit does; a
 // position is a line and an offset in it, so neither moving nor drawing walks the text before it.
 #include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QPoint>
 #include <QString>
 #include <cstdint>
 
@@ -61,6 +63,9 @@ class CNfoTextView : public QAbstractScrollArea {
   void keyPressEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
 
@@ -73,11 +78,20 @@ class CNfoTextView : public QAbstractScrollArea {
   size_t ColumnOf(size_t start, size_t offset, size_t limit = SIZE_MAX) const;
   size_t OffsetAt(size_t start, size_t column) const;
   void EnsureVisible(Position p);
+  // Ctrl+Left and Ctrl+Right: the start of the word before or after p, looked for on p's line
+  // and no more than a window away.
+  Position WordLeft(Position p) const;
+  Position WordRight(Position p) const;
+  // One step of a drag held beyond an edge: scrolls towards the pointer and extends to it.
+  void AutoScroll();
   int LineHeight() const;
   int Cell() const;
 
   NfoText m_text;
   Position m_anchor;
   Position m_caret;
-  size_t m_goalColumn = 0;  // where Up and Down aim, as an edit keeps it across short lines
+  size_t m_goalColumn = 0;    // where Up and Down aim, as an edit keeps it across short lines
+  bool m_bSelecting = false;  // a left-button drag began in the view
+  QPoint m_dragPoint;         // where that drag's pointer is, in viewport coordinates
+  QBasicTimer m_autoScroll;
 };

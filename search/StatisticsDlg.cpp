@@ -85,8 +85,12 @@ CStatisticsDlg* CStatisticsDlg::Open(const DupesEndpoints& endpoints, QWidget* o
 }
 
 void CStatisticsDlg::reject() {
-  // OK is enabled exactly when the check is done; before that its result would be lost unseen.
-  if (m_pOk->isEnabled()) QDialog::reject();
+  // OK is enabled exactly when the check is done. Asked before, the window goes only then, as a
+  // key that waited for the busy window would: the check is not cut short.
+  if (m_pOk->isEnabled())
+    QDialog::reject();
+  else
+    m_bRejectWhenDone = true;
 }
 
 void CStatisticsDlg::showEvent(QShowEvent* event) {
@@ -164,4 +168,5 @@ void CStatisticsDlg::SetField(int controlId, const std::string& text) {
 
 void CStatisticsDlg::CheckDone() {
   m_pOk->setEnabled(true);
+  if (m_bRejectWhenDone) reject();
 }

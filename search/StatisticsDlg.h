@@ -37,7 +37,8 @@ class CStatisticsDlg : public QDialog, public StatisticsPort {
   CStatisticsDlg(const DupesEndpoints& endpoints, QWidget* owner);
 
   void timerEvent(QTimerEvent* event) override;
-  // Esc and the window manager's close end the window only once the check is done.
+  // Esc and the window manager's close end the window once the check is done; asked for during
+  // the check, they take effect as it ends.
   void reject() override;
   void showEvent(QShowEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
@@ -51,5 +52,6 @@ class CStatisticsDlg : public QDialog, public StatisticsPort {
   QPushButton* m_pOk = nullptr;
   QLineEdit* m_pStatus = nullptr;
   int m_nTimer = 0;
+  bool m_bRejectWhenDone = false;
   std::shared_ptr<WorkerRun> m_pRun;
 };

@@ -2,12 +2,15 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <chrono>
 #include <filesystem>
+#include <map>
 
 #include "app/KestrelApp.h"
 #include "app/MainFrame.h"
@@ -15,9 +18,12 @@
 #include "app/SplashDlg.h"
 #include "controls/HistoryCombo.h"
 #include "platform/MessageBox.h"
+#include "platform/QtMessageBox.h"
+#include "res/Artwork.h"
 #include "res/ResourceIds.h"
 #include "res/Version.h"
 #include "search/KestrelView.h"
+#include "search/NfoViewerDlg.h"
 #include "tests/support/FindById.h"
 #include "tests/support/RecordingMessageBox.h"
 #include "tests/support/RecordingShell.h"
@@ -78,6 +84,34 @@ TEST_F(KestrelApp, FirstStartGreetsOnceThenSplashThenTheWindow) {
   boxes.Clear();
   ASSERT_TRUE(Start());
   EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+// The window manager shows the icon of a window's platform window: every window carries ours,
+// the first-run notice before the main window included, and viewers and boxes of no owner's icon.
+TEST_F(KestrelApp, EveryWindowCarriesOurIcon) {
+  InstallQtMessageBox();
+  const QImage ours = LoadIconResource(IDR_MAINFRAME).pixmap(32).toImage();
+  const auto carriesOurs = [&](QWidget* w) {
+    return w->windowHandle() && w->windowHandle()->icon().pixmap(32).toImage() == ours;
+  };
+  // Each kind of window seen on screen, and whether every one carried our icon.
+  std::map<std::string, bool> seen;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (!w->isVisible()) continue;
+      seen.try_emplace(w->metaObject()->className(), true).first->second &= carriesOurs(w);
+      if (auto* box = qobject_cast<QMessageBox*>(w)) box->button(QMessageBox::Ok)->click();
+    }
+  });
+  poll.start(10);
+  ASSERT_TRUE(Start());
+  auto* viewer = new CNfoViewerDlg(app->MainFrame());
+  viewer->show();
+  ShowMessageBox(viewer, "Cannot execute SQL!", "Kestrel Error", MB_OK);
+  EXPECT_EQ(seen,
+            (std::map<std::string, bool>{
+                {"CMainFrame", true}, {"CNfoViewerDlg", true}, {"CSplashDlg", true}, {"QMessageBox", true}}));
 }
 
 TEST_F(KestrelApp, StartMinimizedShowsOnlyTheTrayIcon) {

@@ -8,10 +8,12 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
@@ -87,6 +89,33 @@ TEST(QtMessageBox, WorkerBoxIsShownOnUiThreadAndAnswered) {
   EXPECT_EQ(format, Qt::PlainText);
   EXPECT_TRUE(wholeLines);
   EXPECT_EQ(icon, QMessageBox::Warning);
+  SetMessageBoxHandler(nullptr);
+}
+
+// A short text leaves the caption to decide the width: the title bar holds the caption, in its
+// font (often bold, here large), beside the window icon and three buttons at least as wide as the
+// text is high. A caption wider than the screen is cut, as a text is.
+TEST(QtMessageBox, TheBoxIsAsWideAsItsCaptionNeeds) {
+  InstallQtMessageBox();
+  QFont titleFont = QApplication::font();
+  titleFont.setPointSize(24);
+  QApplication::setFont(titleFont, "QMdiSubWindowTitleBar");
+  std::vector<int> widths;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) return;
+    widths.push_back(box->width());
+    box->button(QMessageBox::Ok)->click();
+  });
+  poll.start(10);
+  ShowMessageBox(nullptr, "End Date Invalid", "Kestrel Error", MB_OK | MB_ICONEXCLAMATION);
+  ShowMessageBox(nullptr, "Done", std::string(400, 'W'), MB_OK);
+  ASSERT_EQ(widths.size(), 2u);
+  titleFont.setBold(true);
+  const QFontMetrics title(titleFont);
+  EXPECT_GE(widths[0], title.horizontalAdvance("Kestrel Error") + 4 * title.height());
+  EXPECT_LE(widths[1], QGuiApplication::primaryScreen()->availableGeometry().width());
   SetMessageBoxHandler(nullptr);
 }
 

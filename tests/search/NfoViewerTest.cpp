@@ -276,6 +276,83 @@ TEST_F(NfoViewer, MouseAndKeysSelectWhatIsShownAndCopyIt) {
   EXPECT_TRUE(text->SelectedText().endsWith("line 499\n"));
 }
 
+// A drag held beyond any edge scrolls that way, step after step, the selection following to it.
+TEST_F(NfoViewer, DraggingBeyondAnEdgeScrollsThatWay) {
+  CNfoViewerDlg viewer;
+  viewer.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
+  CNfoTextView* text = FindById<CNfoTextView>(viewer, IDC_NFO_TEXT);
+  QWidget* port = text->viewport();
+  std::string lines = "line" + std::string(400, '.');
+  for (int i = 0; i < 300; ++i) lines += "\r\nline" + std::string(400, '.');
+  viewer.SetNfoText(lines);
+  QScrollBar* v = text->verticalScrollBar();
+  QScrollBar* h = text->horizontalScrollBar();
+  v->setValue(100);
+  h->setValue(h->maximum() / 2);
+  const QPoint middle = port->rect().center(), below(port->width() + 100, port->height() + 100);
+  const CNfoTextView::Position pressed = text->PositionAt(middle);
+
+  QTest::mousePress(port, Qt::LeftButton, {}, middle);
+  QTest::mouseMove(port, QPoint(-100, -100));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return v->value() == 0 && h->value() == 0; }, 20000));
+  QTest::mouseRelease(port, Qt::LeftButton, {}, QPoint(-100, -100));
+  EXPECT_EQ(text->Caret(), CNfoTextView::Position{});
+  EXPECT_EQ(text->Anchor(), pressed);
+
+  QTest::mousePress(port, Qt::LeftButton, {}, middle);
+  QTest::mouseMove(port, below);
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return v->value() == v->maximum() && h->value() == h->maximum(); }, 20000));
+  QTest::mouseRelease(port, Qt::LeftButton, {}, below);
+  EXPECT_EQ(text->Caret().line, text->Prepared().lineCount - 1);
+}
+
+// Ctrl+Left and Ctrl+Right stop at each word, at each run of text art or punctuation, and at
+// line ends; Shift extends. A 16 MiB word is crossed in bounded steps, never walked whole.
+TEST_F(NfoViewer, CtrlLeftAndRightMoveByWords) {
+  CNfoViewerDlg viewer;
+  viewer.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
+  CNfoTextView* text = FindById<CNfoTextView>(viewer, IDC_NFO_TEXT);
+  viewer.SetNfoText("  Kestrel_v2, by\tGRP \u2550\u2550\u2557\r\nnext\r\n");  // text art last
+  const auto stops = [&](Qt::Key key, Qt::KeyboardModifiers extra = {}) {
+    std::vector<size_t> at;
+    for (int i = 0; i < 7; ++i) {
+      QTest::keyClick(text, key, Qt::ControlModifier | extra);
+      at.push_back(text->Caret().line * 100 + text->Caret().offset);
+    }
+    return at;
+  };
+  EXPECT_EQ(stops(Qt::Key_Right), (std::vector<size_t>{2, 12, 14, 17, 21, 24, 100}));
+  EXPECT_EQ(stops(Qt::Key_Left, Qt::ShiftModifier), (std::vector<size_t>{24, 21, 17, 14, 12, 2, 0}));
+  EXPECT_EQ(text->SelectedText(), "  Kestrel_v2, by\tGRP \u2550\u2550\u2557\n");
+
+  viewer.SetNfoText(std::string(16 << 20, 'x'));
+  QTest::keyClick(text, Qt::Key_Right, Qt::ControlModifier);
+  EXPECT_GT(text->Caret().offset, 0u);
+  EXPECT_LT(text->Caret().offset, size_t{16} << 20);
+}
+
+// A selection made with the mouse is offered to a middle click where the desktop has a primary
+// selection (under X11: the x11 variant of this test runs it).
+TEST_F(NfoViewer, AMouseSelectionBecomesThePrimarySelection) {
+  QClipboard* clipboard = QApplication::clipboard();
+  if (!clipboard->supportsSelection()) GTEST_SKIP() << "no primary selection on this platform";
+  CNfoViewerDlg viewer;
+  viewer.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
+  CNfoTextView* text = FindById<CNfoTextView>(viewer, IDC_NFO_TEXT);
+  viewer.SetNfoText("first line\r\nsecond word\r\n");
+  const QPoint from = text->CellRect({0, 6}).topLeft() + QPoint(1, 2);
+  const QPoint to = text->CellRect({1, 3}).topLeft() + QPoint(1, 2);
+  QTest::mousePress(text->viewport(), Qt::LeftButton, {}, from);
+  QTest::mouseMove(text->viewport(), to);
+  QTest::mouseRelease(text->viewport(), Qt::LeftButton, {}, to);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return clipboard->text(QClipboard::Selection) == "line\nsec"; }, 5000));
+  EXPECT_NE(clipboard->text(QClipboard::Clipboard), "line\nsec");
+}
+
 TEST_F(NfoViewer, AScreenReaderReadsTheTextBoundedAndTheCaretLine) {
   CNfoViewerDlg viewer;
   viewer.show();

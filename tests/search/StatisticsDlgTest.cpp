@@ -187,13 +187,10 @@ TEST_F(StatisticsDlgTest, OkAndEscapeHideTheWindowWhichLivesUntilItsOwnerGoes) {
   const DupesEndpoints down = TestEndpoints(S().refused.address(), S().refused.address());
   QPointer<CStatisticsDlg> byEscape = CStatisticsDlg::Open(down, owner.get());
   QPointer<CStatisticsDlg> byOk = CStatisticsDlg::Open(down, owner.get());
-  // Nothing closes it before its check is done: the result would be lost unseen.
-  QTest::keyClick(byEscape, Qt::Key_Escape);
-  byOk->close();
-  EXPECT_TRUE(byEscape->isVisible());
-  EXPECT_TRUE(byOk->isVisible());
   ASSERT_TRUE(WaitDone(byEscape));
   ASSERT_TRUE(WaitDone(byOk));
+  EXPECT_TRUE(byEscape->isVisible());
+  EXPECT_TRUE(byOk->isVisible());
 
   QTest::keyClick(byEscape, Qt::Key_Escape);
   EXPECT_FALSE(byEscape->isVisible());
@@ -211,6 +208,30 @@ TEST_F(StatisticsDlgTest, OkAndEscapeHideTheWindowWhichLivesUntilItsOwnerGoes) {
   ASSERT_TRUE(WaitDone(alone));
   QTest::keyClick(alone, Qt::Key_Escape);
   EXPECT_TRUE(QTest::qWaitFor([&] { return alone.isNull(); }, 1000));
+}
+
+// Esc or a close before the check is done is not lost: the window stays, showing every step, and
+// goes as soon as the check is done, as a key that waited for a busy window would take it away.
+TEST_F(StatisticsDlgTest, EscOrCloseBeforeTheCheckIsDoneTakesEffectWhenItIs) {
+  const DupesEndpoints endpoints = TestEndpoints(S().primary.address(), S().refused.address());
+  QPointer<CStatisticsDlg> byEscape = CStatisticsDlg::Open(endpoints, owner.get());
+  QPointer<CStatisticsDlg> alone = CStatisticsDlg::Open(endpoints, nullptr);
+  QStringList shown;
+  QObject::connect(FindById<QLineEdit>(*byEscape, IDC_STATS_STATUS), &QLineEdit::textChanged, byEscape,
+                   [&](const QString& text) {
+                     if (byEscape->isVisible()) shown << text;
+                     if (text == "Checking Last Update") QTest::keyClick(byEscape, Qt::Key_Escape);
+                   });
+  alone->close();  // while it waits for its turn
+  EXPECT_TRUE(alone->isVisible());
+
+  ASSERT_TRUE(WaitDone(byEscape));
+  EXPECT_FALSE(byEscape->isVisible());
+  EXPECT_EQ(shown,
+            QStringList({"Testing Primary Database", "Connecting to Primary Database", "Checking Last Update",
+                         "Counting Entries", "Testing Backup Database", "Done"}));
+  // Without an owner, that is the window's end.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return alone.isNull(); }, 15000));
 }
 
 TEST_F(StatisticsDlgTest, DestroyingTheWindowMidCheckStopsTheCheck) {

@@ -33,3 +33,8 @@ kestrel_test(search_nfo_viewer_test GUI THREADED SOURCES
 kestrel_test(search_form_look_test GUI SCALES 1.25 1.5 2 SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/FormLookTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewFixture.cpp)
+# The primary selection needs a real X server: the case that looks at it, under Xvfb.
+add_test(NAME search_nfo_viewer_x11_test
+  COMMAND xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" $<TARGET_FILE:search_nfo_viewer_test>
+          --gtest_filter=NfoViewer.AMouseSelectionBecomesThePrimarySelection)
+set_tests_properties(search_nfo_viewer_x11_test PROPERTIES TIMEOUT 120 LABELS gui ENVIRONMENT QT_QPA_PLATFORM=xcb)
