@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -231,8 +232,30 @@ void FakeDbServer::Serve(int fd) {
     ++m_greetings;
     m_changed.notify_all();
   }
-  out.clear();
+  std::string plugin, data;
+  int times = 0;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    plugin = m_switchPlugin;
+    data = m_switchData;
+    times = m_switchTimes;
+  }
   seq = 2;
+  for (int i = 0; i < times; ++i) {
+    out.clear();
+    Frame(out, seq, "\xfe" + plugin + '\0' + data);
+    if (!SendAll(fd, out)) return;
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      ++m_switches;
+      m_changed.notify_all();
+    }
+    if (!ReadPacket(fd, packet)) return;
+    ++seq;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_switchAnswers.size() < 16) m_switchAnswers.push_back(packet);
+  }
+  out.clear();
   Frame(out, seq, Ok());
   if (!SendAll(fd, out)) return;
 
@@ -313,6 +336,28 @@ void FakeDbServer::WaitQueries(int n) {
 void FakeDbServer::WaitGreetings(int n) {
   std::unique_lock<std::mutex> lock(m_mutex);
   m_changed.wait(lock, [&] { return m_greetings >= n; });
+}
+
+void FakeDbServer::SwitchLogin(std::string plugin, std::string data, int times) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_switchPlugin = std::move(plugin);
+  m_switchData = std::move(data);
+  m_switchTimes = times;
+}
+
+void FakeDbServer::WaitSwitches(int n) {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  m_changed.wait(lock, [&] { return m_switches >= n; });
+}
+
+int FakeDbServer::Switches() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_switches;
+}
+
+std::vector<std::string> FakeDbServer::SwitchAnswers() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_switchAnswers;
 }
 
 bool FakeDbServer::AllClosed() {

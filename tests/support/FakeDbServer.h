@@ -1,6 +1,7 @@
 #pragma once
 // A server that speaks just enough of the wire protocol to play a broken or hostile one: the
-// v10 greeting (optionally dripped a byte at a time), any login accepted, COM_INIT_DB answered
+// v10 greeting (optionally dripped a byte at a time), any login accepted (optionally after
+// switches to another login plugin), COM_INIT_DB answered
 // with OK and each COM_QUERY answered as the test's script says: a text result set (its rows
 // made on the fly, so a flood costs the server nothing), an error, a stall or a closed socket.
 // It listens on port 3306 of a loopback address of its own, probes included.
@@ -45,6 +46,13 @@ class FakeDbServer {
   // login or, for a dripping server, began receiving the greeting) reaches n.
   void WaitQueries(int n);
   void WaitGreetings(int n);
+  // Before any client connects: every login is answered with a switch to plugin (data follows
+  // its name), times times in a row, before the OK. The client's answers are kept (the first 16).
+  void SwitchLogin(std::string plugin, std::string data, int times = 1);
+  // Blocks until n switch requests went out; how many did.
+  void WaitSwitches(int n);
+  int Switches();
+  std::vector<std::string> SwitchAnswers();
   // Whether every connection has ended (the client closed or dropped it).
   bool AllClosed();
   std::vector<std::string> Queries();
@@ -65,5 +73,10 @@ class FakeDbServer {
   std::vector<std::thread> m_threads;
   std::vector<std::string> m_queries;
   int m_greetings = 0;
+  std::string m_switchPlugin;
+  std::string m_switchData;
+  int m_switchTimes = 0;
+  int m_switches = 0;
+  std::vector<std::string> m_switchAnswers;
   int m_open = 0;
 };
