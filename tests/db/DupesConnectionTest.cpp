@@ -313,13 +313,20 @@ TEST_F(DupesConnectionTest, OnlyTheGuestsLoginPluginsRunWhateverTheServerAsks) {
     std::string data;
     int times;
   } cases[] = {
-      {"dialog", "\x03Your answer: ", 1}, {"dialog", "\x05Password: ", 1},
-      {"mysql_clear_password", "", 1},    {"sha256_password", scramble, 1},
-      {"native_password", scramble, 1},   {"mysql_native_password", scramble, 100000},
+      {"dialog", "\x03Your answer: ", 1},
+      {"dialog", "\x05Password: ", 1},
+      {"mysql_clear_password", "", 1},
+      {"sha256_password", scramble, 1},
+      {"native_password", scramble, 1},
+      {"mysql_native_password", scramble, 100000},
+      {"dialog", "", 0},
+      {"mysql_clear_password", "", 0},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(std::string(k.plugin) + " x" + std::to_string(k.times));
     FakeDbServer server([](const std::string&) { return FakeDbServer::Rows({"c"}, {{"1"}}); });
+    // Zero times: the greeting itself names the plugin.
+    if (k.times == 0) server.GreetWith(k.plugin);
     server.SwitchLogin(k.plugin, k.data, k.times);
     FailureLines lines;
     DupesConnection c(TestEndpoints(server.address(), server.address()), "ZEBRANO", "ZEBRANO");
@@ -331,6 +338,11 @@ TEST_F(DupesConnectionTest, OnlyTheGuestsLoginPluginsRunWhateverTheServerAsks) {
     EXPECT_EQ(got[0].find("primary server " + server.address() + ":3306: connect failed: MySQL error "), 0u)
         << got[0];
     EXPECT_EQ(terminal.Unread(), int(typed.size())) << "standard input was read";
+    for (const std::string& login : server.Logins()) {
+      // The login names the user, ZEBRANO; a second time would be the password.
+      EXPECT_EQ(login.find("ZEBRANO", login.find("ZEBRANO") + 1), std::string::npos) << "password in clear";
+      EXPECT_EQ(login.find("typed-answer"), std::string::npos);
+    }
     for (const std::string& answer : server.SwitchAnswers()) {
       EXPECT_EQ(answer.find("ZEBRANO"), std::string::npos) << "the password went out as it is";
       EXPECT_EQ(answer.find("typed-answer"), std::string::npos);

@@ -90,7 +90,7 @@ std::string Eof() {
   return std::string("\xfe\0\0\2\0", 5);
 }
 
-std::string Greeting() {
+std::string Greeting(const std::string& plugin) {
   std::string g(1, char(10));
   g += std::string("10.11.99-fake") + '\0';
   Put(g, 7, 4);
@@ -107,7 +107,7 @@ std::string Greeting() {
   g += std::string(10, '\0');
   g += "ijklmnopqrst";
   g += '\0';
-  g += std::string("mysql_native_password") + '\0';
+  g += plugin + '\0';
   return g;
 }
 
@@ -213,7 +213,12 @@ void FakeDbServer::AcceptLoop() {
 void FakeDbServer::Serve(int fd) {
   uint8_t seq = 0;
   std::string out;
-  Frame(out, seq, Greeting());
+  std::string greetingPlugin;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    greetingPlugin = m_greetingPlugin;
+  }
+  Frame(out, seq, Greeting(greetingPlugin));
   if (m_drip > 0) {
     {
       std::lock_guard<std::mutex> lock(m_mutex);
@@ -230,6 +235,7 @@ void FakeDbServer::Serve(int fd) {
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     ++m_greetings;
+    if (m_logins.size() < 16) m_logins.push_back(packet);
     m_changed.notify_all();
   }
   std::string plugin, data;
@@ -338,6 +344,11 @@ void FakeDbServer::WaitGreetings(int n) {
   m_changed.wait(lock, [&] { return m_greetings >= n; });
 }
 
+void FakeDbServer::GreetWith(std::string plugin) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_greetingPlugin = std::move(plugin);
+}
+
 void FakeDbServer::SwitchLogin(std::string plugin, std::string data, int times) {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_switchPlugin = std::move(plugin);
@@ -348,6 +359,11 @@ void FakeDbServer::SwitchLogin(std::string plugin, std::string data, int times) 
 void FakeDbServer::WaitSwitches(int n) {
   std::unique_lock<std::mutex> lock(m_mutex);
   m_changed.wait(lock, [&] { return m_switches >= n; });
+}
+
+std::vector<std::string> FakeDbServer::Logins() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_logins;
 }
 
 int FakeDbServer::Switches() {

@@ -46,6 +46,8 @@ class FakeDbServer {
   // login or, for a dripping server, began receiving the greeting) reaches n.
   void WaitQueries(int n);
   void WaitGreetings(int n);
+  // Before any client connects: the login plugin the greeting names (mysql_native_password).
+  void GreetWith(std::string plugin);
   // Before any client connects: every login is answered with a switch to plugin (data follows
   // its name), times times in a row, before the OK. The client's answers are kept (the first 16).
   void SwitchLogin(std::string plugin, std::string data, int times = 1);
@@ -53,6 +55,8 @@ class FakeDbServer {
   void WaitSwitches(int n);
   int Switches();
   std::vector<std::string> SwitchAnswers();
+  // The login packets received (the first 16).
+  std::vector<std::string> Logins();
   // Whether every connection has ended (the client closed or dropped it).
   bool AllClosed();
   std::vector<std::string> Queries();
@@ -73,10 +77,12 @@ class FakeDbServer {
   std::vector<std::thread> m_threads;
   std::vector<std::string> m_queries;
   int m_greetings = 0;
+  std::string m_greetingPlugin = "mysql_native_password";
   std::string m_switchPlugin;
   std::string m_switchData;
   int m_switchTimes = 0;
   int m_switches = 0;
   std::vector<std::string> m_switchAnswers;
+  std::vector<std::string> m_logins;
   int m_open = 0;
 };
