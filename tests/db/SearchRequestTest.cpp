@@ -122,26 +122,16 @@ TEST(CharsetCanHold, EachSetHoldsItsOwnRepertoire) {
     const char* text;
     bool held;
   } cases[] = {
-      {"latin1", "Plain.Release-GRP 'quoted' \\ ?", true},
-      {"latin1",
-       "Caf\xc3\xa9 Stra\xc3\x9f"
-       "e \xc3\xbf",
-       true},                                                  // é ß ÿ
-      {"latin1", "\xe2\x82\xac \xc5\xa0 \xe2\x84\xa2", true},  // € Š ™
-      {"latin1", "\xc5\x82", false},                           // ł
-      {"latin1", "\xc2\x80", false},                           // U+0080: the byte 0x80 is €
-      {"latin1", "\xd0\x94", false},                           // Д
-      {"ascii", "plain", true},
+      {"latin1", "Caf\xc3\xa9 \xe2\x82\xac \xc5\xa0 '\\ ?", true},  // é € Š
+      {"latin1", "\xc5\x82", false},                                // ł
+      {"latin1", "\xc2\x80", false},                                // U+0080: the byte 0x80 is €
       {"ascii", "\xc3\xa9", false},
       {"utf8mb3", "\xc5\x82\xe4\xb8\xad", true},  // ł 中
       {"utf8", "\xf0\x9f\x98\x80", false},        // 😀
-      {"utf8mb3", "\xf0\x9f\x98\x80", false},
       {"utf8mb4", "\xf0\x9f\x98\x80", true},
-      {"utf8mb4", "\xc3", false},              // cut short
-      {"utf8mb4", "\xc0\xaf", false},          // overlong '/'
-      {"utf8mb4", "\xed\xa0\x80", false},      // a surrogate
-      {"utf8mb4", "\xf4\x90\x80\x80", false},  // past U+10FFFF
-      {"koi8r", "\xc5\x82", true},             // a set not known here
+      {"utf8mb4", "\xc0\xaf", false},      // overlong '/'
+      {"utf8mb4", "\xed\xa0\x80", false},  // a surrogate
+      {"koi8r", "\xc5\x82", true},         // a set not known here
   };
   for (const Case& k : cases)
     EXPECT_EQ(CharsetCanHold(k.charset, k.text), k.held) << k.charset << " " << k.text;
