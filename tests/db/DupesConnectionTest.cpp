@@ -351,3 +351,14 @@ TEST_F(DupesConnectionTest, OnlyTheGuestsLoginPluginsRunWhateverTheServerAsks) {
     EXPECT_LT(server.Switches(), 1000) << "a chain of switches answered";
   }
 }
+
+// A server may answer a statement with a request for a file of the client (LOAD DATA LOCAL):
+// nothing of it is sent, whatever the client library would do by default.
+TEST_F(DupesConnectionTest, NoServerReadsALocalFile) {
+  FakeDbServer server([](const std::string&) { return FakeDbServer::LocalFile("/etc/passwd"); });
+  DupesConnection c(TestEndpoints(server.address(), server.address()), "ZEBRANO", "ZEBRANO");
+  std::string why;
+  ASSERT_TRUE(c.Connect("primary", server.address(), why)) << why;
+  EXPECT_FALSE(c.Query("SELECT 1"));
+  EXPECT_EQ(server.LocalFileBytes(), "");
+}

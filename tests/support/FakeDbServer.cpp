@@ -299,6 +299,22 @@ void FakeDbServer::Serve(int fd) {
           if (::recv(fd, c, sizeof c, MSG_DONTWAIT) == 0) return;
         }
         return;
+      case Reply::Kind::LocalFile: {
+        Frame(out, seq, "\xfb" + reply.error);
+        if (!SendAll(fd, out)) return;
+        // The file's packets, up to the empty one that ends it.
+        bool more = true;
+        while (more && ReadPacket(fd, packet)) {
+          ++seq;
+          more = !packet.empty();
+          std::lock_guard<std::mutex> lock(m_mutex);
+          m_localFileBytes += packet;
+        }
+        out.clear();
+        Frame(out, seq, std::string("\xff\x28\x04#HY000", 9) + "refused");
+        if (!SendAll(fd, out)) return;
+        continue;
+      }
       case Reply::Kind::Error: {
         std::string err("\xff\x28\x04#HY000", 9);
         err += reply.error;
@@ -359,6 +375,11 @@ void FakeDbServer::SwitchLogin(std::string plugin, std::string data, int times) 
 void FakeDbServer::WaitSwitches(int n) {
   std::unique_lock<std::mutex> lock(m_mutex);
   m_changed.wait(lock, [&] { return m_switches >= n; });
+}
+
+std::string FakeDbServer::LocalFileBytes() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_localFileBytes;
 }
 
 std::vector<std::string> FakeDbServer::Logins() {

@@ -21,7 +21,7 @@ class FakeDbServer {
   using Field = std::optional<std::string>;  // nullopt: SQL NULL
   using Row = std::vector<Field>;
   struct Reply {
-    enum class Kind { Rows, Error, Stall, Close } kind = Kind::Rows;
+    enum class Kind { Rows, Error, Stall, Close, LocalFile } kind = Kind::Rows;
     std::vector<std::string> columns;
     // Row i into row; false once there are no more.
     std::function<bool(size_t i, Row& row)> rows;
@@ -34,6 +34,8 @@ class FakeDbServer {
   static Reply Generated(std::vector<std::string> columns, size_t count, std::function<Row(size_t)> make);
   static Reply Error(std::string message) { return {Reply::Kind::Error, {}, {}, std::move(message)}; }
   static Reply Stall() { return {Reply::Kind::Stall, {}, {}, {}}; }
+  // Asks for the client's file path (LOAD DATA LOCAL), keeps what comes back, then fails.
+  static Reply LocalFile(std::string path) { return {Reply::Kind::LocalFile, {}, {}, std::move(path)}; }
 
   // dripMilliseconds > 0: the greeting goes out one byte per that many milliseconds.
   explicit FakeDbServer(Script script, int dripMilliseconds = 0);
@@ -55,6 +57,8 @@ class FakeDbServer {
   void WaitSwitches(int n);
   int Switches();
   std::vector<std::string> SwitchAnswers();
+  // The bytes clients sent for LocalFile requests.
+  std::string LocalFileBytes();
   // The login packets received (the first 16).
   std::vector<std::string> Logins();
   // Whether every connection has ended (the client closed or dropped it).
@@ -84,5 +88,6 @@ class FakeDbServer {
   int m_switches = 0;
   std::vector<std::string> m_switchAnswers;
   std::vector<std::string> m_logins;
+  std::string m_localFileBytes;
   int m_open = 0;
 };
