@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include <cstddef>
 #include <cstdlib>
 #include <string_view>
 
@@ -17,6 +18,39 @@ std::string_view Option(const char* arg) {
   std::string_view text(arg);
   if (text.size() > 2 && text.substr(0, 2) == "--") text.remove_prefix(1);
   return text;
+}
+
+// The toolkit's own options (QGuiApplication, QApplication and the X11 platform), without their
+// leading dash; those in the first list take the next argument as their value.
+constexpr std::string_view kToolkitOptionsWithValue[] = {"platform",
+                                                         "platformpluginpath",
+                                                         "platformtheme",
+                                                         "plugin",
+                                                         "qwindowgeometry",
+                                                         "geometry",
+                                                         "qwindowicon",
+                                                         "icon",
+                                                         "qwindowtitle",
+                                                         "title",
+                                                         "session",
+                                                         "display",
+                                                         "style",
+                                                         "stylesheet",
+                                                         "name",
+                                                         "visual",
+                                                         "ncols",
+                                                         "cmap"};
+constexpr std::string_view kToolkitFlags[] = {"reverse", "widgetcount", "nograb",
+                                              "dograb",  "sync",        "testability"};
+// Written "-style=fusion": the value is in the same argument.
+constexpr std::string_view kToolkitJoinedOptions[] = {
+    "style=", "stylesheet=", "qmljsdebugger=", "dialogs=", "fontengine="};
+
+template <size_t N>
+bool Among(std::string_view name, const std::string_view (&names)[N]) {
+  for (std::string_view known : names)
+    if (name == known) return true;
+  return false;
 }
 
 }  // namespace
@@ -38,6 +72,26 @@ std::optional<int> AnswerInfoOption(int argc, char** argv, const std::string& pa
                    servers.m_nBackupProbePort);
       return 0;
     }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> UnknownOption(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg(argv[i]);
+    if (arg == "--") break;
+    if (arg.size() < 2 || arg[0] != '-') continue;
+    if (arg == "--help" || arg == "-h" || arg == "--version") continue;
+    const std::string_view name = Option(argv[i]).substr(1);
+    if (Among(name, kToolkitFlags)) continue;
+    if (Among(name, kToolkitOptionsWithValue)) {
+      ++i;  // its value, whatever it looks like
+      continue;
+    }
+    bool joined = false;
+    for (std::string_view prefix : kToolkitJoinedOptions)
+      joined = joined || name.substr(0, prefix.size()) == prefix;
+    if (!joined) return std::string(arg);
   }
   return std::nullopt;
 }

@@ -33,6 +33,17 @@ void HoldStartMessage(QtMsgType type, const QMessageLogContext&, const QString& 
   g_startMessages.emplace_back(type, text);
 }
 
+// A worker blocked inside the C library may hold a stream's lock for ever (a read of standard
+// input does): the two streams we write are flushed only when their lock is free at once. No
+// other file of ours goes through stdio.
+void FlushStreamsNotHeld() {
+  for (std::FILE* stream : {stdout, stderr}) {
+    if (::ftrylockfile(stream) != 0) continue;
+    ::fflush_unlocked(stream);
+    ::funlockfile(stream);
+  }
+}
+
 }  // namespace
 
 int RunKestrel(int argc, char** argv, const DupesEndpoints& endpoints,
@@ -71,7 +82,7 @@ int RunKestrel(int argc, char** argv, const DupesEndpoints& endpoints,
   // leave without running destructors under it.
   if (WorkerRun::AnyUnfinished()) {
     WorkerRun::StopAll();
-    std::fflush(nullptr);
+    FlushStreamsNotHeld();
     std::quick_exit(code);
   }
   return code;

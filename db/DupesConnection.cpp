@@ -11,8 +11,10 @@
 #include <cerrno>
 #include <chrono>
 #include <limits>
+#include <string_view>
 #include <utility>
 
+#include "db/SqlText.h"
 #include "platform/Diagnostics.h"
 #include "platform/MessageBox.h"
 #include "platform/WorkerRun.h"
@@ -24,7 +26,12 @@ constexpr const char* kDatabase = "dupesnukes";
 constexpr const char* kLiteralCharsetStatement =
     "SET character_set_connection = COALESCE((SELECT CHARACTER_SET_NAME FROM information_schema.COLUMNS "
     "WHERE TABLE_SCHEMA = 'dupesnukes' AND TABLE_NAME = 'DUPES' AND COLUMN_NAME = 'DUPES_DIR'), 'utf8mb4')";
+// MariaDB's and MySQL 5's default, MySQL 8's default, MariaDB's ed25519.
+constexpr const char* kGuestLoginPlugins = "mysql_native_password,caching_sha2_password,client_ed25519";
 constexpr unsigned kConnectTimeoutSeconds = 10;
+// An honest login and the setting after it take a handful of packets, a login plugin switch
+// included; a server that switches plugins on and on is cut off here.
+constexpr int kHandshakeReadWaits = 64;
 // Long enough never to cut an honest slow query; Cancel is the way out of a dead one.
 constexpr unsigned kReadWriteTimeoutSeconds = 600;
 
@@ -35,13 +42,16 @@ using Clock = std::chrono::steady_clock;
 struct IoBounds {
   int wakeFd = -1;
   Clock::time_point deadline = Clock::time_point::max();
+  // Waits for the server's next bytes still allowed; negative: any number.
+  int readWaits = -1;
 };
-thread_local const IoBounds* t_bounds = nullptr;
+thread_local IoBounds* t_bounds = nullptr;
 
 // The library calls this for every wait on its socket: a Cancel or a passed deadline ends the
 // wait at once (the read or write then fails), whatever the library's own time-out.
 int WaitIo(my_socket socket, my_bool isRead, int timeoutMs) {
-  const IoBounds* bounds = t_bounds;
+  IoBounds* bounds = t_bounds;
+  if (bounds && isRead && bounds->readWaits >= 0 && bounds->readWaits-- == 0) return 0;
   Clock::time_point limit = Clock::time_point::max();
   if (timeoutMs >= 0) limit = Clock::now() + std::chrono::milliseconds(timeoutMs);
   if (bounds && bounds->deadline < limit) limit = bounds->deadline;
@@ -65,9 +75,10 @@ int WaitIo(my_socket socket, my_bool isRead, int timeoutMs) {
 // Holds the bounds for the library calls of one scope.
 class BoundedIo {
  public:
-  BoundedIo(WorkerRun* run, Clock::time_point deadline) : m_previous(t_bounds) {
+  BoundedIo(WorkerRun* run, Clock::time_point deadline, int readWaits = -1) : m_previous(t_bounds) {
     m_bounds.wakeFd = run ? run->WakeFd() : -1;
     m_bounds.deadline = deadline;
+    m_bounds.readWaits = readWaits;
     t_bounds = &m_bounds;
   }
   ~BoundedIo() { t_bounds = m_previous; }
@@ -76,7 +87,7 @@ class BoundedIo {
 
  private:
   IoBounds m_bounds;
-  const IoBounds* m_previous;
+  IoBounds* m_previous;
 };
 
 bool IsCount(const std::string& text) {
@@ -84,6 +95,22 @@ bool IsCount(const std::string& text) {
   for (char c : text)
     if (c < '0' || c > '9') return false;
   return true;
+}
+
+// A system variable as the server's last OK reported it (session tracking); empty when it did
+// not. Only a short name is taken.
+std::string TrackedVariable(MYSQL* mysql, std::string_view name) {
+  const char* key = nullptr;
+  size_t keyLength = 0;
+  for (int more = mysql_session_track_get_first(mysql, SESSION_TRACK_SYSTEM_VARIABLES, &key, &keyLength);
+       more == 0;
+       more = mysql_session_track_get_next(mysql, SESSION_TRACK_SYSTEM_VARIABLES, &key, &keyLength)) {
+    const char* value = nullptr;
+    size_t valueLength = 0;
+    if (mysql_session_track_get_next(mysql, SESSION_TRACK_SYSTEM_VARIABLES, &value, &valueLength) != 0) break;
+    if (std::string_view(key, keyLength) == name && valueLength <= 64) return std::string(value, valueLength);
+  }
+  return {};
 }
 
 std::string DescribeError(MYSQL* mysql) {
@@ -136,10 +163,18 @@ bool DupesConnection::Connect(const char* role, const std::string& address, std:
   // UTF-8 both ways, as the form holds its texts: every letter a table can hold arrives whole.
   mysql_options(mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
   mysql_optionsv(mysql, MYSQL_OPT_MAX_ALLOWED_PACKET, &m_nPacketLimit);
+  // The guest login needs only the plugins MySQL and MariaDB accounts log in with. Any other is
+  // refused before it runs: `dialog` would read the terminal, `mysql_clear_password` would send
+  // the password as it is.
+  mysql_optionsv(mysql, MARIADB_OPT_RESTRICTED_AUTH, kGuestLoginPlugins);
+  // No server may read our files, whatever the library's default.
+  const unsigned int noLocalFiles = 0;
+  mysql_options(mysql, MYSQL_OPT_LOCAL_INFILE, &noLocalFiles);
   // The connect time-out bounds each wait only; the deadline bounds the whole handshake, so a
   // server that drips its greeting cannot stretch it.
   mysql_optionsv(mysql, MARIADB_OPT_IO_WAIT, WaitIo);
-  BoundedIo io(m_pRun, std::min(m_deadline, Clock::now() + std::chrono::seconds(kConnectTimeoutSeconds)));
+  BoundedIo io(m_pRun, std::min(m_deadline, Clock::now() + std::chrono::seconds(kConnectTimeoutSeconds)),
+               kHandshakeReadWaits);
   if (!mysql_real_connect(mysql, address.c_str(), m_strLoginId.c_str(), m_strPassword.c_str(), nullptr, port,
                           nullptr, 0)) {
     why = DescribeError(mysql);
@@ -148,16 +183,26 @@ bool DupesConnection::Connect(const char* role, const std::string& address, std:
   }
   if (m_pRun) m_pRun->PublishSocket(mysql_get_socket(mysql));
   // A mask's literals take the character set of the names they are compared with: a latin1 table
-  // refuses utf8mb4 literals outright (1267). Converted, a letter the table cannot hold turns into
-  // '?', which no directory name holds, so the word matches nothing. Where the query fails, the
-  // literals stay utf8mb4 and the statements that follow report as usual.
+  // refuses utf8mb4 literals outright (1267). Converted, a letter the table cannot hold would turn
+  // into '?' and match names holding one: the set the server reports here tells the query builder
+  // which words cannot match. Where the query fails, the literals stay utf8mb4 and the statements
+  // that follow report as usual.
   // A setting answers with no rows; whatever a server sends instead is passed over, so the next
   // statement finds the connection in step.
-  if (mysql_query(mysql, kLiteralCharsetStatement) == 0 && mysql_field_count(mysql) > 0) {
-    if (MYSQL_RES* rest = mysql_use_result(mysql)) mysql_free_result(rest);
+  m_strLiteralCharset.clear();
+  if (mysql_query(mysql, kLiteralCharsetStatement) == 0) {
+    if (mysql_field_count(mysql) > 0) {
+      if (MYSQL_RES* rest = mysql_use_result(mysql)) mysql_free_result(rest);
+    } else {
+      m_strLiteralCharset = TrackedVariable(mysql, "character_set_connection");
+    }
   }
   m_mysql = mysql;
   return true;
+}
+
+bool DupesConnection::LiteralsCanHold(const std::string& text) const {
+  return m_strLiteralCharset.empty() || CharsetCanHold(m_strLiteralCharset, text);
 }
 
 bool DupesConnection::SelectDatabase() {

@@ -47,6 +47,9 @@ class DupesConnection {
   // Every wait on the server from now on ends by then; a wait that reaches it fails.
   void SetDeadline(std::chrono::steady_clock::time_point deadline) { m_deadline = deadline; }
   bool IsConnected() const { return m_mysql != nullptr; }
+  // Whether the literals of a statement hold every letter of text: the names' character set, as
+  // the server reported it when connecting, has them all. True when the server did not say.
+  bool LiteralsCanHold(const std::string& text) const;
 
   // The statement alone; false when it fails.
   bool Execute(const std::string& sql);
@@ -86,6 +89,7 @@ class DupesConnection {
   ResultBounds m_bounds;
   unsigned long long m_nRows = 0;
   std::string m_strRejected;
+  std::string m_strLiteralCharset;  // empty: not reported
   unsigned long m_nPacketLimit = 1UL << 20;
   std::chrono::steady_clock::time_point m_deadline = std::chrono::steady_clock::time_point::max();
 

@@ -74,6 +74,12 @@ bool NextMaskWord(std::string& rest, std::string& word) {
 
 std::string BuildDupesQuery(const std::string& mask, const std::string& startBound,
                             const std::string& endBound, int limit, int order, bool countOnly) {
+  return BuildDupesQuery(mask, startBound, endBound, limit, order, countOnly, nullptr);
+}
+
+std::string BuildDupesQuery(const std::string& mask, const std::string& startBound,
+                            const std::string& endBound, int limit, int order, bool countOnly,
+                            const std::function<bool(const std::string& word)>& canHold) {
   enum class Prev { Start, OperandEnd, Connector, Open };
   const bool range = !startBound.empty() && !endBound.empty();
   std::string sql = countOnly ? "SELECT COUNT(*) " : "SELECT DUPES_ID,DUPES_DATE,DUPES_DATE_STR,DUPES_DIR ";
@@ -106,6 +112,11 @@ std::string BuildDupesQuery(const std::string& mask, const std::string& startBou
         break;
       default: {
         if (prev == Prev::OperandEnd) sql += " AND ";
+        prev = Prev::OperandEnd;
+        if (canHold && !canHold(token)) {
+          sql += " ( 1 = 0 ) ";
+          break;
+        }
         const std::string word = EscapeLikeWord(token);
         sql += " ( DUPES_DIR LIKE '%";
         sql += word;
@@ -113,7 +124,6 @@ std::string BuildDupesQuery(const std::string& mask, const std::string& startBou
         sql += " OR DUPES_DATE_STR LIKE '";
         sql += word;
         sql += "' ) ";
-        prev = Prev::OperandEnd;
       }
     }
   }

@@ -1,6 +1,7 @@
 #pragma once
 // A search request and the pure text operations that turn it into SQL.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 struct SearchRequest {
@@ -19,6 +20,11 @@ std::string NormaliseSearchMask(std::string mask);
 bool NextMaskWord(std::string& rest, std::string& word);
 std::string BuildDupesQuery(const std::string& mask, const std::string& startBound,
                             const std::string& endBound, int limit, int order, bool countOnly);
+// As above; a word that canHold refuses (a letter the names' character set has not) matches
+// nothing, instead of reaching the server with '?' for that letter.
+std::string BuildDupesQuery(const std::string& mask, const std::string& startBound,
+                            const std::string& endBound, int limit, int order, bool countOnly,
+                            const std::function<bool(const std::string& word)>& canHold);
 int CountDigits(const std::string& text);
 bool IsValidMonthDay(const std::string& text);
 std::string ToSqlDate(const std::string& text);

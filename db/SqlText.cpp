@@ -1,5 +1,8 @@
 #include "db/SqlText.h"
 
+#include <algorithm>
+#include <cstdint>
+
 std::string EscapeSqlLiteral(const std::string& text) {
   std::string out;
   out.reserve(text.size());
@@ -13,4 +16,62 @@ std::string EscapeSqlLiteral(const std::string& text) {
     out += c;
   }
   return out;
+}
+
+namespace {
+
+// The next code point of text from at on, or -1 for a byte that does not start a well-formed
+// UTF-8 sequence (overlong forms and surrogates included).
+long NextCodePoint(const std::string& text, size_t& at) {
+  const auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
+  const uint8_t lead = byte(at++);
+  if (lead < 0x80) return lead;
+  int more = 0;
+  long cp = 0;
+  long least = 0;
+  if ((lead & 0xe0) == 0xc0) {
+    more = 1, cp = lead & 0x1f, least = 0x80;
+  } else if ((lead & 0xf0) == 0xe0) {
+    more = 2, cp = lead & 0x0f, least = 0x800;
+  } else if ((lead & 0xf8) == 0xf0) {
+    more = 3, cp = lead & 0x07, least = 0x10000;
+  } else {
+    return -1;
+  }
+  for (; more > 0; --more) {
+    if (at >= text.size() || (byte(at) & 0xc0) != 0x80) return -1;
+    cp = (cp << 6) | (byte(at++) & 0x3f);
+  }
+  if (cp < least || cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff)) return -1;
+  return cp;
+}
+
+// The server's latin1 is the Windows code page 1252, its five unused bytes kept as C1 controls.
+bool Latin1Holds(long cp) {
+  static constexpr long kHigh[] = {0x0081, 0x008d, 0x008f, 0x0090, 0x009d, 0x0152, 0x0153, 0x0160,
+                                   0x0161, 0x0178, 0x017d, 0x017e, 0x0192, 0x02c6, 0x02dc, 0x2013,
+                                   0x2014, 0x2018, 0x2019, 0x201a, 0x201c, 0x201d, 0x201e, 0x2020,
+                                   0x2021, 0x2022, 0x2026, 0x2030, 0x2039, 0x203a, 0x20ac, 0x2122};
+  if (cp < 0x80 || (cp >= 0xa0 && cp <= 0xff)) return true;
+  return std::binary_search(std::begin(kHigh), std::end(kHigh), cp);
+}
+
+}  // namespace
+
+bool CharsetCanHold(const std::string& charset, const std::string& text) {
+  long most = 0;  // the highest code point the set holds; 0: latin1's own table
+  if (charset == "utf8mb4") {
+    most = 0x10ffff;
+  } else if (charset == "utf8mb3" || charset == "utf8") {
+    most = 0xffff;
+  } else if (charset == "ascii") {
+    most = 0x7f;
+  } else if (charset != "latin1") {
+    return true;
+  }
+  for (size_t at = 0; at < text.size();) {
+    const long cp = NextCodePoint(text, at);
+    if (cp < 0 || (most ? cp > most : !Latin1Holds(cp))) return false;
+  }
+  return true;
 }

@@ -94,4 +94,7 @@ inline constexpr char kTextUsage[] =
 // Failure lines (ReportFailure adds "kestrel: ").
 inline constexpr char kTextNoDisplay[] =
     "cannot start: no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+inline std::string UnknownOptionText(const std::string& option) {
+  return "unknown option '" + option + "' (kestrel --help lists the options)";
+}
 inline constexpr char kTextDisplayFailed[] = "cannot start: the display could not be opened";

@@ -1,6 +1,7 @@
 #include "search/SearchWorker.h"
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -85,12 +86,17 @@ class SearchRun : public FormRun {
     if (Count() && Confirm() && Fetch()) Summarise();
   }
 
+  // A word with a letter the names cannot hold matches nothing.
+  std::function<bool(const std::string&)> CanHold() const {
+    return [this](const std::string& word) { return m_connection.LiteralsCanHold(word); };
+  }
+
   // The number of entries matching; false when there is nothing to retrieve.
   bool Count() {
     SetStatus(kStatusFinding);
-    if (!m_connection.QueryCount(
-            BuildDupesQuery(m_mask, m_startBound, m_endBound, m_request.m_nLimit, m_request.m_nOrder, true),
-            m_countText)) {
+    if (!m_connection.QueryCount(BuildDupesQuery(m_mask, m_startBound, m_endBound, m_request.m_nLimit,
+                                                 m_request.m_nOrder, true, CanHold()),
+                                 m_countText)) {
       return SqlFailed("count query"), false;
     }
     if (Stopped()) return false;
@@ -126,7 +132,8 @@ class SearchRun : public FormRun {
     bounds.maxRows = static_cast<unsigned long long>(std::max(m_limit, 0));
     bounds.maxFieldBytes = {0, 0, kDateStrBytes, kDirBytes};
     if (!m_connection.Query(
-            BuildDupesQuery(m_mask, m_startBound, m_endBound, m_limit, m_request.m_nOrder, false), bounds)) {
+            BuildDupesQuery(m_mask, m_startBound, m_endBound, m_limit, m_request.m_nOrder, false, CanHold()),
+            bounds)) {
       return SqlFailed("row query"), false;
     }
     if (Stopped()) return false;

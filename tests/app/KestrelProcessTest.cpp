@@ -1,4 +1,5 @@
 // The real program, started as a user starts it, ended by a signal as a desktop session ends it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "res/Version.h"
+#include "tests/support/FakeDbServer.h"
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/SilentListener.h"
 #include "tests/support/TempDir.h"
@@ -40,14 +42,18 @@ class KestrelProcess : public ::testing::Test {
   }
 
   // program: the real one, or the one that opens a modal loop (KESTREL_TEST_LOOP) and says "open"
-  // on *output when the loop waits.
-  pid_t Launch(std::string binary = "", int* output = nullptr) {
+  // on *output when the loop waits. input: standard input is a pipe, its writing end in *input
+  // (open as a terminal is, for as long as the test holds it).
+  pid_t Launch(std::string binary = "", int* output = nullptr, int* input = nullptr) {
     if (binary.empty()) binary = std::string(std::getenv("KESTREL_BINARY_DIR")) + "/kestrel";
     int pipeFds[2] = {-1, -1};
+    int inFds[2] = {-1, -1};
     if (output && ::pipe(pipeFds) != 0) return -1;
+    if (input && ::pipe2(inFds, O_CLOEXEC) != 0) return -1;
     const pid_t pid = ::fork();
     if (pid == 0) {
       if (output) ::dup2(pipeFds[1], STDOUT_FILENO);
+      if (input) ::dup2(inFds[0], STDIN_FILENO);
       ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
       ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
       ::execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
@@ -56,6 +62,10 @@ class KestrelProcess : public ::testing::Test {
     if (output) {
       ::close(pipeFds[1]);
       *output = pipeFds[0];
+    }
+    if (input) {
+      ::close(inFds[0]);
+      *input = inFds[1];
     }
     return pid;
   }
@@ -199,8 +209,13 @@ TEST_F(KestrelProcess, AnswersHelpAndVersionWithoutADisplayAndSaysWhenItCannotSt
     const bool version = option == std::string("--version");
     EXPECT_EQ(answer.out.rfind(version ? "Kestrel " KESTREL_VERSION : "Usage: kestrel ", 0), 0u)
         << answer.out;
-    EXPECT_NE(answer.out.find(version ? "primary server 127.0.0.71" : "kestrel(1)"), std::string::npos)
+    // The addresses this build was given, whatever they are.
+    EXPECT_NE(answer.out.find(version ? "primary server " KESTREL_PRIMARY_SERVER : "kestrel(1)"),
+              std::string::npos)
         << answer.out;
+    if (version) {
+      EXPECT_NE(answer.out.find("backup server " KESTREL_BACKUP_SERVER), std::string::npos) << answer.out;
+    }
   }
   // A file named "--help" after "--" is a document, not a question.
   for (const char* display : {static_cast<const char*>(nullptr), ":7391"}) {
@@ -209,6 +224,36 @@ TEST_F(KestrelProcess, AnswersHelpAndVersionWithoutADisplayAndSaysWhenItCannotSt
     EXPECT_EQ(WEXITSTATUS(answer.status), 1);
     EXPECT_EQ(answer.out, "");
     EXPECT_EQ(std::count(answer.err.begin(), answer.err.end(), '\n'), 1) << answer.err;
+    EXPECT_EQ(answer.err.rfind("kestrel: cannot start: ", 0), 0u) << answer.err;
+  }
+  EXPECT_EQ(Settings(), kStoredSettings);
+}
+
+// An option nobody takes is a usage error before any window: one line, status 2. The toolkit's own
+// options (and the values they take) are not ours to refuse: the program goes on to its display.
+TEST_F(KestrelProcess, RefusesAnUnknownOptionInOneLineWithoutStarting) {
+  for (const char* display : {static_cast<const char*>(nullptr), ":7391"}) {
+    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+             {"--bogus"}, {"-bogus"}, {"somefile", "-x"}, {"-style", "fusion", "--bogus=1"}}) {
+      const std::string unknown = args.back();
+      SCOPED_TRACE(unknown);
+      const Answer answer = RunWithout(args, display);
+      ASSERT_TRUE(WIFEXITED(answer.status)) << answer.err;
+      EXPECT_EQ(WEXITSTATUS(answer.status), 2);
+      EXPECT_EQ(answer.out, "");
+      EXPECT_EQ(answer.err, "kestrel: unknown option '" + unknown + "' (kestrel --help lists the options)\n");
+    }
+  }
+  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{{"-reverse"},
+                                                                             {"--style=fusion"},
+                                                                             {"-title", "--bogus"},
+                                                                             {"-display", ":7391"},
+                                                                             {"--", "--bogus"},
+                                                                             {"-"}}) {
+    SCOPED_TRACE(args.front());
+    const Answer answer = RunWithout(args);
+    ASSERT_TRUE(WIFEXITED(answer.status)) << answer.err;
+    EXPECT_EQ(WEXITSTATUS(answer.status), 1);
     EXPECT_EQ(answer.err.rfind("kestrel: cannot start: ", 0), 0u) << answer.err;
   }
   EXPECT_EQ(Settings(), kStoredSettings);
@@ -273,6 +318,38 @@ TEST_F(KestrelProcess, ASignalInAModalLoopEndsItAsQuitDoes) {
       continue;
     }
     EXPECT_NE(settings.find("\"GetAll\"=dword:0000000"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("\"Limit\"=dword:0000002a"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("\"MaskHistory\"=\"quit-mask"), std::string::npos) << settings;
+  }
+}
+
+// Started from a terminal, standard input stays open. A worker blocked reading it holds the
+// stream's lock: Quit and the signals still end the program at once, with the inputs saved. So
+// does a server that asks the login for the terminal (the statistics check meets it).
+TEST_F(KestrelProcess, StandardInputHeldByAWorkerOrAskedForByAServerNeverHoldsTheWayOut) {
+  FakeDbServer asking([](const std::string&) { return FakeDbServer::Rows({"c"}, {{"1"}}); });
+  asking.SwitchLogin("dialog", "\x03Your answer: ");
+  for (const char* loop : {"stdin", "stdin-quit", "statistics"}) {
+    SCOPED_TRACE(loop);
+    WriteWholeFile(config.path() + "/Harrow/Kestrel.reg", kStoredSettings);
+    ::setenv("KESTREL_TEST_LOOP", loop, 1);
+    ::setenv("KESTREL_TEST_SERVER", asking.address().c_str(), 1);
+    int output = -1, input = -1;
+    const pid_t pid = Launch(MODAL_LOOP_APP, &output, &input);
+    ASSERT_GT(pid, 0);
+    const bool open = WaitLine(output, "open", 20000);
+    ::close(output);
+    const bool statistics = std::string(loop) == "statistics";
+    // The check has reached its login and been asked.
+    if (statistics) asking.WaitSwitches(1);
+    if (std::string(loop) != "stdin-quit") ::kill(pid, statistics ? SIGINT : SIGTERM);
+    const int status = WaitExit(pid, 3000);
+    ::close(input);
+    ASSERT_TRUE(open);
+    ASSERT_NE(status, -1) << "still running";
+    ASSERT_TRUE(WIFEXITED(status)) << "died of signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::string settings = Settings();
     EXPECT_NE(settings.find("\"Limit\"=dword:0000002a"), std::string::npos) << settings;
     EXPECT_NE(settings.find("\"MaskHistory\"=\"quit-mask"), std::string::npos) << settings;
   }

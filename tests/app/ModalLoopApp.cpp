@@ -1,6 +1,9 @@
 // The real program with one of its modal loops opened, for the process tests: it runs as main()
 // does, against the server given in KESTREL_TEST_SERVER, opens the loop that KESTREL_TEST_LOOP
-// names once the window is up, and prints "open" when that loop waits for the user.
+// names once the window is up, and prints "open" when that loop waits for the user. The loops
+// "stdin" and "stdin-quit" stand for a worker blocked in a read of standard input (as a login
+// plugin that asks the terminal would block one): it holds the stream's lock until the end;
+// "stdin-quit" then clicks Quit.
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
@@ -9,6 +12,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidgetItem>
+#include <atomic>
 #include <cstdio>
 
 #include "app/CommandEvent.h"
@@ -16,6 +20,7 @@
 #include "app/KestrelMain.h"
 #include "app/MainFrame.h"
 #include "controls/HistoryCombo.h"
+#include "platform/WorkerRun.h"
 #include "res/ResourceIds.h"
 #include "search/KestrelView.h"
 #include "search/ResultListCtrl.h"
@@ -29,6 +34,18 @@ T* Shown() {
   for (QWidget* window : QApplication::topLevelWidgets())
     if (auto* found = qobject_cast<T*>(window); found && found->isVisible()) return found;
   return nullptr;
+}
+
+std::atomic<bool> g_stdinHeld{false};
+
+void HoldStdin() {
+  WorkerRun::StartThread(WorkerRun::Create(), [] {
+    ::flockfile(stdin);
+    g_stdinHeld = true;
+    while (::getc_unlocked(stdin) != EOF) {
+    }
+    ::funlockfile(stdin);
+  });
 }
 
 void Open(const QString& loop, CKestrelView* view) {
@@ -50,10 +67,13 @@ void Open(const QString& loop, CKestrelView* view) {
     CCommandEvent::Send(view, ID_RETRIEVE_NFO);
   } else if (loop == "statistics") {
     CCommandEvent::Send(view, ID_DATABASE_STATISTICS);
+  } else if (loop.startsWith("stdin")) {
+    HoldStdin();
   }
 }
 
 bool IsOpen(const QString& loop) {
+  if (loop.startsWith("stdin")) return g_stdinHeld;
   if (loop == "save" || loop == "open") return Shown<QFileDialog>();
   if (loop == "statistics") {
     CStatisticsDlg* dlg = Shown<CStatisticsDlg>();
@@ -86,6 +106,7 @@ int main(int argc, char** argv) {
         std::puts("open");
         std::fflush(stdout);
         poll->stop();
+        if (loop == "stdin-quit") FindById<QAbstractButton>(*view, IDC_QUIT)->click();
       }
     });
     poll->start(5);

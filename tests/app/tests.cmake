@@ -17,7 +17,8 @@ set_tests_properties(app_accessibility_test PROPERTIES TIMEOUT 120 LABELS gui)
 add_executable(kestrel_modal_loop_app ${CMAKE_CURRENT_SOURCE_DIR}/app/ModalLoopApp.cpp)
 target_link_libraries(kestrel_modal_loop_app PRIVATE kestrel_gui)
 add_dependencies(app_kestrel_process_test kestrel_modal_loop_app)
-target_compile_definitions(app_kestrel_process_test PRIVATE MODAL_LOOP_APP="$<TARGET_FILE:kestrel_modal_loop_app>")
+target_compile_definitions(app_kestrel_process_test PRIVATE MODAL_LOOP_APP="$<TARGET_FILE:kestrel_modal_loop_app>"
+  KESTREL_PRIMARY_SERVER="${KESTREL_PRIMARY_SERVER}" KESTREL_BACKUP_SERVER="${KESTREL_BACKUP_SERVER}")
 # The program on a headless Wayland compositor, built to find both servers on one test address.
 set(KESTREL_WAYLAND_TEST_SERVER "127.0.0.175")
 add_executable(kestrel_wayland_probe ${CMAKE_SOURCE_DIR}/app/main.cpp)

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -262,4 +264,101 @@ TEST_F(DupesConnectionTest, ADrippingHandshakeIsBoundedAndCancelEndsIt) {
   run->Stop();
   worker.join();
   EXPECT_FALSE(connected);
+}
+
+namespace {
+
+// Standard input as a terminal leaves it to a program started from one: open, and here already
+// holding a line, so that a read of it returns at once instead of blocking the test.
+class AnswerOnStdin {
+ public:
+  explicit AnswerOnStdin(const std::string& line) {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    m_writeFd = fds[1];
+    [[maybe_unused]] ssize_t n = ::write(m_writeFd, line.data(), line.size());
+    m_savedFd = ::dup(STDIN_FILENO);
+    ::dup2(fds[0], STDIN_FILENO);
+    ::close(fds[0]);
+  }
+  ~AnswerOnStdin() {
+    ::dup2(m_savedFd, STDIN_FILENO);
+    ::close(m_savedFd);
+    ::close(m_writeFd);
+  }
+  AnswerOnStdin(const AnswerOnStdin&) = delete;
+  AnswerOnStdin& operator=(const AnswerOnStdin&) = delete;
+  int Unread() const {
+    int n = -1;
+    ::ioctl(STDIN_FILENO, FIONREAD, &n);
+    return n;
+  }
+
+ private:
+  int m_writeFd = -1;
+  int m_savedFd = -1;
+};
+
+}  // namespace
+
+// A server picks the login plugin. One that asks the terminal (`dialog`), one that wants the
+// password as it is (`mysql_clear_password`), a name that merely resembles an allowed one, or
+// an endless chain of switches: each is a login refused, reported as one.
+TEST_F(DupesConnectionTest, OnlyTheGuestsLoginPluginsRunWhateverTheServerAsks) {
+  const std::string typed = "typed-answer\n";
+  AnswerOnStdin terminal(typed);
+  const std::string scramble = std::string("01234567890123456789") + '\0';
+  struct Case {
+    const char* plugin;
+    std::string data;
+    int times;
+  } cases[] = {
+      {"dialog", "\x03Your answer: ", 1},
+      {"dialog", "\x05Password: ", 1},
+      {"mysql_clear_password", "", 1},
+      {"sha256_password", scramble, 1},
+      {"native_password", scramble, 1},
+      {"mysql_native_password", scramble, 100000},
+      {"dialog", "", 0},
+      {"mysql_clear_password", "", 0},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(std::string(k.plugin) + " x" + std::to_string(k.times));
+    FakeDbServer server([](const std::string&) { return FakeDbServer::Rows({"c"}, {{"1"}}); });
+    // Zero times: the greeting itself names the plugin.
+    if (k.times == 0) server.GreetWith(k.plugin);
+    server.SwitchLogin(k.plugin, k.data, k.times);
+    FailureLines lines;
+    DupesConnection c(TestEndpoints(server.address(), server.address()), "ZEBRANO", "ZEBRANO");
+    Recorder r;
+    EXPECT_FALSE(c.Open(r));
+    EXPECT_EQ(r.messages, (Texts{kError + "Cannot connect to either database server!"}));
+    const Texts got = lines.Take();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].find("primary server " + server.address() + ":3306: connect failed: MySQL error "), 0u)
+        << got[0];
+    EXPECT_EQ(terminal.Unread(), int(typed.size())) << "standard input was read";
+    for (const std::string& login : server.Logins()) {
+      // The login names the user, ZEBRANO; a second time would be the password.
+      EXPECT_EQ(login.find("ZEBRANO", login.find("ZEBRANO") + 1), std::string::npos) << "password in clear";
+      EXPECT_EQ(login.find("typed-answer"), std::string::npos);
+    }
+    for (const std::string& answer : server.SwitchAnswers()) {
+      EXPECT_EQ(answer.find("ZEBRANO"), std::string::npos) << "the password went out as it is";
+      EXPECT_EQ(answer.find("typed-answer"), std::string::npos);
+    }
+    // Two logins (primary, then backup), each cut off long before the chain's end.
+    EXPECT_LT(server.Switches(), 1000) << "a chain of switches answered";
+  }
+}
+
+// A server may answer a statement with a request for a file of the client (LOAD DATA LOCAL):
+// nothing of it is sent, whatever the client library would do by default.
+TEST_F(DupesConnectionTest, NoServerReadsALocalFile) {
+  FakeDbServer server([](const std::string&) { return FakeDbServer::LocalFile("/etc/passwd"); });
+  DupesConnection c(TestEndpoints(server.address(), server.address()), "ZEBRANO", "ZEBRANO");
+  std::string why;
+  ASSERT_TRUE(c.Connect("primary", server.address(), why)) << why;
+  EXPECT_FALSE(c.Query("SELECT 1"));
+  EXPECT_EQ(server.LocalFileBytes(), "");
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "db/SearchRequest.h"
+#include "db/SqlText.h"
 
 namespace {
 
@@ -97,6 +98,43 @@ TEST(BuildDupesQuery, QuotesAndBackslashesStayInsideTheLiterals) {
   // Bounds are plain literals: doubled, never able to end the string.
   EXPECT_EQ(BuildDupesQuery("f", "1998'", "1999\\", 1, 1, true),
             S2 + S3 + S4 + Group("f") + S12 + "1998''" + S13 + "1999\\\\" + S14 + S16);
+}
+
+// Only the words the names' character set cannot hold change: they match nothing.
+TEST(BuildDupesQuery, AWordTheNamesCannotHoldMatchesNothing) {
+  const auto latin1 = [](const std::string& word) { return CharsetCanHold("latin1", word); };
+  for (const char* mask : {"Caf\xc3\xa9 & (a* | \xe2\x82\xac) !x", "'\\", ""})
+    EXPECT_EQ(BuildDupesQuery(mask, "1998-01/01", "1999-01/01", 7, 0, true, latin1),
+              BuildDupesQuery(mask, "1998-01/01", "1999-01/01", 7, 0, true))
+        << mask;
+  const std::string sql = BuildDupesQuery(
+      "\xc5\x82\xc3\xb3"
+      "d\xc5\xba | (x \xc5\x82)",
+      "", "", 20, 1, false, latin1);
+  EXPECT_EQ(sql.substr(S1.size() + S3.size()),
+            " ( 1 = 0 ) " + S7 + S4 + Group("x") + S6 + " ( 1 = 0 ) " + S5 + S16 + S17 + "20");
+}
+
+// What each set of the server holds, as it converts: latin1 is the Windows code page 1252.
+TEST(CharsetCanHold, EachSetHoldsItsOwnRepertoire) {
+  struct Case {
+    const char* charset;
+    const char* text;
+    bool held;
+  } cases[] = {
+      {"latin1", "Caf\xc3\xa9 \xe2\x82\xac \xc5\xa0 '\\ ?", true},  // é € Š
+      {"latin1", "\xc5\x82", false},                                // ł
+      {"latin1", "\xc2\x80", false},                                // U+0080: the byte 0x80 is €
+      {"ascii", "\xc3\xa9", false},
+      {"utf8mb3", "\xc5\x82\xe4\xb8\xad", true},  // ł 中
+      {"utf8", "\xf0\x9f\x98\x80", false},        // 😀
+      {"utf8mb4", "\xf0\x9f\x98\x80", true},
+      {"utf8mb4", "\xc0\xaf", false},      // overlong '/'
+      {"utf8mb4", "\xed\xa0\x80", false},  // a surrogate
+      {"koi8r", "\xc5\x82", true},         // a set not known here
+  };
+  for (const Case& k : cases)
+    EXPECT_EQ(CharsetCanHold(k.charset, k.text), k.held) << k.charset << " " << k.text;
 }
 
 TEST(DateHelpers, DigitsValidityAndConversion) {

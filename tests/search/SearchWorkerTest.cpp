@@ -355,6 +355,35 @@ TEST_F(SearchWorkerTest, MasksMatchWhatTheTablesCharacterSetCanHold) {
   EXPECT_EQ(Rows(), (Texts{"0 020798 Łódź.Дом.中文.😀-GRP", "1 020598 Café.Straße-GRP"}));
 }
 
+// The server would turn such a letter into '?': the word must not then match the names that
+// hold a real '?'. Letters of the table's set still match, a Unicode table's too.
+TEST_F(SearchWorkerTest, AWordTheTableCannotHoldMatchesNoQuestionMark) {
+  TestDbServer latin1, unicode;
+  unicode.Execute("ALTER TABLE DUPES CONVERT TO CHARACTER SET utf8mb4");
+  const std::vector<DupeSample> rows = {{"1998-02-05", "020598", "What?.Now-GRP"},
+                                        {"1998-02-06", "020698", "Price.\xe2\x82\xac.Only-GRP"}};
+  latin1.AddDupes(rows);
+  unicode.AddDupes(rows);
+  unicode.AddDupes({{"1998-02-07", "020798", "\xc5\x81?dz-GRP"}});
+  const Texts nothing{"Kestrel|" + FlagsHex(MB_OK | MB_ICONEXCLAMATION) +
+                      "|Nothing matching your search mask was found"};
+  auto search = [&](TestDbServer& server, const std::string& mask) {
+    port = std::make_shared<RecordingSearchPort>();
+    port->SetInputs(Request(mask));
+    SearchThreadProc(Context(server.address()));
+  };
+  for (const char* mask : {"\xc5\x82", "What\xc5\x82", "*\xc5\x82*", "What? \xc5\x82"}) {
+    search(latin1, mask);
+    EXPECT_EQ(Messages(), nothing) << mask;
+  }
+  search(latin1, "\xc5\x82 | What?");
+  EXPECT_EQ(Rows(), Texts{"0 020598 What?.Now-GRP"});
+  search(latin1, "\xe2\x82\xac");
+  EXPECT_EQ(Rows(), Texts{"0 020698 Price.\xe2\x82\xac.Only-GRP"});
+  search(unicode, "\xc5\x82? | Price.\xe2\x82\xac");
+  EXPECT_EQ(Rows(), (Texts{"0 020798 \xc5\x81?dz-GRP", "1 020698 Price.\xe2\x82\xac.Only-GRP"}));
+}
+
 TEST_F(SearchWorkerTest, ServerKilledWhileAnsweringGivesOneSqlMessage) {
   TestDbServer doomed;
   doomed.AddGeneratedDupes(50, "Doomed");

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -89,7 +90,7 @@ std::string Eof() {
   return std::string("\xfe\0\0\2\0", 5);
 }
 
-std::string Greeting() {
+std::string Greeting(const std::string& plugin) {
   std::string g(1, char(10));
   g += std::string("10.11.99-fake") + '\0';
   Put(g, 7, 4);
@@ -106,7 +107,7 @@ std::string Greeting() {
   g += std::string(10, '\0');
   g += "ijklmnopqrst";
   g += '\0';
-  g += std::string("mysql_native_password") + '\0';
+  g += plugin + '\0';
   return g;
 }
 
@@ -212,7 +213,12 @@ void FakeDbServer::AcceptLoop() {
 void FakeDbServer::Serve(int fd) {
   uint8_t seq = 0;
   std::string out;
-  Frame(out, seq, Greeting());
+  std::string greetingPlugin;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    greetingPlugin = m_greetingPlugin;
+  }
+  Frame(out, seq, Greeting(greetingPlugin));
   if (m_drip > 0) {
     {
       std::lock_guard<std::mutex> lock(m_mutex);
@@ -229,10 +235,33 @@ void FakeDbServer::Serve(int fd) {
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     ++m_greetings;
+    if (m_logins.size() < 16) m_logins.push_back(packet);
     m_changed.notify_all();
   }
-  out.clear();
+  std::string plugin, data;
+  int times = 0;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    plugin = m_switchPlugin;
+    data = m_switchData;
+    times = m_switchTimes;
+  }
   seq = 2;
+  for (int i = 0; i < times; ++i) {
+    out.clear();
+    Frame(out, seq, "\xfe" + plugin + '\0' + data);
+    if (!SendAll(fd, out)) return;
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      ++m_switches;
+      m_changed.notify_all();
+    }
+    if (!ReadPacket(fd, packet)) return;
+    ++seq;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_switchAnswers.size() < 16) m_switchAnswers.push_back(packet);
+  }
+  out.clear();
   Frame(out, seq, Ok());
   if (!SendAll(fd, out)) return;
 
@@ -270,6 +299,22 @@ void FakeDbServer::Serve(int fd) {
           if (::recv(fd, c, sizeof c, MSG_DONTWAIT) == 0) return;
         }
         return;
+      case Reply::Kind::LocalFile: {
+        Frame(out, seq, "\xfb" + reply.error);
+        if (!SendAll(fd, out)) return;
+        // The file's packets, up to the empty one that ends it.
+        bool more = true;
+        while (more && ReadPacket(fd, packet)) {
+          ++seq;
+          more = !packet.empty();
+          std::lock_guard<std::mutex> lock(m_mutex);
+          m_localFileBytes += packet;
+        }
+        out.clear();
+        Frame(out, seq, std::string("\xff\x28\x04#HY000", 9) + "refused");
+        if (!SendAll(fd, out)) return;
+        continue;
+      }
       case Reply::Kind::Error: {
         std::string err("\xff\x28\x04#HY000", 9);
         err += reply.error;
@@ -313,6 +358,43 @@ void FakeDbServer::WaitQueries(int n) {
 void FakeDbServer::WaitGreetings(int n) {
   std::unique_lock<std::mutex> lock(m_mutex);
   m_changed.wait(lock, [&] { return m_greetings >= n; });
+}
+
+void FakeDbServer::GreetWith(std::string plugin) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_greetingPlugin = std::move(plugin);
+}
+
+void FakeDbServer::SwitchLogin(std::string plugin, std::string data, int times) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_switchPlugin = std::move(plugin);
+  m_switchData = std::move(data);
+  m_switchTimes = times;
+}
+
+void FakeDbServer::WaitSwitches(int n) {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  m_changed.wait(lock, [&] { return m_switches >= n; });
+}
+
+std::string FakeDbServer::LocalFileBytes() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_localFileBytes;
+}
+
+std::vector<std::string> FakeDbServer::Logins() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_logins;
+}
+
+int FakeDbServer::Switches() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_switches;
+}
+
+std::vector<std::string> FakeDbServer::SwitchAnswers() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_switchAnswers;
 }
 
 bool FakeDbServer::AllClosed() {
