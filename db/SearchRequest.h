@@ -2,6 +2,7 @@
 // A search request and the pure text operations that turn it into SQL.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct SearchRequest {
   std::string m_strMask;  // as typed
@@ -19,6 +20,9 @@ std::string NormaliseSearchMask(std::string mask);
 bool NextMaskWord(std::string& rest, std::string& word);
 std::string BuildDupesQuery(const std::string& mask, const std::string& startBound,
                             const std::string& endBound, int limit, int order, bool countOnly);
+// The same statements for entries whose directory is one of names as a whole, compared under
+// the column's collation (case as the server decides). No names match nothing.
+std::string BuildExactDupesQuery(const std::vector<std::string>& names, int limit, int order, bool countOnly);
 int CountDigits(const std::string& text);
 bool IsValidMonthDay(const std::string& text);
 std::string ToSqlDate(const std::string& text);

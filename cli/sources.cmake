@@ -1,0 +1,6 @@
+# Sources of cli/: kestrel-dupe on the core alone (no Qt), its main beside the library's parts.
+target_sources(kestrel_core PRIVATE
+  ${CMAKE_SOURCE_DIR}/cli/DupeCheck.cpp
+  ${CMAKE_SOURCE_DIR}/cli/DupeCommand.cpp
+  ${CMAKE_SOURCE_DIR}/cli/DupeOptions.cpp
+  ${CMAKE_SOURCE_DIR}/cli/DupeOutput.cpp)

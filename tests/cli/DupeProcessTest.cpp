@@ -1,0 +1,100 @@
+// The real kestrel-dupe, built for two addresses where nothing listens, started as a shell
+// starts it.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "res/Version.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+struct Answer {
+  int status = -1;
+  std::string out, err;
+};
+
+Answer RunProgram(std::vector<std::string> args, const std::string& home) {
+  int outFds[2], errFds[2];
+  if (::pipe(outFds) != 0 || ::pipe(errFds) != 0) return {};
+  args.insert(args.begin(), KESTREL_DUPE_BINARY);
+  std::vector<char*> argv;
+  for (auto& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(outFds[1], STDOUT_FILENO);
+    ::dup2(errFds[1], STDERR_FILENO);
+    ::setenv("HOME", home.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", (home + "/cache").c_str(), 1);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  ::close(outFds[1]);
+  ::close(errFds[1]);
+  Answer answer;
+  for (auto [fd, text] : {std::pair{outFds[0], &answer.out}, std::pair{errFds[0], &answer.err}}) {
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) text->append(buffer, size_t(n));
+    ::close(fd);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  answer.status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + status;
+  return answer;
+}
+
+// Whether dir holds nothing.
+bool Empty(const std::string& dir) {
+  DIR* d = ::opendir(dir.c_str());
+  int entries = 0;
+  while (dirent* e = ::readdir(d)) entries += e->d_name[0] != '.';
+  ::closedir(d);
+  return entries == 0;
+}
+
+TEST(DupeProcess, AnswersAndFailsAsTheManualSaysAndLeavesNoFile) {
+  TempDir home;
+  const Answer version = RunProgram({"--version"}, home.path());
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "kestrel-dupe " KESTREL_VERSION "\nprimary server " TEST_PRIMARY
+                         " (probed on port 3306)\nbackup server " TEST_BACKUP " (probed on port 6033)\n");
+  EXPECT_EQ(version.err, "");
+
+  const Answer usage = RunProgram({"-o"}, home.path());
+  EXPECT_EQ(usage.status, 2);
+  EXPECT_EQ(usage.out, "");
+  EXPECT_EQ(usage.err, "kestrel-dupe: option -o needs a value (see kestrel-dupe --help)\n");
+
+  const Answer down = RunProgram({"--json", "Some", "Release"}, home.path());
+  EXPECT_EQ(down.status, 2);
+  EXPECT_EQ(down.out, "");
+  EXPECT_EQ(down.err.rfind("kestrel-dupe: Neither database available! primary server " TEST_PRIMARY
+                           ":3306: probe failed: ",
+                           0),
+            0u)
+      << down.err;
+  EXPECT_NE(down.err.find("; backup server " TEST_BACKUP ":6033: probe failed: "), std::string::npos);
+  EXPECT_EQ(down.err.find('\n'), down.err.size() - 1);
+  // Nothing written: neither settings nor anything else.
+  EXPECT_TRUE(Empty(home.path()));
+}
+
+TEST(DupeProcess, LinksNoQt) {
+  std::FILE* pipe = ::popen("ldd " KESTREL_DUPE_BINARY, "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string libraries;
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) libraries.append(buffer, n);
+  EXPECT_EQ(::pclose(pipe), 0);
+  EXPECT_NE(libraries.find("libmariadb"), std::string::npos) << libraries;
+  EXPECT_EQ(libraries.find("Qt"), std::string::npos) << libraries;
+}
+
+}  // namespace
