@@ -86,15 +86,43 @@ TEST(DupeProcess, AnswersAndFailsAsTheManualSaysAndLeavesNoFile) {
   EXPECT_TRUE(Empty(home.path()));
 }
 
-TEST(DupeProcess, LinksNoQt) {
-  std::FILE* pipe = ::popen("ldd " KESTREL_DUPE_BINARY, "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string libraries;
+// What command prints, and its exit status.
+std::string Output(const std::string& command, int& status) {
+  std::FILE* pipe = ::popen(command.c_str(), "r");
+  std::string text;
   char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) libraries.append(buffer, n);
-  EXPECT_EQ(::pclose(pipe), 0);
+  for (size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+  status = pipe ? ::pclose(pipe) : -1;
+  return text;
+}
+
+TEST(DupeProcess, LinksNoQt) {
+  int status = -1;
+  const std::string libraries = Output("ldd " KESTREL_DUPE_BINARY, status);
+  EXPECT_EQ(status, 0);
   EXPECT_NE(libraries.find("libmariadb"), std::string::npos) << libraries;
   EXPECT_EQ(libraries.find("Qt"), std::string::npos) << libraries;
+}
+
+// The completion the package installs, as bash runs it: options, the two orders, nothing for
+// values, dates, masks or anything after "--".
+TEST(DupeProcess, BashCompletesOptionsAndOrders) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"kestrel-dupe --ex", "--exact"},      {"kestrel-dupe -o ", "first last"},
+      {"kestrel-dupe --order l", "last"},    {"kestrel-dupe -n ", ""},
+      {"kestrel-dupe -b 01/01/1998 ", ""},   {"kestrel-dupe -- --", ""},
+      {"kestrel-dupe Some --co", "--count"},
+  };
+  for (const auto& [line, expected] : cases) {
+    const std::string words = std::string(line) + (std::string(line).back() == ' ' ? "\"\"" : "");
+    int status = -1;
+    const std::string offered =
+        Output("bash -c 'source " KESTREL_DUPE_COMPLETION "; COMP_WORDS=(" + words +
+                   "); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _kestrel_dupe; echo -n \"${COMPREPLY[*]}\"'",
+               status);
+    EXPECT_EQ(status, 0) << line;
+    EXPECT_EQ(offered, expected) << line;
+  }
 }
 
 }  // namespace

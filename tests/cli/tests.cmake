@@ -13,4 +13,5 @@ kestrel_test(kestrel_dupe_test SOURCES
 add_dependencies(kestrel_dupe_test kestrel_dupe_unreachable)
 target_compile_definitions(kestrel_dupe_test PRIVATE
   KESTREL_DUPE_BINARY="$<TARGET_FILE:kestrel_dupe_unreachable>"
+  KESTREL_DUPE_COMPLETION="${CMAKE_SOURCE_DIR}/res/kestrel-dupe.bash"
   TEST_PRIMARY="${KESTREL_DUPE_TEST_PRIMARY}" TEST_BACKUP="${KESTREL_DUPE_TEST_BACKUP}")
