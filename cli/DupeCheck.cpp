@@ -39,11 +39,6 @@ DupeCheck::DupeCheck(const DupeOptions& options, const DupesEndpoints& servers, 
       m_err(err),
       m_connection(servers, GetDefaultLogin(), GetDefaultLogin()) {}
 
-void DupeCheck::WriteErrorLine(std::FILE* err, const std::string& line) {
-  std::fprintf(err, "kestrel-dupe: %s\n", DupeOutput::Shown(line).c_str());
-  std::fflush(err);
-}
-
 void DupeCheck::SetStatus(const std::string& text) {
   Verbose(text);
 }
@@ -59,7 +54,7 @@ int DupeCheck::ShowMessage(const std::string& text, const std::string&, unsigned
   for (size_t i = 0; i < m_failureLines.size(); ++i) line += (i ? "; " : " ") + m_failureLines[i];
   m_failureLines.clear();
   // One line a run, whatever else went wrong after the first failure.
-  if (!m_failed) WriteErrorLine(m_err, line);
+  if (!m_failed) DupeOutput::ErrorLine(m_err, line);
   m_failed = true;
   return IDOK;
 }
@@ -92,7 +87,7 @@ bool DupeCheck::ReadNames() {
       line.clear();
     }
     if (std::ferror(m_in)) {
-      WriteErrorLine(m_err, "standard input: read failed: " + ErrnoText(errno));
+      DupeOutput::ErrorLine(m_err, "standard input: read failed: " + ErrnoText(errno));
       return false;
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -126,7 +121,7 @@ int DupeCheck::Steps() {
   auto flushed = [&] {
     if (output.Flush()) return true;
     const int error = errno;
-    WriteErrorLine(m_err, "standard output: write failed: " + ErrnoText(error));
+    DupeOutput::ErrorLine(m_err, "standard output: write failed: " + ErrnoText(error));
     m_failed = true;
     return false;
   };

@@ -18,9 +18,6 @@ class DupeCheck : public ConnectionFeedback {
   // The exit status: 0 something matched, 1 nothing did, 2 an error (its line written).
   int Run();
 
-  // Writes "kestrel-dupe: <line>" on err, escaped to one line.
-  static void WriteErrorLine(std::FILE* err, const std::string& line);
-
  private:
   void SetStatus(const std::string& text) override;
   // The connection's failures: the defined text and the failure lines naming server, step and

@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "cli/DupeOutput.h"
 #include "db/SearchRequest.h"
+#include "platform/Diagnostics.h"
 #include "res/Texts.h"
 
 const char kDupeUsage[] =
@@ -183,4 +185,27 @@ class Parser {
 bool ParseDupeOptions(const std::vector<std::string>& args, DupeOptions& options, std::string& error) {
   options = DupeOptions();
   return Parser(args, options).Run(error);
+}
+
+std::optional<int> AnswerDupeArguments(const std::vector<std::string>& args, const DupesEndpoints& servers,
+                                       const std::string& packageVersion, const DupeStreams& streams,
+                                       DupeOptions& options) {
+  std::string error;
+  if (!ParseDupeOptions(args, options, error)) {
+    DupeOutput::ErrorLine(streams.err, error + " (see kestrel-dupe --help)");
+    return 2;
+  }
+  if (options.action == DupeOptions::Action::Check) return std::nullopt;
+  if (options.action == DupeOptions::Action::Help) {
+    std::fputs(kDupeUsage, streams.out);
+  } else {
+    std::fprintf(streams.out, "kestrel-dupe %s\n", packageVersion.c_str());
+    std::fprintf(streams.out, "primary server %s (probed on port %d)\n", servers.m_strPrimary.c_str(),
+                 servers.m_nPrimaryProbePort);
+    std::fprintf(streams.out, "backup server %s (probed on port %d)\n", servers.m_strBackup.c_str(),
+                 servers.m_nBackupProbePort);
+  }
+  if (std::fflush(streams.out) == 0) return 0;
+  DupeOutput::ErrorLine(streams.err, "standard output: write failed: " + ErrnoText(errno));
+  return 2;
 }

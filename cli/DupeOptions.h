@@ -2,8 +2,12 @@
 // The command line of kestrel-dupe, read whole before anything else happens: a use that is not
 // valid is refused with its reason, never guessed at.
 #include <cstdint>
+#include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "db/DupesEndpoints.h"
 
 struct DupeOptions {
   enum class Action { Check, Help, Version };
@@ -26,3 +30,16 @@ bool ParseDupeOptions(const std::vector<std::string>& args, DupeOptions& options
 
 // The answer to --help.
 extern const char kDupeUsage[];
+
+struct DupeStreams {
+  std::FILE* in = stdin;
+  std::FILE* out = stdout;
+  std::FILE* err = stderr;
+};
+
+// What args (without the program's name) get without a server: the exit status after --help,
+// --version or a usage error (its line written); nothing when they ask for a check, which options
+// then describes. Needs neither the client library nor a server, so it costs next to nothing.
+std::optional<int> AnswerDupeArguments(const std::vector<std::string>& args, const DupesEndpoints& servers,
+                                       const std::string& packageVersion, const DupeStreams& streams,
+                                       DupeOptions& options);

@@ -46,6 +46,11 @@ std::string DupeOutput::Shown(const std::string& text) {
   return SessionLog::Visible(text);
 }
 
+void DupeOutput::ErrorLine(std::FILE* err, const std::string& line) {
+  std::fprintf(err, "kestrel-dupe: %s\n", Shown(line).c_str());
+  std::fflush(err);
+}
+
 std::string DupeOutput::JsonString(const std::string& text) {
   const std::string shown = Shown(text);
   std::string out = "\"";

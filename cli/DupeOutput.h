@@ -18,6 +18,8 @@ class DupeOutput {
   // A server's text as one line that carries nothing a terminal acts on, escaped as the session
   // log escapes it: the one place that decides how.
   static std::string Shown(const std::string& text);
+  // Writes "kestrel-dupe: <line>" on err, Shown, so that it stays one line.
+  static void ErrorLine(std::FILE* err, const std::string& line);
   // text, Shown, as a JSON string (quotes included); bytes that are no UTF-8 appear as \xNN.
   static std::string JsonString(const std::string& text);
 

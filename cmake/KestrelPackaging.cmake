@@ -50,6 +50,7 @@ endforeach()
 add_custom_target(kestrel_install_data ALL DEPENDS ${_generated})
 
 install(TARGETS kestrel kestrel-dupe RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS kestrel-dupe-check RUNTIME DESTINATION ${KESTREL_DUPE_CHECKER_DIR})
 install(FILES ${CMAKE_SOURCE_DIR}/res/${KESTREL_APP_ID}.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${_icon_svg} RENAME ${KESTREL_APP_ID}.svg

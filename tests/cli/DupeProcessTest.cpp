@@ -1,5 +1,5 @@
-// The real kestrel-dupe, built for two addresses where nothing listens, started as a shell
-// starts it.
+// The real kestrel-dupe and its checker, built for two addresses where nothing listens, started as
+// a shell starts them.
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -96,12 +96,17 @@ std::string Output(const std::string& command, int& status) {
   return text;
 }
 
-TEST(DupeProcess, LinksNoQt) {
+// No Qt in either; the answers that need no server load no client library either.
+TEST(DupeProcess, LinksNoQtAndAnswersWithoutTheClientLibrary) {
   int status = -1;
-  const std::string libraries = Output("ldd " KESTREL_DUPE_BINARY, status);
+  const std::string front = Output("ldd " KESTREL_DUPE_BINARY, status);
   EXPECT_EQ(status, 0);
-  EXPECT_NE(libraries.find("libmariadb"), std::string::npos) << libraries;
-  EXPECT_EQ(libraries.find("Qt"), std::string::npos) << libraries;
+  const std::string checker = Output("ldd " KESTREL_DUPE_CHECKER, status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(front.find("Qt"), std::string::npos) << front;
+  EXPECT_EQ(front.find("libmariadb"), std::string::npos) << front;
+  EXPECT_EQ(checker.find("Qt"), std::string::npos) << checker;
+  EXPECT_NE(checker.find("libmariadb"), std::string::npos) << checker;
 }
 
 // The completion the package installs, as bash runs it: options, the two orders, nothing for
