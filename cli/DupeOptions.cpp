@@ -34,6 +34,8 @@ const char kDupeUsage[] =
 
 namespace {
 
+const char kDateForm[] = " (MM/DD/YYYY, month 01-12, day 01-31)";
+
 // MM/DD/YYYY as the form's date box holds it when complete, and valid as the form checks it.
 bool IsDate(const std::string& text) {
   if (text.size() != 10 || text[2] != '/' || text[5] != '/') return false;
@@ -112,8 +114,8 @@ class Parser {
     } else if (name == "b" || name == "between") {
       std::string to;
       if (!Value(option, attached, value) || !Value(option, nullptr, to)) return false;
-      if (!IsDate(value)) return Fail(option + " " + value + ": " + kTextStartInvalid + " (MM/DD/YYYY)");
-      if (!IsDate(to)) return Fail(option + " " + to + ": " + kTextEndInvalid + " (MM/DD/YYYY)");
+      if (!IsDate(value)) return Fail(option + " " + value + ": " + kTextStartInvalid + kDateForm);
+      if (!IsDate(to)) return Fail(option + " " + to + ": " + kTextEndInvalid + kDateForm);
       m_options.startBound = ToSqlDate(value);
       m_options.endBound = ToSqlDate(to);
     } else if (attached) {
@@ -192,7 +194,7 @@ std::optional<int> AnswerDupeArguments(const std::vector<std::string>& args, con
                                        DupeOptions& options) {
   std::string error;
   if (!ParseDupeOptions(args, options, error)) {
-    DupeOutput::ErrorLine(streams.err, error + " (see kestrel-dupe --help)");
+    DupeOutput::ErrorLine(streams.err, error + "; see kestrel-dupe --help");
     return 2;
   }
   if (options.action == DupeOptions::Action::Check) return std::nullopt;
