@@ -20,6 +20,7 @@ budgets = [
     ("Start-up to the window (splash aside)", "startup_to_window_ms", 150, " ms"),
     ("Peak memory, idle program", "kestrel_idle_peak_rss_mib", 45, " MiB"),
     ("kestrel-dupe --version, fork to exit", "dupe_version_ms", 10, " ms"),
+    ("/bin/true in the same rounds (the machine's floor)", "exec_floor_ms", None, " ms"),
     ("Peak memory, after the searches (bench process)", "search_process_peak_rss_mib", 45, " MiB"),
     ("16 MiB NFO as one line: longest UI-thread block", "nfo_line_ui_longest_block_ms", 100, " ms"),
     ("16 MiB NFO as one line: peak memory above the process before", "nfo_line_peak_growth_mib", 64, " MiB"),
