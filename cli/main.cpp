@@ -18,7 +18,7 @@ namespace {
 std::string CheckerPath() {
   char self[4096];
   const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n <= 0) return KESTREL_DUPE_CHECKER_INSTALLED;
+  if (n <= 0) return KESTREL_DUPE_CHECKER_PACKAGED;
   std::string path(self, size_t(n));
   return path.substr(0, path.rfind('/') + 1) + KESTREL_DUPE_CHECKER_RELATIVE;
 }

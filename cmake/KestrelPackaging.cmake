@@ -11,7 +11,6 @@ set(_share "${CMAKE_BINARY_DIR}/share")
 configure_file(${CMAKE_SOURCE_DIR}/res/${KESTREL_APP_ID}.metainfo.xml.in
   ${_share}/${KESTREL_APP_ID}.metainfo.xml @ONLY)
 configure_file(${CMAKE_SOURCE_DIR}/res/kestrel.1.in ${_share}/kestrel.1 @ONLY)
-set(KESTREL_DUPE_CHECKER_PATH ${CMAKE_INSTALL_PREFIX}/${KESTREL_DUPE_CHECKER_DIR}/kestrel-dupe-check)
 configure_file(${CMAKE_SOURCE_DIR}/res/kestrel-dupe.1.in ${_share}/kestrel-dupe.1 @ONLY)
 configure_file(${CMAKE_SOURCE_DIR}/res/changelog.in ${_share}/changelog @ONLY)
 
