@@ -4,7 +4,7 @@ import sys
 
 out = pathlib.Path(sys.argv[1])
 values = {}
-for name in ("list.txt", "startup.txt", "search.txt", "nfo.txt"):
+for name in ("list.txt", "startup.txt", "dupe.txt", "search.txt", "nfo.txt"):
     for line in (out / name).read_text().splitlines():
         if "=" in line and ":" not in line:
             key, value = line.split("=", 1)
@@ -19,6 +19,8 @@ budgets = [
     ("Copy 2000 rows to the clipboard", "list_copy_all_ms", None, " ms"),
     ("Start-up to the window (splash aside)", "startup_to_window_ms", 150, " ms"),
     ("Peak memory, idle program", "kestrel_idle_peak_rss_mib", 45, " MiB"),
+    ("kestrel-dupe --version, fork to exit", "dupe_version_ms", 10, " ms"),
+    ("/bin/true in the same rounds (the machine's floor)", "exec_floor_ms", None, " ms"),
     ("Peak memory, after the searches (bench process)", "search_process_peak_rss_mib", 45, " MiB"),
     ("16 MiB NFO as one line: longest UI-thread block", "nfo_line_ui_longest_block_ms", 100, " ms"),
     ("16 MiB NFO as one line: peak memory above the process before", "nfo_line_peak_growth_mib", 64, " MiB"),

@@ -11,6 +11,7 @@ set(_share "${CMAKE_BINARY_DIR}/share")
 configure_file(${CMAKE_SOURCE_DIR}/res/${KESTREL_APP_ID}.metainfo.xml.in
   ${_share}/${KESTREL_APP_ID}.metainfo.xml @ONLY)
 configure_file(${CMAKE_SOURCE_DIR}/res/kestrel.1.in ${_share}/kestrel.1 @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/res/kestrel-dupe.1.in ${_share}/kestrel-dupe.1 @ONLY)
 configure_file(${CMAKE_SOURCE_DIR}/res/changelog.in ${_share}/changelog @ONLY)
 
 # The bitmap icons come from the one SVG, drawn by our own toolkit. The tool runs at build time,
@@ -39,7 +40,7 @@ foreach(size 16 22 24 32 48 64 128 256)
 endforeach()
 
 # Debian wants the manual page and the changelog compressed, reproducibly (-n: no time stamp).
-foreach(name kestrel.1 changelog)
+foreach(name kestrel.1 kestrel-dupe.1 changelog)
   add_custom_command(OUTPUT ${_share}/${name}.gz
     COMMAND gzip -9nf -k ${_share}/${name}
     DEPENDS ${_share}/${name}
@@ -48,13 +49,17 @@ foreach(name kestrel.1 changelog)
 endforeach()
 add_custom_target(kestrel_install_data ALL DEPENDS ${_generated})
 
-install(TARGETS kestrel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS kestrel kestrel-dupe RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS kestrel-dupe-check RUNTIME DESTINATION ${KESTREL_DUPE_CHECKER_DIR})
 install(FILES ${CMAKE_SOURCE_DIR}/res/${KESTREL_APP_ID}.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${_icon_svg} RENAME ${KESTREL_APP_ID}.svg
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${_share}/${KESTREL_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-install(FILES ${_share}/kestrel.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${_share}/kestrel.1.gz ${_share}/kestrel-dupe.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Where Debian's bash-completion loads a command's completion on demand.
+install(FILES ${CMAKE_SOURCE_DIR}/res/kestrel-dupe.bash RENAME kestrel-dupe
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 install(FILES ${CMAKE_SOURCE_DIR}/res/copyright ${_share}/changelog.gz
   DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kestrel)
 
@@ -77,7 +82,11 @@ in a two-column list.
 It also shows the NFO texts stored with a release and the statistics of the
 servers, copies results to the clipboard, keeps a session log and a history of
 masks, and sits in the system tray. The addresses of its primary and backup
-servers are chosen when it is built.")
+servers are chosen when it is built.
+
+The package also holds kestrel-dupe, the same search for shells, scripts and
+bots: masks or whole directory names (many at once from standard input),
+plain or JSON output, and the exit status of grep.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

@@ -404,6 +404,12 @@ const char* DupesConnection::Field(unsigned column, unsigned long* length) const
   return m_row[column];
 }
 
+std::string DupesConnection::FieldText(unsigned column) const {
+  unsigned long length = 0;
+  const char* field = Field(column, &length);
+  return field ? std::string(field, length) : std::string();
+}
+
 void DupesConnection::ReleaseResult() {
   BoundedIo io(m_pRun, m_deadline);
   // An unfinished result is read to its end here, row by row; a rejected one finds its socket

@@ -67,6 +67,8 @@ class DupesConnection {
   // Field column of the row fetched, as sent; null for SQL NULL. length (optional) gets its
   // size: a binary column may hold NULs.
   const char* Field(unsigned column, unsigned long* length = nullptr) const;
+  // Field column's bytes as sent, NULs included; NULL reads as empty.
+  std::string FieldText(unsigned column) const;
   void ReleaseResult();
 
   // Whether the last statement ended with a server error or broke its bounds.

@@ -33,6 +33,21 @@ std::string EscapeLikeWord(const std::string& word) {
   return out;
 }
 
+// The head and the tail every search statement shares, so the whole-name check orders and
+// limits exactly as a mask does.
+std::string SelectHead(bool countOnly) {
+  return countOnly ? "SELECT COUNT(*) FROM DUPES WHERE "
+                   : "SELECT DUPES_ID,DUPES_DATE,DUPES_DATE_STR,DUPES_DIR FROM DUPES WHERE ";
+}
+
+void AppendOrderAndLimit(std::string& sql, int limit, int order, bool countOnly) {
+  sql += order == 1 ? " ORDER BY DUPES_DATE DESC, DUPES_ID DESC" : " ORDER BY DUPES_DATE, DUPES_ID";
+  if (!countOnly) {
+    sql += " LIMIT ";
+    sql += std::to_string(limit);
+  }
+}
+
 }  // namespace
 
 std::string NormaliseSearchMask(std::string mask) {
@@ -82,8 +97,7 @@ std::string BuildDupesQuery(const std::string& mask, const std::string& startBou
                             const std::function<bool(const std::string& word)>& canHold) {
   enum class Prev { Start, OperandEnd, Connector, Open };
   const bool range = !startBound.empty() && !endBound.empty();
-  std::string sql = countOnly ? "SELECT COUNT(*) " : "SELECT DUPES_ID,DUPES_DATE,DUPES_DATE_STR,DUPES_DIR ";
-  sql += "FROM DUPES WHERE ";
+  std::string sql = SelectHead(countOnly);
   if (range) sql += " ( ";
 
   std::string rest = NormaliseSearchMask(mask);
@@ -135,11 +149,27 @@ std::string BuildDupesQuery(const std::string& mask, const std::string& startBou
     sql += EscapeSqlLiteral(endBound);
     sql += "')";
   }
-  sql += order == 1 ? " ORDER BY DUPES_DATE DESC, DUPES_ID DESC" : " ORDER BY DUPES_DATE, DUPES_ID";
-  if (!countOnly) {
-    sql += " LIMIT ";
-    sql += std::to_string(limit);
+  AppendOrderAndLimit(sql, limit, order, countOnly);
+  return sql;
+}
+
+std::string BuildExactDupesQuery(const std::vector<std::string>& names, int limit, int order,
+                                 bool countOnly) {
+  std::string sql = SelectHead(countOnly);
+  if (names.empty()) {
+    sql += "FALSE";
+  } else {
+    // One list, however long: names the collation holds equal can never count twice.
+    sql += "DUPES_DIR IN (";
+    for (size_t i = 0; i < names.size(); ++i) {
+      if (i) sql += ',';
+      sql += '\'';
+      sql += EscapeSqlLiteral(names[i]);
+      sql += '\'';
+    }
+    sql += ')';
   }
+  AppendOrderAndLimit(sql, limit, order, countOnly);
   return sql;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 struct SearchRequest {
   std::string m_strMask;  // as typed
@@ -25,6 +26,9 @@ std::string BuildDupesQuery(const std::string& mask, const std::string& startBou
 std::string BuildDupesQuery(const std::string& mask, const std::string& startBound,
                             const std::string& endBound, int limit, int order, bool countOnly,
                             const std::function<bool(const std::string& word)>& canHold);
+// The same statements for entries whose directory is one of names as a whole, compared under
+// the column's collation (case as the server decides). No names match nothing.
+std::string BuildExactDupesQuery(const std::vector<std::string>& names, int limit, int order, bool countOnly);
 int CountDigits(const std::string& text);
 bool IsValidMonthDay(const std::string& text);
 std::string ToSqlDate(const std::string& text);

@@ -9,8 +9,9 @@
 // written as EscapedServerText makes it: one line, nothing a terminal acts on. Never pass a password.
 void ReportFailure(const std::string& line);
 
-// Tests: every later line goes to sink (escaped, without the prefix and the newline) instead of standard
-// error; an empty sink goes back to standard error. The sink may be called from any thread.
+// Tests, and kestrel-dupe (which makes one line of each failure): every later line goes to sink
+// (escaped, without the prefix and the newline) instead of standard error; an empty sink goes
+// back to standard error. The sink may be called from any thread.
 using FailureSink = std::function<void(const std::string& line)>;
 void SetFailureSink(FailureSink sink);
 

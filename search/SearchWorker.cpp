@@ -12,25 +12,14 @@
 #include "platform/MessageBox.h"
 #include "res/Texts.h"
 #include "search/FormRun.h"
+#include "search/RetrievalRules.h"
 #include "search/SessionLog.h"
 
 namespace {
 
-constexpr int32_t kRetrievalCap = 2000;
 constexpr int32_t kWarningThreshold = 1000;
 constexpr int kCompleteDateDigits = 8;
 constexpr size_t kRowBatch = 200;
-// What DUPES_DATE_STR VARCHAR(16) and DUPES_DIR VARCHAR(255) hold at four bytes a character,
-// the most any connection character set takes.
-constexpr unsigned long kDateStrBytes = 16 * 4;
-constexpr unsigned long kDirBytes = 255 * 4;
-
-// A field's bytes as sent, NULs included; NULL reads as empty.
-std::string Text(const DupesConnection& connection, unsigned column) {
-  unsigned long length = 0;
-  const char* field = connection.Field(column, &length);
-  return field ? std::string(field, length) : std::string();
-}
 
 class SearchRun : public FormRun {
  public:
@@ -111,12 +100,10 @@ class SearchRun : public FormRun {
     // A limit, a tick or the order changed while the count ran counts from here on; the range
     // stays the one counted.
     if (!ReadRequest()) return false;
-    m_limit = m_request.m_nLimit;
-    if (m_request.m_bGetAll) m_limit = static_cast<int32_t>(std::min<long long>(m_count, INT32_MAX));
-    if (m_limit > kRetrievalCap && m_count > kRetrievalCap) {
+    const RetrievalLimit limit = ChooseRetrievalLimit(m_request.m_nLimit, m_request.m_bGetAll, m_count);
+    m_limit = limit.limit;
+    if (limit.capped)
       ShowMessage(RetrievalCapText(kRetrievalCap), kCaptionWarning, MB_OK | MB_ICONEXCLAMATION);
-      m_limit = kRetrievalCap;
-    }
     Visit([&] { m_form.WriteLimitAndBounds(m_limit, m_startBound, m_endBound); });
     if (m_count >= kWarningThreshold && m_limit >= kWarningThreshold) {
       const std::string question = LargeRetrievalText(std::min<long long>(m_count, m_limit));
@@ -128,12 +115,9 @@ class SearchRun : public FormRun {
   // The rows into the list (and the log).
   bool Fetch() {
     SetStatus(kStatusRetrievingEntries);
-    ResultBounds bounds;
-    bounds.maxRows = static_cast<unsigned long long>(std::max(m_limit, 0));
-    bounds.maxFieldBytes = {0, 0, kDateStrBytes, kDirBytes};
     if (!m_connection.Query(
             BuildDupesQuery(m_mask, m_startBound, m_endBound, m_limit, m_request.m_nOrder, false, CanHold()),
-            bounds)) {
+            DupeRowBounds(m_limit))) {
       return SqlFailed("row query"), false;
     }
     if (Stopped()) return false;
@@ -143,7 +127,7 @@ class SearchRun : public FormRun {
     // keeps the form from laying itself out two thousand times.
     std::vector<RowText> batch;
     while (!Stopped() && m_connection.FetchRow()) {
-      batch.emplace_back(Text(m_connection, 2), Text(m_connection, 3));
+      batch.emplace_back(m_connection.FieldText(2), m_connection.FieldText(3));
       if (batch.size() == kRowBatch) InsertRows(batch);
     }
     if (!batch.empty()) InsertRows(batch);

@@ -4,6 +4,7 @@ target_sources(kestrel_core PRIVATE
   ${CMAKE_SOURCE_DIR}/search/LogSessionCommand.cpp
   ${CMAKE_SOURCE_DIR}/search/NfoText.cpp
   ${CMAKE_SOURCE_DIR}/search/NfoWorker.cpp
+  ${CMAKE_SOURCE_DIR}/search/RetrievalRules.cpp
   ${CMAKE_SOURCE_DIR}/search/SessionLog.cpp
   ${CMAKE_SOURCE_DIR}/search/SearchWorker.cpp)
 target_sources(kestrel_gui PRIVATE

@@ -1,0 +1,179 @@
+#include "cli/DupeCheck.h"
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "app/Settings.h"
+#include "cli/DupeOutput.h"
+#include "db/SearchRequest.h"
+#include "db/Statements.h"
+#include "platform/AsciiText.h"
+#include "platform/Diagnostics.h"
+#include "platform/MessageBox.h"
+#include "res/Texts.h"
+#include "search/RetrievalRules.h"
+
+namespace {
+
+struct Entry {
+  std::string id, date, dateStr, dir;
+};
+
+// The failure lines of the connection, caught while it lives, for the run's one error line.
+class CatchFailureLines {
+ public:
+  explicit CatchFailureLines(std::vector<std::string>& lines) {
+    SetFailureSink([&lines](const std::string& line) { lines.push_back(line); });
+  }
+  ~CatchFailureLines() { SetFailureSink({}); }
+  CatchFailureLines(const CatchFailureLines&) = delete;
+  CatchFailureLines& operator=(const CatchFailureLines&) = delete;
+};
+
+}  // namespace
+
+DupeCheck::DupeCheck(const DupeOptions& options, const DupesEndpoints& servers, std::FILE* in, std::FILE* out,
+                     std::FILE* err)
+    : m_options(options),
+      m_in(in),
+      m_out(out),
+      m_err(err),
+      m_connection(servers, GetDefaultLogin(), GetDefaultLogin()) {}
+
+void DupeCheck::SetStatus(const std::string& text) {
+  Verbose(text);
+}
+
+void DupeCheck::Verbose(const std::string& text) {
+  if (!m_options.verbose) return;
+  std::fprintf(m_err, "%s\n", DupeOutput::Shown(text).c_str());
+  std::fflush(m_err);
+}
+
+int DupeCheck::ShowMessage(const std::string& text, const std::string&, unsigned) {
+  std::string line = text;
+  for (size_t i = 0; i < m_failureLines.size(); ++i) line += (i ? "; " : " ") + m_failureLines[i];
+  m_failureLines.clear();
+  // One line a run, whatever else went wrong after the first failure.
+  if (!m_failed) DupeOutput::ErrorLine(m_err, line);
+  m_failed = true;
+  return IDOK;
+}
+
+int DupeCheck::SqlFailed(const char* step) {
+  m_connection.ReportFailure(step);
+  ShowMessage(kTextCannotExecute, kCaptionError, MB_OK | MB_ICONEXCLAMATION);
+  return 2;
+}
+
+// The names of the arguments, each "-" replaced by the lines of standard input (LF or CR LF;
+// empty lines name nothing).
+bool DupeCheck::ReadNames() {
+  bool readInput = false;
+  for (const std::string& name : m_options.names) {
+    if (name != "-") {
+      m_names.push_back(name);
+      continue;
+    }
+    if (readInput) continue;
+    readInput = true;
+    std::string line;
+    for (int c; (c = std::fgetc(m_in)) != EOF;) {
+      if (c != '\n') {
+        line += static_cast<char>(c);
+        continue;
+      }
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!line.empty()) m_names.push_back(line);
+      line.clear();
+    }
+    if (std::ferror(m_in)) {
+      DupeOutput::ErrorLine(m_err, "standard input: read failed: " + ErrnoText(errno));
+      return false;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) m_names.push_back(line);
+  }
+  return true;
+}
+
+int DupeCheck::Run() {
+  if (m_options.exact && !ReadNames()) return 2;
+  int status = 2;
+  {
+    CatchFailureLines catcher(m_failureLines);
+    if (m_connection.Open(*this)) status = Steps();
+    m_connection.ReleaseResult();
+    m_connection.Close(*this);
+  }
+  if (m_failed) return 2;
+  // The form's last status line.
+  if (!m_summary.empty()) Verbose(m_summary);
+  return status;
+}
+
+int DupeCheck::Steps() {
+  const DupeOptions& o = m_options;
+  // A word or name with a letter the names cannot hold would reach the server as '?': it matches
+  // nothing, as in the form.
+  auto canHold = [this](const std::string& text) { return m_connection.LiteralsCanHold(text); };
+  std::vector<std::string> names;
+  for (const std::string& name : m_names)
+    if (canHold(name)) names.push_back(name);
+  auto query = [&](int limit, bool countOnly) {
+    return o.exact ? BuildExactDupesQuery(names, limit, o.order, countOnly)
+                   : BuildDupesQuery(o.mask, o.startBound, o.endBound, limit, o.order, countOnly, canHold);
+  };
+  DupeOutput output(m_out, o.json);
+  auto flushed = [&] {
+    if (output.Flush()) return true;
+    const int error = errno;
+    DupeOutput::ErrorLine(m_err, "standard output: write failed: " + ErrnoText(error));
+    m_failed = true;
+    return false;
+  };
+
+  SetStatus(kStatusFinding);
+  std::string countText;
+  if (!m_connection.QueryCount(query(o.limit, true), countText)) return SqlFailed("count query");
+  const long long count = LeadingNumber(countText);
+  std::string totalText;
+  if (o.count) {
+    if (o.json) {
+      SetStatus(kStatusCountingTotal);
+      if (!m_connection.QueryCount(kTotalCountQuery, totalText)) return SqlFailed("total count query");
+    }
+    output.Count(countText, totalText);
+    return !flushed() ? 2 : count > 0 ? 0 : 1;
+  }
+  if (count <= 0) {
+    Verbose(kTextNothingFound);
+    return 1;
+  }
+
+  const RetrievalLimit limit = ChooseRetrievalLimit(o.limit, o.all, count);
+  if (limit.capped) Verbose(RetrievalCapText(kRetrievalCap));
+  SetStatus(kStatusRetrievingEntries);
+  if (!m_connection.Query(query(limit.limit, false), DupeRowBounds(limit.limit)))
+    return SqlFailed("row query");
+  // The whole answer first: a result the server cuts off prints nothing.
+  std::vector<Entry> entries;
+  while (m_connection.FetchRow()) {
+    entries.push_back({m_connection.FieldText(0), m_connection.FieldText(1), m_connection.FieldText(2),
+                       m_connection.FieldText(3)});
+  }
+  if (m_connection.HasError()) return SqlFailed("row query");
+  m_connection.ReleaseResult();
+  for (const Entry& e : entries) output.Entry(e.id, e.date, e.dateStr, e.dir);
+  if (!flushed()) return 2;
+
+  // The total is only shown in the summary.
+  if (o.verbose) {
+    SetStatus(kStatusCountingTotal);
+    if (!m_connection.QueryCount(kTotalCountQuery, totalText)) return SqlFailed("total count query");
+    SetStatus(kStatusCompleted);
+    m_summary = SummaryText(static_cast<int>(entries.size()), countText, totalText);
+  }
+  return entries.empty() ? 1 : 0;
+}
