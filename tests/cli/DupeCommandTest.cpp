@@ -187,7 +187,7 @@ TEST_F(DupeCommandTest, ExactNamesFromStandardInput) {
   const Answer found = Dupe({"--exact", "-o", "first", "-", "Same.Day-GRP"}, Good(), input);
   EXPECT_EQ(found.status, 0) << found.err;
   EXPECT_EQ(found.out,
-            "030197 Plain.Release-GRP\n020598 O'Neil.Tools-GRP\n020698 Back\\Slash-GRP\n"
+            "030197 Plain.Release-GRP\n020598 O'Neil.Tools-GRP\n020698 Back\\\\Slash-GRP\n"
             "030399 Caf\xC3\xA9.Noir-GRP\n030499 CAFE.NOIR-GRP\n010100 Same.Day-GRP\n");
   EXPECT_EQ(Dupe({"--exact", "-c", "-"}, Good(), input).out, "5\n");
   EXPECT_EQ(Dupe({"--exact", "-n", "2", "-"}, Good(), input).out,
@@ -217,7 +217,7 @@ TEST_F(DupeCommandTest, JsonReadsBackWithAParser) {
     return text;
   };
   EXPECT_EQ(parsed(Dupe({"--json", "-o", "first", "Esc|Tab|Say|Slash|Caf"}).out),
-            "1996-05-05|050596|Say\"Hi\".Dated-ABC|13\n1998-02-06|020698|Back\\Slash-GRP|2\n"
+            "1996-05-05|050596|Say\"Hi\".Dated-ABC|13\n1998-02-06|020698|Back\\\\Slash-GRP|2\n"
             "1998-12-12|121298|Tab\\x09here-GRP|9\n1999-01-01|010199|Esc\\x1b[31m-GRP|10\n"
             "1999-03-03|030399|Caf\xC3\xA9.Noir-GRP|7\n1999-03-04|030499|CAFE.NOIR-GRP|8\n");
   EXPECT_EQ(parsed(Dupe({"--json", "-c", "Bulk"}).out), "2100|2113\n");
@@ -228,7 +228,7 @@ TEST_F(DupeCommandTest, JsonReadsBackWithAParser) {
                               {{"x\"y", "2001-01-01", "\xff\x01", "\xC3\x28\"\\\xE2\x82"}});
   });
   EXPECT_EQ(parsed(Dupe({"--json", "odd"}, Ends(fake.address(), S().refused.address())).out),
-            "2001-01-01|\\xff\\x01|\\xc3(\"\\\\xe2\\x82|None\n");
+            "2001-01-01|\\xff\\x01|\\xc3(\"\\\\\\xe2\\x82|None\n");
 }
 
 TEST_F(DupeCommandTest, FailoverAndFailuresAreOneLineAndStatusTwo) {
