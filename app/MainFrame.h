@@ -3,6 +3,7 @@
 // the search form as its only view and owning the tray icon. Minimising hides it into the tray.
 #include <QColor>
 #include <QIcon>
+#include <QList>
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
@@ -70,6 +71,8 @@ class CMainFrame : public QWidget, public ShellNotifySink {
  private:
   void EnsureTrayIcon();
   void FitToDecorations();
+  void HideOwnedWindows();
+  void ShowOwnedWindows();
   static void EndModalLoops();
   void DeleteFromOutermostLoop();
 
@@ -79,5 +82,7 @@ class CMainFrame : public QWidget, public ShellNotifySink {
   QIcon m_hIcon;
   QColor m_clrBackground;
   QPointer<QWidget> m_pView;
+  // The owned windows that were on screen when the frame hid: they come back with it.
+  QList<QPointer<QWidget>> m_hiddenOwned;
   bool m_bDestroying = false;
 };
