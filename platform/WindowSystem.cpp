@@ -58,8 +58,7 @@ class Unmaximiser : public QObject {
         break;
       case QEvent::WindowStateChange:
         if (window->windowState() & Qt::WindowMaximized) {
-          // Elsewhere the window system has not drawn it yet; on Wayland the frame drawn at the
-          // maximised size goes first (see WatchRequests).
+          // Still fixed: taken back at once. One that WatchRequests freed goes back once drawn.
           if (window->minimumSize() == window->maximumSize()) TakeBack(window);
         }
         break;
