@@ -271,7 +271,7 @@ def wait_in_log(log, pid, text, since=0):
         at = content.find(text, since)
         if at >= 0:
             return at + len(text)
-        if "error" in content[since:].lower() and "Protocol error" in content[since:]:
+        if "Protocol error" in content[since:]:
             sys.exit("the compositor ended the connection:\n" + content[since:][-400:])
         try:
             os.kill(pid, 0)
@@ -296,6 +296,7 @@ def buttons(log, pid):
     while time.time() < end and not box:
         rows = screenshot()
         box = window_box(rows, outside=frame)
+        time.sleep(0 if box else 0.2)
     if not box:
         sys.exit("the box never showed beside the frame")
     marks = caption_marks(rows, box)
