@@ -1,6 +1,7 @@
 #pragma once
 // The one top-level window: a small fixed-size frame with no menu, tool or status bar, holding
-// the search form as its only view and owning the tray icon. Minimising hides it into the tray.
+// the search form as its only view and owning the tray icon. Minimising hides it into the tray,
+// and the windows it owns with it.
 #include <QColor>
 #include <QIcon>
 #include <QList>

@@ -43,6 +43,7 @@ QList<QWidget*> OwnedWindows(const QWidget* owner);
 
 // A window of fixed size is never maximised: a request to maximise it, from the program, the
 // window manager or the decoration Qt draws on Wayland, is turned back. On Wayland the
-// compositor's answer to such a request must not be drawn, or it ends the connection. Watches
-// every window of the application from the call on.
+// compositor's maximised size, once acknowledged, must be drawn or the connection ends: the
+// window takes it for one frame, then goes back. Watches every window of the application from
+// the call on.
 void KeepFixedSizeWindowsUnmaximised();
