@@ -15,6 +15,7 @@
 #include "platform/QtMessageBox.h"
 #include "platform/QtShell.h"
 #include "platform/SocketsStartup.h"
+#include "platform/WindowSystem.h"
 #include "platform/WorkerRun.h"
 #include "res/AppIdentity.h"
 #include "res/Texts.h"
@@ -69,6 +70,7 @@ int RunKestrel(int argc, char** argv, const DupesEndpoints& endpoints,
   InstallQtMessageBox();
   InstallQtFileDialog();
   InstallQtShell();
+  KeepFixedSizeWindowsUnmaximised();
 
   CKestrelApp theApp(endpoints);
   QObject::connect(&theApp, &CKestrelApp::mainWindowDestroyed, &app, &QCoreApplication::quit);

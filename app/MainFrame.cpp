@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
+#include <utility>
 
 #include "app/CommandEvent.h"
 #include "platform/WindowSystem.h"
@@ -162,11 +163,36 @@ void CMainFrame::showEvent(QShowEvent* event) {
                        kFuncMove | kFuncMinimize | kFuncClose);
   EnsureTrayIcon();
   FitToDecorations();
+  ShowOwnedWindows();
 }
 
 void CMainFrame::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
   EnsureTrayIcon();
+  if (!m_bDestroying) HideOwnedWindows();
+}
+
+void CMainFrame::HideOwnedWindows() {
+  // As the system hides an owner's windows with it. A box waiting for an answer stays: hidden,
+  // its wait would end as if answered.
+  for (QWidget* window : OwnedWindows(this)) {
+    if (!window->isVisible() || window->isModal()) continue;
+    m_hiddenOwned.append(window);
+    window->hide();
+  }
+}
+
+void CMainFrame::ShowOwnedWindows() {
+  // The window manager may have minimised them with the frame (transients go with their owner):
+  // they come back normal, where they were.
+  for (QWidget* window : OwnedWindows(this)) {
+    if (window->isVisible() && (window->windowState() & Qt::WindowMinimized)) window->showNormal();
+  }
+  for (const QPointer<QWidget>& window : std::exchange(m_hiddenOwned, {})) {
+    if (!window) continue;
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+  }
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -1,8 +1,10 @@
 #pragma once
 // The one top-level window: a small fixed-size frame with no menu, tool or status bar, holding
-// the search form as its only view and owning the tray icon. Minimising hides it into the tray.
+// the search form as its only view and owning the tray icon. Minimising hides it into the tray,
+// and the windows it owns with it.
 #include <QColor>
 #include <QIcon>
+#include <QList>
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
@@ -70,6 +72,8 @@ class CMainFrame : public QWidget, public ShellNotifySink {
  private:
   void EnsureTrayIcon();
   void FitToDecorations();
+  void HideOwnedWindows();
+  void ShowOwnedWindows();
   static void EndModalLoops();
   void DeleteFromOutermostLoop();
 
@@ -79,5 +83,7 @@ class CMainFrame : public QWidget, public ShellNotifySink {
   QIcon m_hIcon;
   QColor m_clrBackground;
   QPointer<QWidget> m_pView;
+  // The owned windows that were on screen when the frame hid: they come back with it.
+  QList<QPointer<QWidget>> m_hiddenOwned;
   bool m_bDestroying = false;
 };

@@ -55,8 +55,9 @@ int ShowOnUiThread(void* owner, const std::string& text, const std::string& capt
   // with it.
   QPointer<QMessageBox> box = new WholeLineBox(static_cast<QWidget*>(owner));
   // An owned box blocks its owner's window only, as an owned system box does: a box of a hidden
-  // NFO viewer leaves the form usable.
-  if (owner) box->setWindowModality(Qt::WindowModal);
+  // NFO viewer leaves the form usable. The box's own setter would make it a sheet, which Wayland
+  // draws without a caption bar.
+  if (owner) box->QWidget::setWindowModality(Qt::WindowModal);
   box->setWindowTitle(QString::fromStdString(caption));
   // Texts may come from a server: never markup, never a live link.
   box->setTextFormat(Qt::PlainText);

@@ -1,5 +1,7 @@
 #pragma once
 // What the window system lets a program do with its own windows.
+#include <QList>
+
 class QWidget;
 
 // True on a Wayland session: the compositor places windows and may never report minimising, so a
@@ -30,3 +32,18 @@ enum WindowFunction : unsigned {
 // Wayland compositor has no such hints, and there Qt's window flags and the window's fixed size
 // are all it is told.
 void SetWindowDecorations(QWidget* window, unsigned decorations, unsigned functions);
+
+// A window that belongs to owner without being its Qt child (a Qt child would share its boxes'
+// modality with the owner). It hides and comes back with the owner as a Qt child window does.
+void SetWindowOwner(QWidget* window, QWidget* owner);
+
+// The other top-level windows owner's window owns: its Qt child windows and those given it by
+// SetWindowOwner.
+QList<QWidget*> OwnedWindows(const QWidget* owner);
+
+// A window of fixed size is never maximised: a request to maximise it, from the program, the
+// window manager or the decoration Qt draws on Wayland, is turned back. On Wayland the
+// compositor's maximised size, once acknowledged, must be drawn or the connection ends: the
+// window takes it for one frame, then goes back. Watches every window of the application from
+// the call on.
+void KeepFixedSizeWindowsUnmaximised();

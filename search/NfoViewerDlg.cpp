@@ -30,6 +30,8 @@ CNfoViewerDlg::CNfoViewerDlg(QWidget* owner)
     move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
   }
   if (owner) connect(owner, &QObject::destroyed, this, [this] { delete this; });
+  // It hides and comes back with its owner all the same.
+  SetWindowOwner(this, owner);
   OnInitDialog();
 }
 

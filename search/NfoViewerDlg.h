@@ -4,7 +4,8 @@
 // shape. Created hidden; shown by its retrieval once the text has arrived; OK and Esc hide it.
 //
 // It has no Qt parent: a message box it owns is modal to the viewer alone, so the form stays
-// usable while one is up. It belongs to its owner all the same and is deleted with it.
+// usable while one is up. It belongs to its owner all the same: it hides and comes back with it
+// and is deleted with it.
 #include <QDialog>
 #include <QPointer>
 #include <QString>

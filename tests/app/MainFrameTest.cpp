@@ -4,18 +4,26 @@
 #include <QApplication>
 #include <QCursor>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <string>
 #include <vector>
 
 #include "app/CommandEvent.h"
 #include "app/MainFrame.h"
+#include "db/DupesEndpoints.h"
 #include "platform/QtShell.h"
+#include "platform/WindowSystem.h"
 #include "res/ResourceIds.h"
 #include "res/Version.h"
+#include "search/NfoText.h"
+#include "search/NfoViewerDlg.h"
+#include "search/StatisticsDlg.h"
+#include "tests/support/GuiTestApp.h"
 #include "tests/support/RecordingShell.h"
 
 namespace {
@@ -228,6 +236,87 @@ TEST(MainFrame, WithoutAViewTheFrameShowsItselfOrEndsOnTheTrayCommands) {
   EXPECT_TRUE(frame.isNull());
   EXPECT_EQ(shell.Count(NIM_DELETE), 1);
   EXPECT_EQ(shell.Present(), 0);
+}
+
+// The statistics window (a Qt child window) and an NFO viewer (owned without being a Qt child)
+// hide with the frame and come back with it, in their places and not minimised; a window the
+// user closed stays closed.
+TEST(MainFrame, OwnedWindowsHideIntoTheTrayWithTheFrameAndComeBackWithIt) {
+  RecordingShell shell;
+  auto* frame = new CMainFrame;
+  frame->show();
+  QPointer<CNfoViewerDlg> viewer = new CNfoViewerDlg(frame);
+  viewer->ShowNfo("Some.Release-GRP", PrepareNfoText("text"));
+  QPointer<CNfoViewerDlg> closed = new CNfoViewerDlg(frame);
+  closed->ShowNfo("Other.Release-GRP", PrepareNfoText("text"));
+  closed->accept();
+  // Nobody listens on port 9 of this address.
+  QPointer<CStatisticsDlg> statistics =
+      CStatisticsDlg::Open(DupesEndpoints{"127.0.0.1", "127.0.0.1", 9, 9, 1, 0}, frame);
+  viewer->move(viewer->pos() + QPoint(31, 17));
+  Settle();
+  const QPoint viewerAt = viewer->pos();
+  const QPoint statisticsAt = statistics->pos();
+  const auto comesBack = [&](const char* how) {
+    SCOPED_TRACE(how);
+    for (QWidget* window : {static_cast<QWidget*>(viewer.data()), static_cast<QWidget*>(statistics.data())}) {
+      EXPECT_TRUE(window->isVisible()) << window->metaObject()->className();
+      EXPECT_FALSE(window->windowState() & Qt::WindowMinimized) << window->metaObject()->className();
+    }
+    EXPECT_EQ(viewer->pos(), viewerAt);
+    EXPECT_EQ(statistics->pos(), statisticsAt);
+    EXPECT_FALSE(closed->isVisible());
+  };
+
+  // An X11 window manager minimises a transient window with its owner.
+  statistics->setWindowState(Qt::WindowMinimized);
+  frame->setWindowState(Qt::WindowMinimized);
+  Settle();
+  ASSERT_FALSE(frame->isVisible());
+  EXPECT_FALSE(viewer->isVisible());
+  EXPECT_FALSE(statistics->isVisible());
+  EXPECT_TRUE(shell.Click(WM_LBUTTONDOWN));
+  Settle();
+  comesBack("a click on the icon");
+
+  frame->setWindowState(Qt::WindowMinimized);
+  Settle();
+  EXPECT_FALSE(viewer->isVisible());
+  frame->OnCommand(ID_SHOW_KESTREL);
+  Settle();
+  comesBack("&Show Kestrel");
+
+  delete frame;
+  EXPECT_TRUE(viewer.isNull());
+  EXPECT_TRUE(statistics.isNull());
+}
+
+// Nothing the window system or the decoration asks for maximises a fixed-size window: the frame
+// and a message box keep their size and come back to the normal state.
+TEST(MainFrame, FixedSizeWindowsTurnAMaximiseRequestBack) {
+  KeepFixedSizeWindowsUnmaximised();
+  RecordingShell shell;
+  CMainFrame frame;
+  frame.show();
+  QMessageBox box(&frame);
+  box.setText("text");
+  box.show();
+  Settle();
+  for (QWidget* window : {static_cast<QWidget*>(&frame), static_cast<QWidget*>(&box)}) {
+    const QSize size = window->size();
+    window->windowHandle()->setWindowStates(Qt::WindowMaximized);
+    EXPECT_TRUE(WaitUntil([&] { return !(window->windowState() & Qt::WindowMaximized); }, 5000))
+        << window->metaObject()->className();
+    EXPECT_EQ(window->size(), size);
+    EXPECT_TRUE(window->updatesEnabled());
+  }
+  // A window that may change its size is left to the user.
+  QWidget sizable;
+  sizable.show();
+  sizable.windowHandle()->setWindowStates(Qt::WindowMaximized);
+  EXPECT_TRUE(WaitUntil([&] { return sizable.isMaximized(); }, 5000));
+  Settle();
+  EXPECT_TRUE(sizable.isMaximized());
 }
 
 TEST(MainFrame, ClosingRemovesTheIconFirstThenDestroysTheFrame) {

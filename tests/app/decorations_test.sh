@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The windows' decorations under a real X server and window manager (openbox): each window
 # states in _MOTIF_WM_HINTS exactly what is drawn around it and what the user may do with it,
-# and the window manager's _NET_WM_ALLOWED_ACTIONS follow them where it reads them.
+# and the window manager's _NET_WM_ALLOWED_ACTIONS follow them where it reads them. The frame's
+# windows leave the screen and come back with it.
 #   decorations_test.sh DECORATIONS_PROBE
 set -euo pipefail
 probe=$1
@@ -89,6 +90,27 @@ check nfo "0x3, 0x6, 0xe, 0x0, 0x0" "MOVE RESIZE"
 check statistics "0x3, 0x4, 0x0, 0x0, 0x0" "MOVE" RESIZE MAXIMIZE_HORZ MAXIMIZE_VERT SHADE
 extents=$(xprop -id "${ids[statistics]}" _NET_FRAME_EXTENTS)
 [[ $extents == *"= 0, 0, 0, 0" ]] || { echo "statistics: the window manager framed it: $extents" >&2; failures=$((failures + 1)); }
+
+# The frame's windows go with it: minimised, it takes them off the screen (the window manager
+# minimises the statistics window, its transient, with it); shown again, they are back on the
+# screen, normal. Each is looked at until it is so, for 10 seconds at most.
+mapped() {  # window, "IsViewable" or "IsUnMapped", WM_STATE word or "" for any
+  local line="" state="" _
+  for _ in $(seq 200); do
+    line=$(xwininfo -id "${ids[$1]}" 2>/dev/null | grep 'Map State') || true
+    state=$(xprop -id "${ids[$1]}" WM_STATE 2>/dev/null | grep 'window state') || true
+    [[ $line == *"$2"* && $state == *"${3:-}"* ]] && return 0
+    sleep 0.05
+  done
+  echo "$1: $line, $state; expected $2 ${3:-}" >&2
+  failures=$((failures + 1))
+}
+echo minimise >&"$hold"
+mapped main IsUnMapped
+mapped nfo IsUnMapped
+mapped statistics IsUnMapped
+echo show >&"$hold"
+for window in main nfo statistics; do mapped "$window" IsViewable Normal; done
 
 ((failures == 0)) || fail "decorations: $failures faults"
 echo "decorations: passed"

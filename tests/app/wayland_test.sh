@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Runs kestrel on a headless Wayland compositor with a session bus, a notification area and a
 # real database server: a search runs and SIGTERM ends it cleanly; started minimised, the window
-# stays reachable and the tray's menu, drawn by the desktop, ends it.
+# stays reachable and the tray's menu, drawn by the desktop, ends it. On a compositor that runs on
+# an X server, so that a pointer can press them, the frame's title-bar buttons: maximise changes
+# nothing, minimise leaves it running, close ends it with its history saved; a box shows its
+# caption bar.
 #   wayland_test.sh KESTREL_BINARY SERVER_ADDRESS DBSERVER_SCRIPT KEEP_LOADED_LIBRARY
 # The binary must be built with SERVER_ADDRESS as both servers. Exits 77 (skipped) only when the
 # compositor cannot start at all.
@@ -66,7 +69,7 @@ launch() {
   # runtime then no longer comes first, which matters only to libraries that replace its calls.
   local ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0
   export ASAN_OPTIONS
-  LD_PRELOAD=$keep_loaded QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=$socket QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 WAYLAND_DEBUG=${1:-} \
+  LD_PRELOAD=$keep_loaded QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=${2:-$socket} QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 WAYLAND_DEBUG=${1:-} \
     XDG_CONFIG_HOME=$work/config "$binary" >>"$work/kestrel.log" 2>&1 &
   app=$!
 }
@@ -100,5 +103,32 @@ grep -q '"GetAll"=dword:00000000' "$work/config/Harrow/Kestrel.reg" || fail "the
 # The compositor ties the window to its desktop entry, and so its icon, by the entry's name.
 entry=$(basename "$here"/../../res/*.desktop .desktop)
 grep -q "set_app_id(\"$entry\")" "$work/kestrel.log" || fail "no window with the app id $entry"
+# The title-bar buttons, pressed with the X server's pointer (XTest), which the compositor passes
+# on. A plain background without a panel: the windows are what differs from it on the screen.
+mkfifo "$work/displayfd"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/displayfd" >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+read -r number <"$work/displayfd" || fail "Xvfb did not start"
+printf '[shell]\npanel-position=none\nbackground-color=0xff102030\nbackground-image=\n' >"$work/weston.ini"
+pointer=kestrel-pointer-$$
+DISPLAY=:$number weston --backend=x11-backend.so --socket="$pointer" --use-pixman --idle-time=0 --debug \
+  --width=1024 --height=768 --config="$work/weston.ini" >"$work/weston-x11.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 600); do [[ -S $XDG_RUNTIME_DIR/$pointer ]] && break; sleep 0.05; done
+[[ -S $XDG_RUNTIME_DIR/$pointer ]] || { cat "$work/weston-x11.log" >&2; fail "weston did not start on the X server"; }
+buttons() {  # mode: the check to run on a fresh start of kestrel
+  : >"$work/kestrel.log"
+  launch client "$pointer"
+  DISPLAY=:$number WAYLAND_DISPLAY=$pointer timeout 120 /usr/bin/python3 "$here/wayland_check.py" "$1" \
+    "$work/kestrel.log" "$app" || fail "the title-bar check ($1) failed"
+  code=0
+  timeout 10 tail --pid="$app" -f /dev/null || fail "still running 10 s after the $1 check"
+  wait "$app" || code=$?
+  ((code == 0)) || fail "kestrel ended with status $code after the $1 check"
+}
+settings ""
+buttons buttons
+grep -q '"MaskHistory"="shadow"' "$work/config/Harrow/Kestrel.reg" || fail "the close button lost the mask history"
+buttons minimise
 echo "wayland: passed"
 exit 0

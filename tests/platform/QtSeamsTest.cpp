@@ -152,6 +152,33 @@ TEST(QtMessageBox, TheKeysStayWithTheBoxAfterAClickOnItsOwner) {
   SetMessageBoxHandler(nullptr);
 }
 
+// A box blocks its owner alone and is still an ordinary dialog: as a sheet, Wayland would draw it
+// without its caption bar.
+TEST(QtMessageBox, AnOwnedBoxIsADialogModalToItsOwner) {
+  InstallQtMessageBox();
+  QWidget owner;
+  owner.show();
+  Qt::WindowType type = Qt::Widget;
+  Qt::WindowModality modality = Qt::NonModal;
+  QString title;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) return;
+    type = box->windowType();
+    modality = box->windowModality();
+    title = box->windowTitle();
+    box->button(QMessageBox::Ok)->click();
+  });
+  poll.start(10);
+  EXPECT_EQ(ShowMessageBox(&owner, "You must specify a search mask!", "Kestrel Error", MB_OK | MB_ICONSTOP),
+            IDOK);
+  EXPECT_EQ(type, Qt::Dialog);
+  EXPECT_EQ(modality, Qt::WindowModal);
+  EXPECT_EQ(title, QStringLiteral("Kestrel Error"));
+  SetMessageBoxHandler(nullptr);
+}
+
 // Quit or a signal can take the owner away while its box waits for an answer.
 TEST(QtMessageBox, OwnerDestroyedWhileTheBoxWaitsDeclines) {
   InstallQtMessageBox();
