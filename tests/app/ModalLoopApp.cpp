@@ -77,7 +77,9 @@ bool IsOpen(const QString& loop) {
   if (loop == "save" || loop == "open") return Shown<QFileDialog>();
   if (loop == "statistics") {
     CStatisticsDlg* dlg = Shown<CStatisticsDlg>();
-    return dlg && FindById<QLineEdit>(*dlg, IDC_STATS_STATUS)->text().startsWith(QStringLiteral("Testing"));
+    // The check has begun: a server that refuses the login at once takes it past its first
+    // step between two looks.
+    return dlg && !FindById<QLineEdit>(*dlg, IDC_STATS_STATUS)->text().isEmpty();
   }
   if (loop == "create") {
     // Save As answered with a new file: the question whether to create it.
