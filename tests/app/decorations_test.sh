@@ -93,10 +93,11 @@ extents=$(xprop -id "${ids[statistics]}" _NET_FRAME_EXTENTS)
 
 # The frame's windows go with it: minimised, it takes them off the screen (the window manager
 # minimises the statistics window, its transient, with it); shown again, they are back on the
-# screen, normal. Each is looked at until it is so, for 10 seconds at most.
+# screen, normal. Each is looked at until it is so, for 60 seconds at most (a loaded sanitizer
+# build needs far more than a plain one).
 mapped() {  # window, "IsViewable" or "IsUnMapped", WM_STATE word or "" for any
   local line="" state="" _
-  for _ in $(seq 200); do
+  for _ in $(seq 1200); do
     line=$(xwininfo -id "${ids[$1]}" 2>/dev/null | grep 'Map State') || true
     state=$(xprop -id "${ids[$1]}" WM_STATE 2>/dev/null | grep 'window state') || true
     [[ $line == *"$2"* && $state == *"${3:-}"* ]] && return 0

@@ -36,4 +36,4 @@ add_executable(kestrel_decorations_probe ${CMAKE_CURRENT_SOURCE_DIR}/app/Decorat
 target_link_libraries(kestrel_decorations_probe PRIVATE kestrel_gui)
 add_test(NAME app_decorations_test
   COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/app/decorations_test.sh $<TARGET_FILE:kestrel_decorations_probe>)
-set_tests_properties(app_decorations_test PROPERTIES TIMEOUT 120 LABELS gui)
+set_tests_properties(app_decorations_test PROPERTIES TIMEOUT 400 LABELS gui)
