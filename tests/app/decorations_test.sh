@@ -10,6 +10,7 @@ work=$(mktemp -d)
 pids=()
 cleanup() {
   if [[ -n ${hold:-} ]]; then exec {hold}>&-; fi
+  if [[ -n ${windows:-} ]]; then exec {windows}<&-; fi
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   rm -rf "$work"
 }
@@ -49,11 +50,12 @@ if [[ -n ${ASAN_OPTIONS:-} ]]; then export ASAN_OPTIONS=${ASAN_OPTIONS//strict_s
 QT_QPA_PLATFORM=xcb "$probe" <"$work/input" >"$work/windows" 2>"$work/probe.log" &
 pids+=($!)
 exec {hold}>"$work/input"  # the probe runs while this is open
+exec {windows}<"$work/windows"  # kept open: the probe reports on it until the end
 declare -A ids=()
-while read -r name id; do
+while read -r name id <&"$windows"; do
   ids[$name]=$id
   [[ $name == statistics ]] && break
-done <"$work/windows"
+done
 ((${#ids[@]} == 3)) || fail "the probe did not show its three windows"
 
 failures=0
@@ -107,6 +109,11 @@ mapped() {  # window, "IsViewable" or "IsUnMapped", WM_STATE word or "" for any
   failures=$((failures + 1))
 }
 echo minimise >&"$hold"
+# Shown again only once the program has hidden the frame, as a user can click the tray icon
+# only once it has.
+report=""
+read -r -t 300 report <&"$windows" || true
+[[ $report == hidden ]] || fail "the frame did not go into the tray: ${report:-the probe ended}"
 mapped main IsUnMapped
 mapped nfo IsUnMapped
 mapped statistics IsUnMapped
