@@ -6,6 +6,19 @@ namespace {
 
 constexpr char kHex[] = "0123456789abcdef";
 constexpr char kUpperHex[] = "0123456789ABCDEF";  // as code points are written
+constexpr char32_t kNotUtf8 = 0xFFFFFFFF;
+
+// Calls each(piece, cp) for every piece of bytes: a UTF-8 sequence with its code point, or a
+// single byte that starts none, with cp 0xFFFFFFFF.
+template <typename Each>
+void ForEachSequence(std::string_view bytes, Each each) {
+  for (size_t i = 0; i < bytes.size();) {
+    char32_t cp = 0;
+    const size_t length = Utf8SequenceAt(bytes, i, cp);
+    each(bytes.substr(i, length ? length : 1), length ? cp : kNotUtf8);
+    i += length ? length : 1;
+  }
+}
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -26,11 +39,8 @@ bool IsHiddenCharacter(char32_t cp) {
 std::string ShownServerText(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
-  for (size_t i = 0; i < bytes.size();) {
-    char32_t cp = 0;
-    const size_t length = Utf8SequenceAt(bytes, i, cp);
-    i += length ? length : 1;
-    if (!length) {
+  ForEachSequence(bytes, [&out](std::string_view piece, char32_t cp) {
+    if (cp == kNotUtf8) {
       AppendUtf8(out, 0xFFFD);
     } else if (cp < 0x20) {
       AppendUtf8(out, 0x2400 + cp);
@@ -41,33 +51,30 @@ std::string ShownServerText(std::string_view bytes) {
       for (int shift = 12; shift >= 0; shift -= 4) out += kUpperHex[(cp >> shift) & 15];
       out += '>';
     } else {
-      out.append(bytes.substr(i - length, length));
+      out += piece;
     }
-  }
+  });
   return out;
 }
 
 std::string EscapedServerText(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
-  for (size_t i = 0; i < bytes.size();) {
-    char32_t cp = 0;
-    const size_t length = Utf8SequenceAt(bytes, i, cp);
-    if (length && IsHiddenCharacter(cp)) {
-      for (size_t k = i; k < i + length; ++k) {
-        const auto c = static_cast<unsigned char>(bytes[k]);
+  ForEachSequence(bytes, [&out](std::string_view piece, char32_t cp) {
+    if (cp != kNotUtf8 && IsHiddenCharacter(cp)) {
+      for (char byte : piece) {
+        const auto c = static_cast<unsigned char>(byte);
         out += "\\x";
         out += kHex[c >> 4];
         out += kHex[c & 15];
       }
-    } else if (length == 1 && cp == '\\') {
+    } else if (cp == '\\') {
       out += "\\\\";
     } else {
       // Bytes that are not UTF-8 go as they are, one at a time.
-      out.append(bytes.substr(i, length ? length : 1));
+      out += piece;
     }
-    i += length ? length : 1;
-  }
+  });
   return out;
 }
 

@@ -107,6 +107,25 @@ class SearchWorkerTest : public ::testing::Test {
   Texts Messages() { return port->EventsOf("message:"); }
   Texts Rows() { return port->EventsOf("row:"); }
 
+  // A search for mask on server alone, with a fresh recording.
+  void SearchOn(TestDbServer& server, const std::string& mask) {
+    port = std::make_shared<RecordingSearchPort>();
+    port->SetInputs(Request(mask));
+    SearchThreadProc(Context(server.address()));
+  }
+  // rows on a latin1 and on a utf8mb4 table, and unicodeOnly on the second alone.
+  static void LoadBothCharsets(TestDbServer& latin1, TestDbServer& unicode,
+                               const std::vector<DupeSample>& rows, const DupeSample& unicodeOnly) {
+    unicode.Execute("ALTER TABLE DUPES CONVERT TO CHARACTER SET utf8mb4");
+    latin1.AddDupes(rows);
+    unicode.AddDupes(rows);
+    unicode.AddDupes({unicodeOnly});
+  }
+  static Texts NothingFound() {
+    return {"Kestrel|" + FlagsHex(MB_OK | MB_ICONEXCLAMATION) +
+            "|Nothing matching your search mask was found"};
+  }
+
   std::shared_ptr<RecordingSearchPort> port;
 };
 
@@ -330,28 +349,18 @@ TEST_F(SearchWorkerTest, UnwritableLogStillListsAndSaysSoOnceAfterTheSummary) {
 // statement; the letters it can hold match and come back whole.
 TEST_F(SearchWorkerTest, MasksMatchWhatTheTablesCharacterSetCanHold) {
   TestDbServer latin1, unicode;
-  unicode.Execute("ALTER TABLE DUPES CONVERT TO CHARACTER SET utf8mb4");
-  const std::vector<DupeSample> rows = {{"1998-02-05", "020598", "Café.Straße-GRP"},
-                                        {"1998-02-06", "020698", "Plain-GRP"}};
-  latin1.AddDupes(rows);
-  unicode.AddDupes(rows);
-  unicode.AddDupes({{"1998-02-07", "020798", "Łódź.Дом.中文.😀-GRP"}});
-  const Texts nothing{"Kestrel|" + FlagsHex(MB_OK | MB_ICONEXCLAMATION) +
-                      "|Nothing matching your search mask was found"};
-  auto search = [&](TestDbServer& server, const std::string& mask) {
-    port = std::make_shared<RecordingSearchPort>();
-    port->SetInputs(Request(mask));
-    SearchThreadProc(Context(server.address()));
-  };
+  LoadBothCharsets(latin1, unicode,
+                   {{"1998-02-05", "020598", "Café.Straße-GRP"}, {"1998-02-06", "020698", "Plain-GRP"}},
+                   {"1998-02-07", "020798", "Łódź.Дом.中文.😀-GRP"});
   for (const char* mask : {"łódź", "д", "中", "😀"}) {
-    search(latin1, mask);
-    EXPECT_EQ(Messages(), nothing) << mask;
-    search(unicode, mask);
+    SearchOn(latin1, mask);
+    EXPECT_EQ(Messages(), NothingFound()) << mask;
+    SearchOn(unicode, mask);
     EXPECT_EQ(Rows(), Texts{"0 020798 Łódź.Дом.中文.😀-GRP"}) << mask;
   }
-  search(latin1, "łódź | CAFÉ & straße");
+  SearchOn(latin1, "łódź | CAFÉ & straße");
   EXPECT_EQ(Rows(), Texts{"0 020598 Café.Straße-GRP"});
-  search(unicode, "łódź | CAFÉ & straße");
+  SearchOn(unicode, "łódź | CAFÉ & straße");
   EXPECT_EQ(Rows(), (Texts{"0 020798 Łódź.Дом.中文.😀-GRP", "1 020598 Café.Straße-GRP"}));
 }
 
@@ -359,28 +368,19 @@ TEST_F(SearchWorkerTest, MasksMatchWhatTheTablesCharacterSetCanHold) {
 // hold a real '?'. Letters of the table's set still match, a Unicode table's too.
 TEST_F(SearchWorkerTest, AWordTheTableCannotHoldMatchesNoQuestionMark) {
   TestDbServer latin1, unicode;
-  unicode.Execute("ALTER TABLE DUPES CONVERT TO CHARACTER SET utf8mb4");
-  const std::vector<DupeSample> rows = {{"1998-02-05", "020598", "What?.Now-GRP"},
-                                        {"1998-02-06", "020698", "Price.\xe2\x82\xac.Only-GRP"}};
-  latin1.AddDupes(rows);
-  unicode.AddDupes(rows);
-  unicode.AddDupes({{"1998-02-07", "020798", "\xc5\x81?dz-GRP"}});
-  const Texts nothing{"Kestrel|" + FlagsHex(MB_OK | MB_ICONEXCLAMATION) +
-                      "|Nothing matching your search mask was found"};
-  auto search = [&](TestDbServer& server, const std::string& mask) {
-    port = std::make_shared<RecordingSearchPort>();
-    port->SetInputs(Request(mask));
-    SearchThreadProc(Context(server.address()));
-  };
+  LoadBothCharsets(
+      latin1, unicode,
+      {{"1998-02-05", "020598", "What?.Now-GRP"}, {"1998-02-06", "020698", "Price.\xe2\x82\xac.Only-GRP"}},
+      {"1998-02-07", "020798", "\xc5\x81?dz-GRP"});
   for (const char* mask : {"\xc5\x82", "What\xc5\x82", "*\xc5\x82*", "What? \xc5\x82"}) {
-    search(latin1, mask);
-    EXPECT_EQ(Messages(), nothing) << mask;
+    SearchOn(latin1, mask);
+    EXPECT_EQ(Messages(), NothingFound()) << mask;
   }
-  search(latin1, "\xc5\x82 | What?");
+  SearchOn(latin1, "\xc5\x82 | What?");
   EXPECT_EQ(Rows(), Texts{"0 020598 What?.Now-GRP"});
-  search(latin1, "\xe2\x82\xac");
+  SearchOn(latin1, "\xe2\x82\xac");
   EXPECT_EQ(Rows(), Texts{"0 020698 Price.\xe2\x82\xac.Only-GRP"});
-  search(unicode, "\xc5\x82? | Price.\xe2\x82\xac");
+  SearchOn(unicode, "\xc5\x82? | Price.\xe2\x82\xac");
   EXPECT_EQ(Rows(), (Texts{"0 020798 \xc5\x81?dz-GRP", "1 020698 Price.\xe2\x82\xac.Only-GRP"}));
 }
 

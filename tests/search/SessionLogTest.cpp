@@ -24,6 +24,19 @@ const char kBlock[] =
     "  123197 \r\n"
     "2 of 57 items retrieved (1000 total)\r\n";
 
+// A header with "Between:" ticked.
+SessionLogHeader RangedHeader(std::string mask, std::string startDate, std::string endDate, int limit,
+                              int order) {
+  SessionLogHeader header;
+  header.mask = std::move(mask);
+  header.useBetween = true;
+  header.startDate = std::move(startDate);
+  header.endDate = std::move(endDate);
+  header.limit = limit;
+  header.order = order;
+  return header;
+}
+
 void WriteBlock(SessionLog& log, const std::string& path) {
   SessionLogHeader header;
   header.mask = "a*b|c";
@@ -47,14 +60,8 @@ TEST(SessionLog, BlocksAreAppendedByteForByteAndFollowEachOther) {
   EXPECT_EQ(ReadWholeFile(path), kBlock);
 
   // The second block starts right after the first summary; Between only when ticked.
-  SessionLogHeader header;
-  header.mask = "  Mixed & Case ";
-  header.useBetween = true;
-  header.startDate = "01/01/1998";
-  header.endDate = "12/31/1998";
-  header.limit = 2000;
-  header.order = 0;
-  ASSERT_TRUE(log.LogSearchHeader(path, header));
+  ASSERT_TRUE(
+      log.LogSearchHeader(path, RangedHeader("  Mixed & Case ", "01/01/1998", "12/31/1998", 2000, 0)));
   log.LogSearchSummary("0 of 0 items retrieved (5 total)");
   EXPECT_EQ(ReadWholeFile(path), std::string(kBlock) +
                                      "-------------------------------------\r\n"
@@ -70,13 +77,8 @@ TEST(SessionLog, TheHeadersLinesEscapeControlCharactersAsTheRowsDo) {
   TempDir dir;
   const std::string path = dir.file("escaped.log");
   SessionLog log;
-  SessionLogHeader header;
-  header.mask = "C:\\x|Golden.Legacy\n";
-  header.useBetween = true;
-  header.startDate = "01/01/1998\r";
-  header.endDate = "12/31/1998";
-  header.limit = 20;
-  ASSERT_TRUE(log.LogSearchHeader(path, header));
+  ASSERT_TRUE(
+      log.LogSearchHeader(path, RangedHeader("C:\\x|Golden.Legacy\n", "01/01/1998\r", "12/31/1998", 20, 1)));
   log.LogSearchSummary("0 of 0 items retrieved (2 total)");
   EXPECT_EQ(ReadWholeFile(path),
             "-------------------------------------\r\n"
