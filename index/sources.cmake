@@ -1,0 +1,3 @@
+target_sources(kestrel_core PRIVATE
+  ${CMAKE_SOURCE_DIR}/index/Collation.cpp
+  ${CMAKE_SOURCE_DIR}/index/MaskProgram.cpp)
