@@ -112,6 +112,9 @@ void WriteVersion(unsigned char first, unsigned char second) {
 bool ReadStartMinimized() {
   return ReadFlag("STARTMINIMIZED");
 }
+bool ReadLocalIndex() {
+  return ReadFlag("LocalIndex");
+}
 bool ReadGetAll() {
   return ReadFlag("GetAll");
 }
@@ -124,6 +127,9 @@ bool ReadUseBetween() {
 
 void WriteStartMinimized(bool on) {
   WriteNumber("STARTMINIMIZED", on ? 1 : 0);
+}
+void WriteLocalIndex(bool on) {
+  WriteNumber("LocalIndex", on ? 1 : 0);
 }
 void WriteGetAll(bool on) {
   WriteNumber("GetAll", on ? 1 : 0);

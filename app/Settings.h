@@ -30,6 +30,9 @@ void WriteLogFile(const std::string&);
 void ConvertLogFlag();
 void ConvertStartMinimizedFlag();
 std::string GetDefaultLogin();
+// "Keep Local &Index": whether searches keep and use a copy of the table on this machine.
+bool ReadLocalIndex();
+void WriteLocalIndex(bool);
 // The login the workers connect with, which is also its password: GetDefaultLogin() inside an
 // open and close of the key. On the UI thread, where the settings store lives.
 std::string ReadGuestLogin();

@@ -10,6 +10,7 @@ const std::vector<MenuItemData>& LoadMenuResource(unsigned id) {
       {ID_LOG_SESSION, "&Log Session"},
       {ID_DATABASE_STATISTICS, "Database &Statistics"},
       {ID_START_MINIMIZED, "Start &Minimized"},
+      {ID_KEEP_LOCAL_INDEX, "Keep Local &Index"},
       {ID_RETRIEVE_NFO, "Retrieve &Nfo File"},
   };
   static const std::vector<MenuItemData> tray = {

@@ -61,3 +61,4 @@ constexpr unsigned ID_DATABASE_STATISTICS = 32776;
 constexpr unsigned ID_EXIT_KESTREL = 32777;
 constexpr unsigned ID_RETRIEVE_NFO = 32778;
 constexpr unsigned ID_CLEAR_LIST = 32779;
+constexpr unsigned ID_KEEP_LOCAL_INDEX = 32780;

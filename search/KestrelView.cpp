@@ -140,6 +140,8 @@ void CKestrelView::OnInitialUpdate() {
   m_strLogFile = ReadLogFile();
   m_bStartMinimized = ReadStartMinimized();
   m_pList->SetStartMinimizedCheck(m_bStartMinimized);
+  m_bLocalIndex = ReadLocalIndex();
+  m_pList->SetLocalIndexCheck(m_bLocalIndex);
   UpdateData(true);
 
   m_pGetAll->setChecked(ReadGetAll());
@@ -277,6 +279,9 @@ bool CKestrelView::OnCommand(unsigned id) {
     case ID_START_MINIMIZED:
       ToggleStartMinimized();
       return true;
+    case ID_KEEP_LOCAL_INDEX:
+      ToggleLocalIndex();
+      return true;
     case ID_RETRIEVE_NFO:
       RetrieveNfo();
       return true;
@@ -307,6 +312,14 @@ void CKestrelView::ToggleStartMinimized() {
   WriteStartMinimized(m_bStartMinimized);
   CloseSettingsKey();
   m_pList->SetStartMinimizedCheck(m_bStartMinimized);
+}
+
+void CKestrelView::ToggleLocalIndex() {
+  m_bLocalIndex = !m_bLocalIndex;
+  OpenSettingsKey();
+  WriteLocalIndex(m_bLocalIndex);
+  CloseSettingsKey();
+  m_pList->SetLocalIndexCheck(m_bLocalIndex);
 }
 
 void CKestrelView::RetrieveNfo() {

@@ -70,6 +70,7 @@ class CKestrelView : public QWidget, public SearchFormPort {
   bool IsLogging() const override { return m_bLog; }
   std::string LogFilePath() const override { return m_strLogFile; }
   bool IsStartMinimized() const { return m_bStartMinimized; }
+  bool KeepsLocalIndex() const { return m_bLocalIndex; }
   const std::shared_ptr<WorkerRun>& RunningWorker() const { return m_pRunningWorker; }
 
   // Fields of the form, exchanged with the controls.
@@ -98,6 +99,7 @@ class CKestrelView : public QWidget, public SearchFormPort {
   void CancelWork();
   void RetrieveNfo();
   void ToggleStartMinimized();
+  void ToggleLocalIndex();
   void LogSession();
   void ClearList();
   void UpdateNfoCommand();
@@ -109,6 +111,7 @@ class CKestrelView : public QWidget, public SearchFormPort {
 
   bool m_bLog = false;
   bool m_bStartMinimized = false;
+  bool m_bLocalIndex = false;
   std::string m_strLogFile = "kestrel.log";
   WSADATA m_wsaData;
   std::shared_ptr<WorkerRun> m_pRunningWorker;

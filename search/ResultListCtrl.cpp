@@ -42,7 +42,8 @@ CResultListCtrl::CResultListCtrl(QWidget* parent) : QTreeWidget(parent) {
   for (QAction* action : m_pMenu->actions()) {
     const unsigned id = CommandOf(action);
     if (id == 0) continue;
-    if (id == ID_LOG_SESSION || id == ID_START_MINIMIZED) action->setCheckable(true);
+    if (id == ID_LOG_SESSION || id == ID_START_MINIMIZED || id == ID_KEEP_LOCAL_INDEX)
+      action->setCheckable(true);
     if (id == ID_COPY_SELECTED) BindShortcut(action, QKeySequence(QKeySequence::Copy));
     // The check mark is the owner's to set (SetLogCheck and friends), not the click's.
     connect(action, &QAction::triggered, this, [this, action, id] {
@@ -79,6 +80,10 @@ void CResultListCtrl::SetLogCheck(bool checked) {
 
 void CResultListCtrl::SetStartMinimizedCheck(bool checked) {
   if (QAction* action = FindMenuAction(m_pMenu, ID_START_MINIMIZED)) action->setChecked(checked);
+}
+
+void CResultListCtrl::SetLocalIndexCheck(bool checked) {
+  if (QAction* action = FindMenuAction(m_pMenu, ID_KEEP_LOCAL_INDEX)) action->setChecked(checked);
 }
 
 void CResultListCtrl::CopyAll() {

@@ -25,9 +25,10 @@ class CResultListCtrl : public QTreeWidget {
   void CopyAll();
   void CopySelected();
 
-  // Check marks of "&Log Session" and "Start &Minimized" in the pop-up menu.
+  // Check marks of "&Log Session", "Start &Minimized" and "Keep Local &Index" in the pop-up menu.
   void SetLogCheck(bool checked);
   void SetStartMinimizedCheck(bool checked);
+  void SetLocalIndexCheck(bool checked);
 
   void RepaintSelectedItems();
   // What a click on the header of column does.

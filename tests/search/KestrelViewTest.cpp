@@ -413,6 +413,14 @@ TEST_F(KestrelView, ListCommandsAndStartMinimized) {
   ASSERT_TRUE(OpenSettingsKey());
   EXPECT_EQ(ReadStartMinimized(), before);
   CloseSettingsKey();
+  // Off unless chosen; the choice is kept as the "LocalIndex" dword.
+  EXPECT_FALSE(form.KeepsLocalIndex());
+  form.OnCommand(ID_KEEP_LOCAL_INDEX);
+  ASSERT_TRUE(OpenSettingsKey());
+  EXPECT_TRUE(ReadLocalIndex());
+  CloseSettingsKey();
+  EXPECT_TRUE(FindMenuAction(FindById<CResultListCtrl>(form, IDC_RESULTS)->PopupMenu(), ID_KEEP_LOCAL_INDEX)
+                  ->isChecked());
   EXPECT_FALSE(form.OnCommand(12345));
 }
 

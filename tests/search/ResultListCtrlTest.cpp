@@ -196,13 +196,14 @@ TEST_F(ResultList, NothingToCopyShowsTheMessageAndLeavesTheClipboard) {
   EXPECT_EQ(QApplication::clipboard()->text(), "untouched");
 }
 
-TEST_F(ResultList, PopupMenuHasTheSevenCommandsAndTheOwnersCheckMarks) {
+TEST_F(ResultList, PopupMenuHasItsCommandsAndTheOwnersCheckMarks) {
   QMenu* menu = list->PopupMenu();
   const QList<QAction*> actions = menu->actions();
   QStringList captions;
   for (QAction* a : actions) captions << a->text();
-  EXPECT_EQ(captions, (QStringList{"Copy &All", "&Copy Selected", "Clear Lis&t", "&Log Session",
-                                   "Database &Statistics", "Start &Minimized", "Retrieve &Nfo File"}));
+  EXPECT_EQ(captions,
+            (QStringList{"Copy &All", "&Copy Selected", "Clear Lis&t", "&Log Session", "Database &Statistics",
+                         "Start &Minimized", "Keep Local &Index", "Retrieve &Nfo File"}));
   list->SetLogCheck(true);
   EXPECT_TRUE(actions[3]->isChecked());
   EXPECT_FALSE(actions[5]->isChecked());
@@ -210,6 +211,9 @@ TEST_F(ResultList, PopupMenuHasTheSevenCommandsAndTheOwnersCheckMarks) {
   list->SetLogCheck(false);
   EXPECT_FALSE(actions[3]->isChecked());
   EXPECT_TRUE(actions[5]->isChecked());
+  EXPECT_FALSE(actions[6]->isChecked());
+  list->SetLocalIndexCheck(true);
+  EXPECT_TRUE(actions[6]->isChecked() && actions[5]->isChecked());
 
   // Commands go to the owner; a click does not move the check mark by itself.
   QSignalSpy spy(list, &CResultListCtrl::commandIssued);
