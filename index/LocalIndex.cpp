@@ -393,6 +393,31 @@ bool LocalIndex::Reset(const std::string& server, std::string& why) {
 LocalIndex::Result LocalIndex::CatchUp(DupesConnection& connection, const std::string& collationKey,
                                        const LocalFolder& fold, std::string& why, int batch,
                                        const std::function<bool()>& stop) {
+  auto fetch = [&connection](long long aboveId, int rows, const std::function<bool(const SourceRow&)>& each,
+                             std::string& error) {
+    if (!connection.Query(BuildCatchUpQuery(aboveId, rows))) {
+      error = "catch-up query failed: " + connection.LastError();
+      return false;
+    }
+    auto field = [&connection](unsigned column) -> std::optional<std::string_view> {
+      unsigned long length = 0;
+      const char* text = connection.Field(column, &length);
+      if (!text) return std::nullopt;
+      return std::string_view(text, length);
+    };
+    bool more = true;
+    while (more && connection.FetchRow()) more = each({field(0), field(1), field(2), field(3)});
+    const bool failed = more && connection.HasError();
+    if (failed) error = "catch-up query failed: " + connection.LastError();
+    connection.ReleaseResult();
+    return !failed;
+  };
+  return CatchUp(fetch, collationKey, fold, why, batch, stop);
+}
+
+LocalIndex::Result LocalIndex::CatchUp(const RowFetch& fetch, const std::string& collationKey,
+                                       const LocalFolder& fold, std::string& why, int batch,
+                                       const std::function<bool()>& stop) {
   if (collationKey != m_collationKey) {
     if (!m_collationKey.empty() && !Reset(m_server, why)) return Result::Failed;
     Statement set(m_db, "UPDATE meta SET value = ? WHERE key = 'collation'");
@@ -425,7 +450,11 @@ LocalIndex::Result LocalIndex::CatchUp(DupesConnection& connection, const std::s
     setMeta.Bind(2, std::string_view(key));
     return setMeta.Step() == SQLITE_DONE;
   };
+  // What the last commit holds, for a batch that is rolled back.
+  long long committedHighest = m_highest, committedRows = m_rows;
   auto fileFailed = [&] {
+    m_highest = committedHighest;
+    m_rows = committedRows;
     const int rc = sqlite3_extended_errcode(m_db);
     why = m_path + ": " + sqlite3_errmsg(m_db);
     sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -440,23 +469,21 @@ LocalIndex::Result LocalIndex::CatchUp(DupesConnection& connection, const std::s
     // Another process may have gone on since: its rows count.
     m_highest = std::atoll(meta("highest").c_str());
     m_rows = std::atoll(meta("rows").c_str());
+    committedHighest = m_highest;
+    committedRows = m_rows;
     block.Clear();
-    long long blockFirst = 0;
     lastBlock.Reset();
     if (lastBlock.Step() == SQLITE_ROW) {
       BlockView view;
       const std::string_view data = lastBlock.Text(1);
       if (!view.Parse(data.data(), data.size())) return fileFailed();
-      if (view.n < kBlockRows) {
-        blockFirst = sqlite3_column_int64(lastBlock.get(), 0);
-        block.Load(view);
-      }
+      if (view.n < kBlockRows) block.Load(view);
     }
     lastBlock.Reset();
     auto flush = [&] {
       if (block.ids.empty()) return true;
       putBlock.Reset();
-      putBlock.Bind(1, block.ids.size() == 0 ? blockFirst : block.ids.front());
+      putBlock.Bind(1, block.ids.front());
       const std::string bytes = block.Bytes();
       putBlock.BindBlob(2, bytes);
       const bool ok = putBlock.Step() == SQLITE_DONE;
@@ -465,67 +492,53 @@ LocalIndex::Result LocalIndex::CatchUp(DupesConnection& connection, const std::s
       return ok;
     };
 
-    if (!connection.Query(BuildCatchUpQuery(m_highest, batch))) {
-      sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-      why = "catch-up query failed: " + connection.LastError();
-      return Result::Failed;
-    }
     int got = 0;
-    while (connection.FetchRow()) {
+    Result refused = Result::Done;
+    auto each = [&](const SourceRow& r) {
       ++got;
-      unsigned long idLength = 0, dateLength = 0, dsLength = 0, dirLength = 0;
-      const char* idText = connection.Field(0, &idLength);
-      const char* dateText = connection.Field(1, &dateLength);
-      const char* dsText = connection.Field(2, &dsLength);
-      const char* dirText = connection.Field(3, &dirLength);
       int32_t id = 0, date = kNullDate;
-      const std::string_view dsView(dsText ? dsText : "", dsLength),
-          dirView(dirText ? dirText : "", dirLength);
-      if (!ParseId(idText, idLength, id) || id <= m_highest ||
-          (dateText && !ParseDateKey({dateText, dateLength}, date))) {
-        connection.ReleaseResult();
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-        why = "the server sent a row the copy cannot hold (id " + std::string(idText ? idText : "NULL") + ")";
-        return Result::Fallback;
+      if (!r.id || !ParseId(r.id->data(), r.id->size(), id) || id <= m_highest ||
+          (r.date && !ParseDateKey(*r.date, date))) {
+        why = "the server sent a row the copy cannot hold (id " + std::string(r.id ? *r.id : "NULL") + ")";
+        refused = Result::Fallback;
+        return false;
       }
       // NULL texts: the statements' LIKE never matches them, and an empty text folds to nothing.
       dir.clear();
       ds.clear();
-      if (!fold(dirView, dir) || !fold(dsView, ds)) {
-        connection.ReleaseResult();
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+      if (!fold(r.dir.value_or(""), dir) || !fold(r.dateStr.value_or(""), ds)) {
         why = "the collation cannot fold entry " + std::to_string(id);
-        return Result::Fallback;
+        refused = Result::Fallback;
+        return false;
       }
       insert.Reset();
       insert.Bind(1, id);
-      if (dsText)
-        insert.Bind(2, dsView);
+      if (r.dateStr)
+        insert.Bind(2, *r.dateStr);
       else
         insert.BindNull(2);
-      if (dirText)
-        insert.Bind(3, dirView);
+      if (r.dir)
+        insert.Bind(3, *r.dir);
       else
         insert.BindNull(3);
-      if (insert.Step() != SQLITE_DONE) {
-        connection.ReleaseResult();
-        return fileFailed();
-      }
-      if (block.ids.empty()) blockFirst = id;
-      block.Add(id, date, dir, ds);
-      if (block.ids.size() == kBlockRows && !flush()) {
-        connection.ReleaseResult();
-        return fileFailed();
+      if (insert.Step() != SQLITE_DONE ||
+          (block.Add(id, date, dir, ds), block.ids.size() == kBlockRows && !flush())) {
+        refused = Result::Failed;
+        return false;
       }
       m_highest = id;
       ++m_rows;
-    }
-    const bool readError = connection.HasError();
-    connection.ReleaseResult();
-    if (readError) {
+      return true;
+    };
+    std::string fetchWhy;
+    const bool fetched = fetch(m_highest, batch, each, fetchWhy);
+    if (refused == Result::Failed) return fileFailed();
+    if (refused == Result::Fallback || !fetched) {
       sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-      why = "catch-up query failed: " + connection.LastError();
-      return Result::Failed;
+      if (!fetched) why = fetchWhy;
+      m_highest = committedHighest;
+      m_rows = committedRows;
+      return fetched ? Result::Fallback : Result::Failed;
     }
     const bool end = got < batch;
     if (!flush() || !put("highest", std::to_string(m_highest)) || !put("rows", std::to_string(m_rows)) ||

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,15 @@ struct LocalMatcher {
   std::function<bool(std::string_view foldedDir, std::string_view foldedDateStr)> matches;
   std::vector<std::vector<std::string>> requiredTexts;
 };
+
+// One row as a catch-up receives it; a missing text is SQL NULL.
+struct SourceRow {
+  std::optional<std::string_view> id, date, dateStr, dir;
+};
+// Hands each row above aboveId, by id, at most batch, to each (which returns false to stop
+// early); false with the reason when the rows cannot be had.
+using RowFetch = std::function<bool(long long aboveId, int batch,
+                                    const std::function<bool(const SourceRow&)>& each, std::string& why)>;
 
 // Folds a text as the copy's collation does; false when the collation cannot hold it.
 using LocalFolder = std::function<bool(std::string_view text, std::string& folded)>;
@@ -74,6 +84,9 @@ class LocalIndex {
   // collation starts afresh. stop (optional) ends it between batches. Fallback when a name
   // cannot be folded (the collation cannot be reproduced), Failed on a server or file error.
   Result CatchUp(DupesConnection& connection, const std::string& collationKey, const LocalFolder& fold,
+                 std::string& why, int batch = 50000, const std::function<bool()>& stop = {});
+  // The same from any source of rows (the benchmark's generated ones).
+  Result CatchUp(const RowFetch& fetch, const std::string& collationKey, const LocalFolder& fold,
                  std::string& why, int batch = 50000, const std::function<bool()>& stop = {});
 
   // Count, rows and total from the copy. Fallback when the query cannot be answered here as
