@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
-#include <queue>
 #include <utility>
 
 #include "db/DupesConnection.h"
@@ -607,12 +606,23 @@ LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answ
   if (rc != SQLITE_ROW) return failed(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
   answer.total = std::atoll(std::string(total.Text(0)).c_str());
 
-  // The limit's rows by (date, id): a heap whose top is the row a better one pushes out.
+  // The limit's rows by (date, id): kept in a buffer that is cut back to the best limit rows
+  // whenever it fills, the worst of those then being the bar for the rest (a heap costs a
+  // logarithm on every row when dates rise with ids, as they do).
   using Key = std::pair<int32_t, int32_t>;
   const bool descending = query.order == 1;
-  auto worse = [descending](const Key& a, const Key& b) { return descending ? a > b : a < b; };
-  std::priority_queue<Key, std::vector<Key>, decltype(worse)> best(worse);
+  auto better = [descending](const Key& a, const Key& b) { return descending ? a > b : a < b; };
   const size_t keep = query.countOnly ? 0 : static_cast<size_t>(query.limit);
+  std::vector<Key> kept;
+  Key bar{};
+  bool haveBar = false;
+  auto cut = [&] {
+    if (kept.size() <= keep) return;
+    std::nth_element(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(keep - 1), kept.end(), better);
+    kept.resize(keep);
+    bar = kept.back();
+    haveBar = true;
+  };
 
   std::vector<uint8_t> candidate;
   auto consider = [&](const BlockView& b, uint32_t i) {
@@ -622,12 +632,9 @@ LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answ
     ++answer.count;
     if (keep == 0) return;
     const Key key{date, b.Id(i)};
-    if (best.size() < keep) {
-      best.push(key);
-    } else if (worse(key, best.top())) {
-      best.pop();
-      best.push(key);
-    }
+    if (haveBar && !better(key, bar)) return;
+    kept.push_back(key);
+    if (kept.size() >= 2 * keep + 1024) cut();
   };
   while ((rc = blocks.Step()) == SQLITE_ROW) {
     BlockView b;
@@ -661,8 +668,11 @@ LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answ
   if (rc != SQLITE_DONE) return failed(rc);
 
   std::vector<Key> keys;
-  for (; !best.empty(); best.pop()) keys.push_back(best.top());
-  std::reverse(keys.begin(), keys.end());
+  if (keep > 0) {
+    cut();
+    keys = std::move(kept);
+    std::sort(keys.begin(), keys.end(), better);
+  }
   Statement row(m_db, "SELECT date_str, dir FROM entries WHERE id = ?");
   if (!row.ok()) return failed(sqlite3_extended_errcode(m_db));
   for (const Key& key : keys) {
