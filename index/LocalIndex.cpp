@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <thread>
 #include <utility>
 
 #include "db/DupesConnection.h"
@@ -212,7 +213,21 @@ bool IsCalendarDate(std::string_view text) {
 }
 
 LocalIndex::~LocalIndex() {
+  sqlite3_close_v2(m_second);
   sqlite3_close_v2(m_db);
+}
+
+bool LocalIndex::OpenSecond() {
+  if (m_second) return true;
+  if (sqlite3_open_v2(m_path.c_str(), &m_second, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
+      sqlite3_exec(m_second, "PRAGMA mmap_size=2147483648; PRAGMA cache_size=-4096;", nullptr, nullptr,
+                   nullptr) != SQLITE_OK) {
+    sqlite3_close_v2(m_second);
+    m_second = nullptr;
+    return false;
+  }
+  sqlite3_busy_timeout(m_second, 60000);
+  return true;
 }
 
 bool LocalIndex::Exec(const char* sql, std::string& why) {
@@ -553,6 +568,103 @@ LocalIndex::Result LocalIndex::CatchUp(const RowFetch& fetch, const std::string&
   return Result::Failed;
 }
 
+namespace {
+
+using Key = std::pair<int32_t, int32_t>;  // (date, id), the statements' order
+
+// What one part of a search looks for, and what it found in its blocks.
+struct ScanPart {
+  const LocalQuery* query = nullptr;
+  const std::vector<std::string_view>* probes = nullptr;
+  bool everyRow = false;
+  bool range = false;
+  int32_t from = 0, to = 0;
+  long long firstBlock = 0, endBlock = 0;  // first_id in [firstBlock, endBlock)
+  long long highest = 0;                   // rows above it came after the search began
+
+  long long count = 0;
+  std::vector<Key> kept;
+  int rc = SQLITE_OK;
+};
+
+// The blocks of part on db: count, and the limit's best rows, kept in a buffer cut back to the
+// best limit rows whenever it fills, the worst of those then being the bar for the rest (a heap
+// costs a logarithm on every row when dates rise with ids, as they do).
+void Scan(sqlite3* db, ScanPart& part) {
+  const LocalQuery& query = *part.query;
+  const bool descending = query.order == 1;
+  auto better = [descending](const Key& a, const Key& b) { return descending ? a > b : a < b; };
+  const size_t keep = query.countOnly ? 0 : static_cast<size_t>(query.limit);
+  Key bar{};
+  bool haveBar = false;
+  auto cut = [&] {
+    if (part.kept.size() <= keep) return;
+    std::nth_element(part.kept.begin(), part.kept.begin() + static_cast<std::ptrdiff_t>(keep - 1),
+                     part.kept.end(), better);
+    part.kept.resize(keep);
+    bar = part.kept.back();
+    haveBar = true;
+  };
+  auto consider = [&](const BlockView& b, uint32_t i) {
+    const int32_t date = b.Date(i);
+    if (part.range && (date == kNullDate || date < part.from || date > part.to)) return;
+    if (b.Id(i) > part.highest) return;
+    if (!query.matcher.matches(b.Dir(i), b.DateStr(i))) return;
+    ++part.count;
+    if (keep == 0) return;
+    const Key key{date, b.Id(i)};
+    if (haveBar && !better(key, bar)) return;
+    part.kept.push_back(key);
+    if (part.kept.size() >= 2 * keep + 1024) cut();
+  };
+
+  Statement blocks(db, "SELECT data FROM blocks WHERE first_id >= ? AND first_id < ? ORDER BY first_id");
+  if (!blocks.ok()) {
+    part.rc = sqlite3_extended_errcode(db);
+    return;
+  }
+  blocks.Bind(1, part.firstBlock);
+  blocks.Bind(2, part.endBlock);
+  std::vector<uint8_t> candidate;
+  int rc;
+  while ((rc = blocks.Step()) == SQLITE_ROW) {
+    BlockView b;
+    const std::string_view data = blocks.Text(0);
+    if (!b.Parse(data.data(), data.size())) {
+      part.rc = SQLITE_CORRUPT;
+      return;
+    }
+    if (part.everyRow) {
+      for (uint32_t i = 0; i < b.n; ++i) consider(b, i);
+      continue;
+    }
+    candidate.assign(b.n, 0);
+    const uint32_t dirBytes = U32(b.dirEnds, b.n - 1);
+    for (std::string_view probe : *part.probes) {
+      uint32_t at = 0;
+      while (at < dirBytes) {
+        const void* hit = memmem(b.dirs + at, dirBytes - at, probe.data(), probe.size());
+        if (!hit) break;
+        const uint32_t offset = static_cast<uint32_t>(static_cast<const char*>(hit) - b.dirs);
+        const uint32_t row = b.RowAt(offset);
+        // A hit across two names is none: look again from the next byte.
+        if (offset + probe.size() <= U32(b.dirEnds, row)) {
+          candidate[row] = 1;
+          at = U32(b.dirEnds, row);
+        } else {
+          at = offset + 1;
+        }
+      }
+    }
+    for (uint32_t i = 0; i < b.n; ++i)
+      if (candidate[i]) consider(b, i);
+  }
+  if (rc != SQLITE_DONE) part.rc = rc;
+  if (keep > 0) cut();
+}
+
+}  // namespace
+
 LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answer, std::string& why) {
   answer = LocalAnswer();
   if (!m_ready) {
@@ -588,7 +700,7 @@ LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answ
   }
 
   auto failed = [&](int rc) {
-    why = m_path + ": " + sqlite3_errmsg(m_db);
+    why = m_path + ": " + (rc == SQLITE_CORRUPT ? "a block is not whole" : sqlite3_errmsg(m_db));
     sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
     if (IsBrokenCode(rc)) {
       Broken();
@@ -599,80 +711,62 @@ LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answ
   // One snapshot: a catch-up of another process changes nothing under this search.
   if (sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
     return failed(sqlite3_extended_errcode(m_db));
-  Statement total(m_db, "SELECT value FROM meta WHERE key = 'rows'");
-  Statement blocks(m_db, "SELECT data FROM blocks ORDER BY first_id");
-  if (!total.ok() || !blocks.ok()) return failed(sqlite3_extended_errcode(m_db));
-  int rc = total.Step();
+  Statement meta(
+      m_db,
+      "SELECT (SELECT value FROM meta WHERE key = 'rows'), (SELECT value FROM meta WHERE key = 'highest')");
+  Statement firsts(m_db, "SELECT first_id FROM blocks ORDER BY first_id");
+  if (!meta.ok() || !firsts.ok()) return failed(sqlite3_extended_errcode(m_db));
+  int rc = meta.Step();
   if (rc != SQLITE_ROW) return failed(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
-  answer.total = std::atoll(std::string(total.Text(0)).c_str());
+  answer.total = std::atoll(std::string(meta.Text(0)).c_str());
+  const long long highest = std::atoll(std::string(meta.Text(1)).c_str());
+  std::vector<long long> blockIds;
+  while ((rc = firsts.Step()) == SQLITE_ROW) blockIds.push_back(sqlite3_column_int64(firsts.get(), 0));
+  if (rc != SQLITE_DONE) return failed(rc);
 
-  // The limit's rows by (date, id): kept in a buffer that is cut back to the best limit rows
-  // whenever it fills, the worst of those then being the bar for the rest (a heap costs a
-  // logarithm on every row when dates rise with ids, as they do).
-  using Key = std::pair<int32_t, int32_t>;
+  // Two halves of the blocks, the second on a connection of its own in a thread of its own: a
+  // scan is bound by memory, and the machine has two cores. The second connection reads a
+  // snapshot of its own: rows a catch-up added since are left out by id (rows are only ever
+  // appended), so both halves answer for the same rows.
+  ScanPart parts[2];
+  for (ScanPart& part : parts) {
+    part.query = &query;
+    part.probes = &probes;
+    part.everyRow = everyRow;
+    part.range = range;
+    part.from = from;
+    part.to = to;
+    part.highest = highest;
+  }
+  const size_t half = blockIds.size() / 2;
+  const bool split = half > 0 && OpenSecond();
+  parts[0].firstBlock = blockIds.empty() ? 0 : blockIds.front();
+  parts[0].endBlock = split ? blockIds[half] : highest + 1;
+  parts[1].firstBlock = parts[0].endBlock;
+  parts[1].endBlock = highest + 1;
+  std::thread second;
+  if (split)
+    second = std::thread([this, &parts] {
+      if (sqlite3_exec(m_second, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        parts[1].rc = sqlite3_extended_errcode(m_second);
+        return;
+      }
+      Scan(m_second, parts[1]);
+      sqlite3_exec(m_second, "COMMIT", nullptr, nullptr, nullptr);
+    });
+  Scan(m_db, parts[0]);
+  if (second.joinable()) second.join();
+  for (const ScanPart& part : parts)
+    if (part.rc != SQLITE_OK) return failed(part.rc);
+
   const bool descending = query.order == 1;
   auto better = [descending](const Key& a, const Key& b) { return descending ? a > b : a < b; };
   const size_t keep = query.countOnly ? 0 : static_cast<size_t>(query.limit);
-  std::vector<Key> kept;
-  Key bar{};
-  bool haveBar = false;
-  auto cut = [&] {
-    if (kept.size() <= keep) return;
-    std::nth_element(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(keep - 1), kept.end(), better);
-    kept.resize(keep);
-    bar = kept.back();
-    haveBar = true;
-  };
-
-  std::vector<uint8_t> candidate;
-  auto consider = [&](const BlockView& b, uint32_t i) {
-    const int32_t date = b.Date(i);
-    if (range && (date == kNullDate || date < from || date > to)) return;
-    if (!query.matcher.matches(b.Dir(i), b.DateStr(i))) return;
-    ++answer.count;
-    if (keep == 0) return;
-    const Key key{date, b.Id(i)};
-    if (haveBar && !better(key, bar)) return;
-    kept.push_back(key);
-    if (kept.size() >= 2 * keep + 1024) cut();
-  };
-  while ((rc = blocks.Step()) == SQLITE_ROW) {
-    BlockView b;
-    const std::string_view data = blocks.Text(0);
-    if (!b.Parse(data.data(), data.size())) return failed(SQLITE_CORRUPT);
-    if (everyRow) {
-      for (uint32_t i = 0; i < b.n; ++i) consider(b, i);
-      continue;
-    }
-    candidate.assign(b.n, 0);
-    const uint32_t dirBytes = U32(b.dirEnds, b.n - 1);
-    for (std::string_view probe : probes) {
-      uint32_t at = 0;
-      while (at < dirBytes) {
-        const void* hit = memmem(b.dirs + at, dirBytes - at, probe.data(), probe.size());
-        if (!hit) break;
-        const uint32_t offset = static_cast<uint32_t>(static_cast<const char*>(hit) - b.dirs);
-        const uint32_t row = b.RowAt(offset);
-        // A hit across two names is none: look again from the next byte.
-        if (offset + probe.size() <= U32(b.dirEnds, row)) {
-          candidate[row] = 1;
-          at = U32(b.dirEnds, row);
-        } else {
-          at = offset + 1;
-        }
-      }
-    }
-    for (uint32_t i = 0; i < b.n; ++i)
-      if (candidate[i]) consider(b, i);
-  }
-  if (rc != SQLITE_DONE) return failed(rc);
-
-  std::vector<Key> keys;
-  if (keep > 0) {
-    cut();
-    keys = std::move(kept);
-    std::sort(keys.begin(), keys.end(), better);
-  }
+  answer.count = parts[0].count + parts[1].count;
+  std::vector<Key> keys = std::move(parts[0].kept);
+  keys.insert(keys.end(), parts[1].kept.begin(), parts[1].kept.end());
+  std::sort(keys.begin(), keys.end(), better);
+  if (keys.size() > keep) keys.resize(keep);
   Statement row(m_db, "SELECT date_str, dir FROM entries WHERE id = ?");
   if (!row.ok()) return failed(sqlite3_extended_errcode(m_db));
   for (const Key& key : keys) {

@@ -18,8 +18,8 @@ class DupesConnection;
 struct sqlite3;
 
 // What a search needs of its mask: whether an entry's folded directory and folded date string
-// match, and the folded texts every matching directory holds (one list per way of matching, as
-// MaskProgram::RequiredTexts; empty: every entry is tried).
+// match (called from two threads at once), and the folded texts every matching directory holds
+// (one list per way of matching, as MaskProgram::RequiredTexts; empty: every entry is tried).
 struct LocalMatcher {
   std::function<bool(std::string_view foldedDir, std::string_view foldedDateStr)> matches;
   std::vector<std::vector<std::string>> requiredTexts;
@@ -100,8 +100,11 @@ class LocalIndex {
   bool Reset(const std::string& server, std::string& why);
   bool Exec(const char* sql, std::string& why);
   void Broken();
+  // The connection the second half of a search reads on.
+  bool OpenSecond();
 
   sqlite3* m_db = nullptr;
+  sqlite3* m_second = nullptr;
   std::string m_path;
   std::string m_server;
   std::string m_collationKey;
