@@ -208,7 +208,13 @@ std::optional<int> DupeCheck::LocalSteps() {
     return std::nullopt;
   };
   auto copy = LocalIndex::Open(path, address, why);
-  if (!copy || !m_collations.probe(m_connection, key, why)) return fallBack();
+  if (!copy) return fallBack();
+  // A first build takes minutes: --sync does it, a check does not wait for it.
+  if (!copy->IsReady()) {
+    why = "still being built (kestrel-dupe --sync finishes it)";
+    return fallBack();
+  }
+  if (!m_collations.probe(m_connection, key, why)) return fallBack();
   const auto collation = m_collations.load(key);
   if (!collation) {
     why = "the collation does not load";
