@@ -1,6 +1,8 @@
 // The local copy on generated rows, without a server: first build, catch-up of 10,000 rows,
 // searches (median of several), size on disk and the most anonymous (heap) memory seen.
-//   index_bench [rows] [folder]     (default 1000000 rows, a folder under /tmp)
+//   index_bench [rows] [folder] [searches]
+//                                   (default 1000000 rows, a folder under /tmp; "searches" only
+//                                   searches the copy a run before left there)
 //   index_bench --server ADDRESS [folder]
 //                                   the first build from a real server (scripts/dbserver), guest
 //                                   login, names folded to ASCII lower case
@@ -154,7 +156,9 @@ int main(int argc, char** argv) {
   const std::string folder = argc > 2 ? argv[2] : "/tmp/kestrel-index-bench";
   ::mkdir(folder.c_str(), 0700);
   const std::string path = folder + "/bench.sqlite";
-  for (const char* suffix : {"", "-wal", "-shm"}) ::unlink((path + suffix).c_str());
+  const bool searchesOnly = argc > 3 && std::string(argv[3]) == "searches";
+  if (!searchesOnly)
+    for (const char* suffix : {"", "-wal", "-shm"}) ::unlink((path + suffix).c_str());
 
   std::atomic<bool> done{false};
   std::atomic<long> peakAnon{0};
@@ -173,14 +177,16 @@ int main(int argc, char** argv) {
   }
   Rows rows(count);
   auto start = Clock::now();
-  if (rows.Fill(*copy, count, why) != LocalIndex::Result::Done) {
-    std::fprintf(stderr, "build: %s\n", why.c_str());
-    return 1;
+  if (!searchesOnly) {
+    if (rows.Fill(*copy, count, why) != LocalIndex::Result::Done) {
+      std::fprintf(stderr, "build: %s\n", why.c_str());
+      return 1;
+    }
+    std::printf("build_rows=%lld build_ms=%.0f\n", count, Ms(start));
+    start = Clock::now();
+    if (rows.Fill(*copy, count + 10000, why) != LocalIndex::Result::Done) return 1;
+    std::printf("catch_up_10000_ms=%.1f\n", Ms(start));
   }
-  std::printf("build_rows=%lld build_ms=%.0f\n", count, Ms(start));
-  start = Clock::now();
-  if (rows.Fill(*copy, count + 10000, why) != LocalIndex::Result::Done) return 1;
-  std::printf("catch_up_10000_ms=%.1f\n", Ms(start));
   copy.reset();
   copy = LocalIndex::Open(path, "bench", why);
 
