@@ -1,13 +1,20 @@
 #include "cli/DupeCheck.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/Settings.h"
 #include "cli/DupeOutput.h"
 #include "db/SearchRequest.h"
 #include "db/Statements.h"
+#include "index/IndexPaths.h"
+#include "index/LocalIndex.h"
 #include "platform/AsciiText.h"
 #include "platform/Diagnostics.h"
 #include "platform/MessageBox.h"
@@ -34,8 +41,10 @@ class CatchFailureLines {
 }  // namespace
 
 DupeCheck::DupeCheck(const DupeOptions& options, const DupesEndpoints& servers, std::FILE* in, std::FILE* out,
-                     std::FILE* err)
+                     std::FILE* err, CopyCollationSource collations)
     : m_options(options),
+      m_servers(servers),
+      m_collations(std::move(collations)),
       m_in(in),
       m_out(out),
       m_err(err),
@@ -99,6 +108,7 @@ bool DupeCheck::ReadNames() {
 }
 
 int DupeCheck::Run() {
+  if (m_options.source == DupeOptions::Source::Local) return RunLocal();
   if (m_options.exact && !ReadNames()) return 2;
   int status = 2;
   {
@@ -115,6 +125,9 @@ int DupeCheck::Run() {
 
 int DupeCheck::Steps() {
   const DupeOptions& o = m_options;
+  if (o.source == DupeOptions::Source::Sync) return Sync();
+  if (o.source == DupeOptions::Source::Auto && !o.exact)
+    if (const auto status = LocalSteps()) return *status;
   // A word or name with a letter the names cannot hold would reach the server as '?': it matches
   // nothing, as in the form.
   auto canHold = [this](const std::string& text) { return m_connection.LiteralsCanHold(text); };
@@ -176,4 +189,153 @@ int DupeCheck::Steps() {
     m_summary = SummaryText(static_cast<int>(entries.size()), countText, totalText);
   }
   return entries.empty() ? 1 : 0;
+}
+
+int DupeCheck::LocalFailed(const std::string& line) {
+  if (!m_failed) DupeOutput::ErrorLine(m_err, line);
+  m_failed = true;
+  return 2;
+}
+
+std::optional<int> DupeCheck::LocalSteps() {
+  const std::string& address = m_connection.Address();
+  const std::string path = IndexFilePath(IndexFolder(), address);
+  if (!m_collations.Usable() || IndexFolder().empty() || ::access(path.c_str(), F_OK) != 0)
+    return std::nullopt;
+  std::string why, key;
+  auto fallBack = [&]() -> std::optional<int> {
+    Verbose("Local copy not used: " + why);
+    return std::nullopt;
+  };
+  auto copy = LocalIndex::Open(path, address, why);
+  if (!copy) return fallBack();
+  // A first build takes minutes: --sync does it, a check does not wait for it.
+  if (!copy->IsReady()) {
+    why = "still being built (kestrel-dupe --sync finishes it)";
+    return fallBack();
+  }
+  if (!m_collations.probe(m_connection, key, why)) return fallBack();
+  const auto collation = m_collations.load(key);
+  if (!collation) {
+    why = "the collation does not load";
+    return fallBack();
+  }
+  SetStatus("Updating the local copy");
+  if (copy->CatchUp(m_connection, key, collation->fold, why) != LocalIndex::Result::Done) return fallBack();
+  auto matcher = collation->compile(m_options.mask);
+  if (!matcher) {
+    why = "the mask is answered by the server";
+    return fallBack();
+  }
+  LocalQuery query;
+  query.matcher = std::move(*matcher);
+  query.startBound = m_options.startBound;
+  query.endBound = m_options.endBound;
+  query.limit = m_options.all ? kRetrievalCap : std::min(m_options.limit, kRetrievalCap);
+  query.order = m_options.order;
+  LocalAnswer answer;
+  SetStatus(kStatusFinding);
+  if (copy->Search(query, answer, why) != LocalIndex::Result::Done) return fallBack();
+  return PrintLocal(answer);
+}
+
+int DupeCheck::Sync() {
+  const std::string& address = m_connection.Address();
+  const std::string server =
+      DescribeServer(m_connection.Address() == m_servers.m_strPrimary ? "primary" : "backup", address,
+                     m_servers.m_nConnectPort);
+  const std::string folder = IndexFolder();
+  std::string why, key;
+  auto failed = [&](const char* step) { return LocalFailed(server + ": " + step + " failed: " + why); };
+  if (!MakeIndexFolder(folder, why)) return failed("local copy folder");
+  auto copy = LocalIndex::Open(IndexFilePath(folder, address), address, why);
+  if (!copy) return failed("local copy");
+  if (!m_collations.Usable()) {
+    why = "this build cannot reproduce the server's collation";
+    return failed("collation probe");
+  }
+  if (!m_collations.probe(m_connection, key, why)) return failed("collation probe");
+  const auto collation = m_collations.load(key);
+  if (!collation) {
+    why = "the collation does not load";
+    return failed("collation probe");
+  }
+  SetStatus("Updating the local copy");
+  if (copy->CatchUp(m_connection, key, collation->fold, why) != LocalIndex::Result::Done)
+    return failed("local copy update");
+  Verbose("Local copy of " + server + ": " + std::to_string(copy->Rows()) + " entries");
+  return 0;
+}
+
+int DupeCheck::RunLocal() {
+  const std::string folder = IndexFolder();
+  std::string whyPrimary, whyBackup, why;
+  std::unique_ptr<LocalIndex> copy;
+  std::string server;
+  for (const auto& [address, reason] :
+       {std::pair{m_servers.m_strPrimary, &whyPrimary}, std::pair{m_servers.m_strBackup, &whyBackup}}) {
+    if (folder.empty()) {
+      *reason = "no cache folder (neither XDG_CACHE_HOME nor HOME is set)";
+      break;
+    }
+    copy = LocalIndex::OpenExisting(IndexFilePath(folder, address), address, *reason);
+    if (copy) {
+      server = address;
+      break;
+    }
+  }
+  if (!copy) return LocalFailed("no usable local copy: " + whyPrimary + "; " + whyBackup);
+  const auto collation = m_collations.load ? m_collations.load(copy->CollationKey()) : std::nullopt;
+  if (!collation)
+    return LocalFailed("local copy of " + server + ": its collation does not load in this build");
+  auto matcher = collation->compile(m_options.mask);
+  if (!matcher)
+    return LocalFailed("local copy of " + server + ": the mask cannot be answered without the server");
+  LocalQuery query;
+  query.matcher = std::move(*matcher);
+  query.startBound = m_options.startBound;
+  query.endBound = m_options.endBound;
+  query.limit = m_options.all ? kRetrievalCap : std::min(m_options.limit, kRetrievalCap);
+  query.order = m_options.order;
+  LocalAnswer answer;
+  SetStatus(kStatusFinding);
+  if (copy->Search(query, answer, why) != LocalIndex::Result::Done)
+    return LocalFailed("local copy of " + server + ": search failed: " + why);
+  const int status = PrintLocal(answer);
+  if (!m_summary.empty()) Verbose(m_summary);
+  return status;
+}
+
+int DupeCheck::PrintLocal(const LocalAnswer& answer) {
+  const DupeOptions& o = m_options;
+  DupeOutput output(m_out, o.json);
+  const std::string countText = std::to_string(answer.count);
+  const std::string totalText = std::to_string(answer.total);
+  if (o.count) {
+    output.Count(countText, o.json ? totalText : std::string());
+  } else if (answer.count <= 0) {
+    Verbose(kTextNothingFound);
+    return 1;
+  } else {
+    const RetrievalLimit limit = ChooseRetrievalLimit(o.limit, o.all, answer.count);
+    if (limit.capped) Verbose(RetrievalCapText(kRetrievalCap));
+    SetStatus(kStatusRetrievingEntries);
+    const size_t shown = std::min(answer.rows.size(), static_cast<size_t>(std::max(limit.limit, 0)));
+    for (size_t i = 0; i < shown; ++i) {
+      const LocalEntry& e = answer.rows[i];
+      output.Entry(e.id, e.date, e.dateStr, e.dir);
+    }
+    if (o.verbose) {
+      SetStatus(kStatusCountingTotal);
+      SetStatus(kStatusCompleted);
+      m_summary = SummaryText(static_cast<int>(shown), countText, totalText);
+    }
+  }
+  if (!output.Flush()) {
+    DupeOutput::ErrorLine(m_err, "standard output: write failed: " + ErrnoText(errno));
+    m_failed = true;
+    return 2;
+  }
+  if (o.count) return answer.count > 0 ? 0 : 1;
+  return answer.rows.empty() ? 1 : 0;
 }

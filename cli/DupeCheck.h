@@ -3,17 +3,20 @@
 // retrieve within the cap, total) without its questions, the answer on standard output, the
 // steps with -v and any failure as one "kestrel-dupe:" line on standard error.
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/DupeOptions.h"
 #include "db/ConnectionFeedback.h"
 #include "db/DupesConnection.h"
+#include "index/CopyCollation.h"
 
 class DupeCheck : public ConnectionFeedback {
  public:
+  // collations: how the local copies fold and match (DefaultCopyCollationSource in the programs).
   DupeCheck(const DupeOptions& options, const DupesEndpoints& servers, std::FILE* in, std::FILE* out,
-            std::FILE* err);
+            std::FILE* err, CopyCollationSource collations = DefaultCopyCollationSource());
 
   // The exit status: 0 something matched, 1 nothing did, 2 an error (its line written).
   int Run();
@@ -26,11 +29,23 @@ class DupeCheck : public ConnectionFeedback {
 
   bool ReadNames();
   int Steps();
+  // The copy of the server connected, brought up to date and asked; nothing when the statements
+  // must answer (no copy, a collation or mask it cannot reproduce, a copy still being built).
+  std::optional<int> LocalSteps();
+  // --sync: the copy of the server connected built or caught up.
+  int Sync();
+  // --local: the first usable copy of the two servers, without a connection.
+  int RunLocal();
+  // The answer of a search from a copy, printed as the statements' answer is.
+  int PrintLocal(const LocalAnswer& answer);
+  int LocalFailed(const std::string& line);
   // The failure line of step and "Cannot execute SQL!", as one line; returns the status 2.
   int SqlFailed(const char* step);
   void Verbose(const std::string& text);
 
   const DupeOptions& m_options;
+  DupesEndpoints m_servers;
+  CopyCollationSource m_collations;
   std::FILE* m_in;
   std::FILE* m_out;
   std::FILE* m_err;

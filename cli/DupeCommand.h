@@ -7,7 +7,9 @@
 
 #include "cli/DupeOptions.h"
 #include "db/DupesEndpoints.h"
+#include "index/CopyCollation.h"
 
-// args without the program's name.
+// args without the program's name; collations: how local copies fold and match.
 int RunKestrelDupe(const std::vector<std::string>& args, const DupesEndpoints& servers,
-                   const std::string& packageVersion, const DupeStreams& streams = {});
+                   const std::string& packageVersion, const DupeStreams& streams = {},
+                   const CopyCollationSource& collations = DefaultCopyCollationSource());

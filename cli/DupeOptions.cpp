@@ -12,6 +12,7 @@
 const char kDupeUsage[] =
     "Usage: kestrel-dupe [OPTION]... MASK...\n"
     "  or:  kestrel-dupe --exact [OPTION]... NAME...\n"
+    "  or:  kestrel-dupe --sync [-v]\n"
     "Looks entries up in the dupe database as Kestrel's search form does. The words form one\n"
     "mask, as typed in the form; with --exact each NAME is a whole directory name, and NAME '-'\n"
     "reads one name a line from standard input.\n"
@@ -23,7 +24,9 @@ const char kDupeUsage[] =
     "  -c, --count            print only the number of matching entries\n"
     "      --json             one JSON object a line instead of text\n"
     "  -v, --verbose          each status step, and the summary, on standard error\n"
-    "      --server           ask the servers (the default)\n"
+    "      --server           ask the servers, never the local copy\n"
+    "      --local            answer from the local copy alone, without a server\n"
+    "      --sync             build or bring up to date the local copy, then exit\n"
     "      --help             this text\n"
     "      --version          the version and the servers of this build\n"
     "\n"
@@ -130,10 +133,13 @@ class Parser {
       m_options.json = true;
     } else if (name == "exact") {
       m_options.exact = true;
-    } else if (name == "server") {
-      // The servers answer every check in this build.
-    } else if (name == "local" || name == "sync") {
-      return Fail(option + ": the local index is not available in this build");
+    } else if (name == "server" || name == "local" || name == "sync") {
+      const auto source = name == "server"  ? DupeOptions::Source::Server
+                          : name == "local" ? DupeOptions::Source::Local
+                                            : DupeOptions::Source::Sync;
+      if (m_options.source != DupeOptions::Source::Auto && m_options.source != source)
+        return Fail(option + ": only one of --server, --local and --sync");
+      m_options.source = source;
     } else if (name == "help") {
       m_options.action = DupeOptions::Action::Help;
     } else if (name == "version") {
@@ -165,6 +171,12 @@ class Parser {
   }
 
   void Finish(const std::vector<std::string>& operands) {
+    if (m_options.source == DupeOptions::Source::Sync) {
+      if (!operands.empty() || m_options.exact) Fail("--sync takes no mask and no names");
+      return;
+    }
+    if (m_options.source == DupeOptions::Source::Local && m_options.exact)
+      return (void)Fail("--exact is answered by the servers only, not with --local");
     if (m_options.exact) {
       if (operands.empty()) Fail("--exact wants at least one NAME, or - to read names from standard input");
       m_options.names = operands;

@@ -12,6 +12,9 @@
 struct DupeOptions {
   enum class Action { Check, Help, Version };
   Action action = Action::Check;
+  // Auto: the local copy of the server reached, when there is one, else the statements.
+  enum class Source { Auto, Server, Local, Sync };
+  Source source = Source::Auto;
   bool exact = false;
   std::string mask;                // the words joined by blanks, as typed in the form
   std::vector<std::string> names;  // with exact; "-" stands for standard input

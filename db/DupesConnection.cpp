@@ -152,6 +152,7 @@ bool DupesConnection::Connect(const char* role, const std::string& address, std:
   CloseHandle();
   const unsigned port = m_endpoints.m_nConnectPort;
   m_strServer = DescribeServer(role, address, port);
+  m_strAddress = address;
   MYSQL* mysql = mysql_init(nullptr);
   if (!mysql) {
     why = "no memory for a client handle";

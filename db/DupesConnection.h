@@ -47,6 +47,8 @@ class DupesConnection {
   // Every wait on the server from now on ends by then; a wait that reaches it fails.
   void SetDeadline(std::chrono::steady_clock::time_point deadline) { m_deadline = deadline; }
   bool IsConnected() const { return m_mysql != nullptr; }
+  // The address of the server connected last (its local copy is kept under that name).
+  const std::string& Address() const { return m_strAddress; }
   // Whether the literals of a statement hold every letter of text: the names' character set, as
   // the server reported it when connecting, has them all. True when the server did not say.
   bool LiteralsCanHold(const std::string& text) const;
@@ -101,6 +103,7 @@ class DupesConnection {
   WorkerRun* m_pRun = nullptr;
   // The server the handle talks to, as failure lines name it: "backup server 127.0.0.72:3306".
   std::string m_strServer;
+  std::string m_strAddress;
 };
 
 // Once in main, before any thread starts.

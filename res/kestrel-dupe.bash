@@ -19,7 +19,7 @@ _kestrel_dupe() {
   fi
   if [[ $cur == -* ]]; then
     mapfile -t COMPREPLY < <(compgen -W '--limit --all --order --between --count --json --verbose
-      --exact --server --help --version' -- "$cur")
+      --exact --server --local --sync --help --version' -- "$cur")
   fi
 }
 complete -F _kestrel_dupe kestrel-dupe

@@ -287,7 +287,9 @@ TEST_F(DupeCommandTest, UsageErrorsHelpAndVersion) {
       {{"-b", "01/01/1998", "2/3/1998", "foo"},
        "-b 2/3/1998: End Date Invalid (MM/DD/YYYY, month 01-12, day 01-31)"},
       {{"--exact"}, "--exact wants at least one NAME, or - to read names from standard input"},
-      {{"--local", "foo"}, "--local: the local index is not available in this build"},
+      {{"--local", "--sync"}, "--sync: only one of --server, --local and --sync"},
+      {{"--sync", "foo"}, "--sync takes no mask and no names"},
+      {{"--local", "--exact", "a"}, "--exact is answered by the servers only, not with --local"},
       {{"-ax", "foo"}, "unknown option -x"},
       {{"--count=1", "foo"}, "option --count takes no value"},
   };

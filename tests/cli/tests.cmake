@@ -14,3 +14,6 @@ target_compile_definitions(kestrel_dupe_test PRIVATE
   KESTREL_DUPE_CHECKER="$<TARGET_FILE:kestrel_dupe_unreachable_check>"
   KESTREL_DUPE_COMPLETION="${CMAKE_SOURCE_DIR}/res/kestrel-dupe.bash"
   TEST_PRIMARY="${KESTREL_DUPE_TEST_PRIMARY}" TEST_BACKUP="${KESTREL_DUPE_TEST_BACKUP}")
+
+# kestrel-dupe with the local copy, the collation a stand-in (tests/index/TestCollation.h).
+kestrel_test(cli_local_dupe_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/cli/LocalDupeTest.cpp)

@@ -1,0 +1,39 @@
+#include "index/CopyCollation.h"
+
+#include <memory>
+
+#include "index/Collation.h"
+#include "index/CollationProbe.h"
+#include "index/MaskProgram.h"
+
+CopyCollationSource DefaultCopyCollationSource() {
+  CopyCollationSource source;
+  source.probe = [](DupesConnection& connection, std::string& key, std::string& why) {
+    const std::optional<Collation> collation = ProbeCollation(connection, &why);
+    if (!collation) return false;
+    key = collation->Serialize();
+    return true;
+  };
+  source.load = [](const std::string& key) -> std::optional<CopyCollation> {
+    auto collation = Collation::Deserialize(key);
+    if (!collation) return std::nullopt;
+    auto shared = std::make_shared<Collation>(std::move(*collation));
+    CopyCollation copy;
+    copy.fold = [shared](std::string_view text, std::string& folded) { return shared->Fold(text, folded); };
+    copy.compile = [shared](const std::string& mask) -> std::optional<LocalMatcher> {
+      auto program = MaskProgram::Compile(mask, *shared);
+      if (!program) return std::nullopt;
+      auto compiled = std::make_shared<MaskProgram>(std::move(*program));
+      LocalMatcher matcher;
+      // No lists: every entry is tried, as when some way of matching needs no text.
+      matcher.requiredTexts = compiled->RequiredTexts().value_or(std::vector<std::vector<std::string>>{});
+      matcher.matches = [compiled](std::string_view dir, std::string_view dateStr) {
+        return compiled->Matches(dir, dateStr);
+      };
+      matcher.mayMatchByDate = [compiled](std::string_view dateStr) { return compiled->MayMatchByDate(dateStr); };
+      return matcher;
+    };
+    return copy;
+  };
+  return source;
+}

@@ -1,0 +1,828 @@
+#include "index/LocalIndex.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <thread>
+#include <unordered_set>
+#include <utility>
+
+#include "db/DupesConnection.h"
+
+namespace {
+
+// Bumped whenever the tables or the block layout change: an older file is then rebuilt.
+constexpr const char kSchemaVersion[] = "2";
+// The bytes a block packs at most: a block then fits on one 64 KiB page, which SQLite hands out
+// as a pointer into the mapped file, where a larger one is copied together from its overflow
+// pages (half the time of a search on ten million rows).
+constexpr size_t kBlockBytes = 65000;
+// More date strings that may match than this, and a search tries every entry.
+constexpr size_t kMostDateProbes = 16;
+// A NULL DUPES_DATE: first in ascending order, as the server sorts it.
+constexpr int32_t kNullDate = INT32_MIN;
+
+// One prepared statement, finalized when it goes.
+class Statement {
+ public:
+  Statement(sqlite3* db, const char* sql) { m_rc = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr); }
+  ~Statement() { sqlite3_finalize(m_stmt); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  bool ok() const { return m_rc == SQLITE_OK; }
+  sqlite3_stmt* get() const { return m_stmt; }
+  int Step() { return sqlite3_step(m_stmt); }
+  void Reset() {
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+  }
+  void Bind(int i, long long v) { sqlite3_bind_int64(m_stmt, i, v); }
+  void Bind(int i, std::string_view v) {
+    sqlite3_bind_text(m_stmt, i, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
+  }
+  void BindBlob(int i, const std::string& v) {
+    sqlite3_bind_blob(m_stmt, i, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
+  }
+  void BindNull(int i) { sqlite3_bind_null(m_stmt, i); }
+  std::string_view Text(int i) const {
+    const void* p = sqlite3_column_blob(m_stmt, i);
+    return {static_cast<const char*>(p), p ? size_t(sqlite3_column_bytes(m_stmt, i)) : 0};
+  }
+
+ private:
+  sqlite3_stmt* m_stmt = nullptr;
+  int m_rc = SQLITE_ERROR;
+};
+
+uint32_t U32(const char* p, size_t i) {
+  uint32_t v;
+  std::memcpy(&v, p + 4 * i, 4);
+  return v;
+}
+
+void PutU32(std::string& out, uint32_t v) {
+  out.append(reinterpret_cast<const char*>(&v), 4);
+}
+
+// A block as stored: n, ids[n], dates[n], ends of the folded directories[n], ends of the folded
+// date strings[n], then the directories and the date strings, each run end to end.
+struct BlockView {
+  uint32_t n = 0;
+  const char* ids = nullptr;
+  const char* dates = nullptr;
+  const char* dirEnds = nullptr;
+  const char* dsEnds = nullptr;
+  const char* dirs = nullptr;
+  const char* dss = nullptr;
+
+  bool Parse(const char* p, size_t size) {
+    if (size < 4) return false;
+    std::memcpy(&n, p, 4);
+    if (n == 0 || (size - 4) / 16 < n) return false;
+    ids = p + 4;
+    dates = ids + 4 * size_t(n);
+    dirEnds = dates + 4 * size_t(n);
+    dsEnds = dirEnds + 4 * size_t(n);
+    dirs = dsEnds + 4 * size_t(n);
+    const size_t head = 4 + 16 * size_t(n);
+    const size_t dirBytes = U32(dirEnds, n - 1), dsBytes = U32(dsEnds, n - 1);
+    if (size != head + dirBytes + dsBytes) return false;
+    dss = dirs + dirBytes;
+    return true;
+  }
+  int32_t Id(uint32_t i) const { return static_cast<int32_t>(U32(ids, i)); }
+  int32_t Date(uint32_t i) const { return static_cast<int32_t>(U32(dates, i)); }
+  uint32_t DirStart(uint32_t i) const { return i ? U32(dirEnds, i - 1) : 0; }
+  std::string_view Dir(uint32_t i) const { return {dirs + DirStart(i), U32(dirEnds, i) - DirStart(i)}; }
+  std::string_view DateStr(uint32_t i) const {
+    const uint32_t start = i ? U32(dsEnds, i - 1) : 0;
+    return {dss + start, U32(dsEnds, i) - start};
+  }
+  // The row whose directory holds byte offset at.
+  uint32_t RowAt(uint32_t at) const {
+    uint32_t lo = 0, hi = n;
+    while (lo < hi) {
+      const uint32_t mid = (lo + hi) / 2;
+      if (U32(dirEnds, mid) > at) {
+        hi = mid;
+      } else {
+        lo = mid + 1;
+      }
+    }
+    return lo;
+  }
+};
+
+// A block being filled: the rows of the last stored block and those a catch-up adds.
+struct BlockBuilder {
+  std::vector<int32_t> ids, dates;
+  std::string dirs, dss;
+  std::vector<uint32_t> dirEnds, dsEnds;
+
+  void Add(int32_t id, int32_t date, std::string_view dir, std::string_view ds) {
+    ids.push_back(id);
+    dates.push_back(date);
+    dirs += dir;
+    dss += ds;
+    dirEnds.push_back(static_cast<uint32_t>(dirs.size()));
+    dsEnds.push_back(static_cast<uint32_t>(dss.size()));
+  }
+  void Load(const BlockView& b) {
+    for (uint32_t i = 0; i < b.n; ++i) Add(b.Id(i), b.Date(i), b.Dir(i), b.DateStr(i));
+  }
+  std::string Bytes() const {
+    std::string out;
+    out.reserve(4 + 16 * ids.size() + dirs.size() + dss.size());
+    PutU32(out, static_cast<uint32_t>(ids.size()));
+    for (int32_t v : ids) PutU32(out, static_cast<uint32_t>(v));
+    for (int32_t v : dates) PutU32(out, static_cast<uint32_t>(v));
+    for (uint32_t v : dirEnds) PutU32(out, v);
+    for (uint32_t v : dsEnds) PutU32(out, v);
+    return out + dirs + dss;
+  }
+  size_t Size() const { return 4 + 16 * ids.size() + dirs.size() + dss.size(); }
+  void Clear() { *this = BlockBuilder(); }
+};
+
+bool ParseId(const char* text, unsigned long length, int32_t& id) {
+  if (!text || length == 0 || length > 11) return false;
+  long long v = 0;
+  size_t i = text[0] == '-' ? 1 : 0;
+  if (i == length) return false;
+  for (; i < length; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    v = v * 10 + (text[i] - '0');
+  }
+  if (text[0] == '-') v = -v;
+  if (v < INT32_MIN || v > INT32_MAX) return false;
+  id = static_cast<int32_t>(v);
+  return true;
+}
+
+std::string DateText(int32_t key) {
+  if (key == kNullDate) return {};
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", key / 10000, key / 100 % 100, key % 100);
+  return text;
+}
+
+// A bound IsCalendarDate accepted, as YYYYMMDD.
+int32_t BoundKey(const std::string& bound) {
+  int32_t key = 0;
+  for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) key = key * 10 + (bound[i] - '0');
+  return key;
+}
+
+bool IsBrokenCode(int rc) {
+  rc &= 0xff;
+  return rc == SQLITE_CORRUPT || rc == SQLITE_NOTADB || rc == SQLITE_FORMAT;
+}
+
+void RemoveFiles(const std::string& path) {
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) ::unlink((path + suffix).c_str());
+}
+
+}  // namespace
+
+std::string BuildCatchUpQuery(long long aboveId, int batch) {
+  return "SELECT DUPES_ID,DUPES_DATE,DUPES_DATE_STR,DUPES_DIR FROM DUPES WHERE DUPES_ID > " +
+         std::to_string(aboveId) + " ORDER BY DUPES_ID LIMIT " + std::to_string(batch);
+}
+
+bool ParseDateKey(std::string_view text, int32_t& key) {
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+  int32_t v = 0;
+  for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    v = v * 10 + (text[i] - '0');
+  }
+  key = v;
+  return true;
+}
+
+bool IsCalendarDate(std::string_view text) {
+  // The search writes its bounds as YYYY-MM/DD; the server takes any punctuation between parts.
+  std::string dashed(text);
+  if (dashed.size() == 10 && (dashed[4] == '/' || dashed[4] == '-') && (dashed[7] == '/' || dashed[7] == '-'))
+    dashed[4] = dashed[7] = '-';
+  int32_t key;
+  if (!ParseDateKey(dashed, key)) return false;
+  const int y = key / 10000, m = key / 100 % 100, d = key % 100;
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (y < 1 || m < 1 || m > 12 || d < 1) return false;
+  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+  return d <= kDays[m - 1] + (m == 2 && leap ? 1 : 0);
+}
+
+LocalIndex::~LocalIndex() {
+  sqlite3_close_v2(m_second);
+  sqlite3_close_v2(m_db);
+}
+
+bool LocalIndex::OpenSecond() {
+  if (m_second) return true;
+  if (sqlite3_open_v2(m_path.c_str(), &m_second, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
+      sqlite3_exec(m_second, "PRAGMA mmap_size=2147483648; PRAGMA cache_size=-4096;", nullptr, nullptr,
+                   nullptr) != SQLITE_OK) {
+    sqlite3_close_v2(m_second);
+    m_second = nullptr;
+    return false;
+  }
+  sqlite3_busy_timeout(m_second, 60000);
+  return true;
+}
+
+bool LocalIndex::Exec(const char* sql, std::string& why) {
+  char* error = nullptr;
+  const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, &error);
+  if (rc == SQLITE_OK) return true;
+  why = m_path + ": " + (error ? error : sqlite3_errstr(rc));
+  sqlite3_free(error);
+  if (IsBrokenCode(rc)) Broken();
+  return false;
+}
+
+// A file found broken is never read again: removed, so the next start builds afresh.
+void LocalIndex::Broken() {
+  RemoveFiles(m_path);
+}
+
+namespace {
+
+sqlite3* OpenFile(const std::string& path, int flags, std::string& why) {
+  sqlite3* db = nullptr;
+  const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    why = path + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+    sqlite3_close_v2(db);
+    return nullptr;
+  }
+  // Another kestrel-dupe may be catching up the same copy: wait for it rather than fail.
+  sqlite3_busy_timeout(db, 60000);
+  return db;
+}
+
+// Pages come from the mapped file, not from the heap; a small page cache for what is written.
+// WAL with NORMAL keeps the file whole on a crash (a commit may be lost, never half applied).
+const char kPragmas[] =
+    "PRAGMA page_size=65536; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"
+    "PRAGMA mmap_size=2147483648; PRAGMA cache_size=-4096;";
+
+}  // namespace
+
+std::unique_ptr<LocalIndex> LocalIndex::Open(const std::string& path, const std::string& server,
+                                             std::string& why) {
+  // A file that does not load whole is not repaired: it goes, and a fresh one takes its place.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    sqlite3* db = OpenFile(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, why);
+    if (!db) return nullptr;
+    std::unique_ptr<LocalIndex> index(new LocalIndex(db, path));
+    std::string loadWhy;
+    if (index->Exec(kPragmas, why)) {
+      if (index->Load(server, loadWhy)) return index;
+      if (attempt == 1 && index->Reset(server, why)) return index;
+    }
+    index.reset();
+    RemoveFiles(path);
+  }
+  return nullptr;
+}
+
+std::unique_ptr<LocalIndex> LocalIndex::OpenExisting(const std::string& path, const std::string& server,
+                                                     std::string& why) {
+  if (::access(path.c_str(), F_OK) != 0) {
+    why = "no local copy of " + server + " (" + path + ")";
+    return nullptr;
+  }
+  sqlite3* db = OpenFile(path, SQLITE_OPEN_READWRITE, why);
+  if (!db) return nullptr;
+  std::unique_ptr<LocalIndex> index(new LocalIndex(db, path));
+  std::string loadWhy;
+  // A broken file stays for the next catch-up to replace: a check with a server then rebuilds it.
+  if (sqlite3_exec(db, "PRAGMA mmap_size=2147483648; PRAGMA cache_size=-4096;", nullptr, nullptr, nullptr) !=
+          SQLITE_OK ||
+      !index->Load(server, loadWhy)) {
+    why = "the local copy of " + server + " is not usable (" + path + ")";
+    return nullptr;
+  }
+  if (!index->m_ready) {
+    why = "the local copy of " + server + " is still being built (" + path + ")";
+    return nullptr;
+  }
+  return index;
+}
+
+// The meta rows, checked against the file's own rows: a file of another layout or server, or
+// whose blocks and rows disagree, is not trusted.
+bool LocalIndex::Load(const std::string& server, std::string& why) {
+  // Without a log to add pages, the file holds every page its header counts: a shorter one was
+  // cut off.
+  struct stat wal {
+  }, file{};
+  if (::stat((m_path + "-wal").c_str(), &wal) != 0 || wal.st_size == 0) {
+    Statement pages(m_db, "SELECT page_count * page_size FROM pragma_page_count(), pragma_page_size()");
+    if (!pages.ok() || pages.Step() != SQLITE_ROW || ::stat(m_path.c_str(), &file) != 0 ||
+        file.st_size < sqlite3_column_int64(pages.get(), 0)) {
+      why = "file cut off";
+      return false;
+    }
+  }
+  Statement meta(m_db, "SELECT key, value FROM meta");
+  if (!meta.ok()) {
+    why = "no meta table";
+    return false;
+  }
+  std::string schema, owner, ready, highest, rows;
+  bool haveCollation = false;
+  int rc;
+  while ((rc = meta.Step()) == SQLITE_ROW) {
+    const std::string key(meta.Text(0));
+    const std::string value(meta.Text(1));
+    if (key == "schema") schema = value;
+    if (key == "server") owner = value;
+    if (key == "ready") ready = value;
+    if (key == "highest") highest = value;
+    if (key == "rows") rows = value;
+    if (key == "collation") {
+      m_collationKey = value;
+      haveCollation = true;
+    }
+  }
+  if (rc != SQLITE_DONE || schema != kSchemaVersion || owner != server || !haveCollation || highest.empty() ||
+      rows.empty()) {
+    why = "meta rows missing or foreign";
+    return false;
+  }
+  m_server = server;
+  m_ready = ready == "1";
+  m_highest = std::atoll(highest.c_str());
+  m_rows = std::atoll(rows.c_str());
+  // The last block ends with the highest id, and the rows end there too.
+  Statement last(m_db, "SELECT data FROM blocks ORDER BY first_id DESC LIMIT 1");
+  Statement top(m_db, "SELECT coalesce(max(id), 0) FROM entries");
+  if (!last.ok() || !top.ok() || top.Step() != SQLITE_ROW) {
+    why = "tables missing";
+    return false;
+  }
+  const long long topId = sqlite3_column_int64(top.get(), 0);
+  rc = last.Step();
+  if (rc == SQLITE_DONE) {
+    if (m_rows == 0 && topId == 0) return true;
+  } else if (rc == SQLITE_ROW) {
+    BlockView view;
+    const std::string_view data = last.Text(0);
+    if (view.Parse(data.data(), data.size()) && view.Id(view.n - 1) == m_highest && topId == m_highest)
+      return true;
+  }
+  why = "rows and blocks disagree";
+  return false;
+}
+
+bool LocalIndex::Reset(const std::string& server, std::string& why) {
+  const std::string sql =
+      "BEGIN IMMEDIATE;"
+      "DROP TABLE IF EXISTS meta; DROP TABLE IF EXISTS entries; DROP TABLE IF EXISTS blocks;"
+      "DROP TABLE IF EXISTS datestrs;"
+      "CREATE TABLE meta(key TEXT PRIMARY KEY, value BLOB);"
+      "CREATE TABLE entries(id INTEGER PRIMARY KEY, date_str BLOB, dir BLOB);"
+      "CREATE TABLE blocks(first_id INTEGER PRIMARY KEY, data BLOB NOT NULL);"
+      // Every folded date string once: a search tries them all, to find the entries that may
+      // match by date string whatever their names.
+      "CREATE TABLE datestrs(folded BLOB PRIMARY KEY) WITHOUT ROWID;"
+      "INSERT INTO meta VALUES('schema', '" +
+      std::string(kSchemaVersion) +
+      "'),('ready','0'),('highest','0'),('rows','0'),('collation',''),('caught_up','');"
+      "COMMIT;";
+  if (!Exec(sql.c_str(), why)) {
+    Exec("ROLLBACK", why);
+    return false;
+  }
+  Statement owner(m_db, "INSERT INTO meta VALUES('server', ?)");
+  owner.Bind(1, server);
+  if (owner.Step() != SQLITE_DONE) {
+    why = m_path + ": " + sqlite3_errmsg(m_db);
+    return false;
+  }
+  m_server = server;
+  m_collationKey.clear();
+  m_ready = false;
+  m_rows = m_highest = 0;
+  return true;
+}
+
+LocalIndex::Result LocalIndex::CatchUp(DupesConnection& connection, const std::string& collationKey,
+                                       const LocalFolder& fold, std::string& why, int batch,
+                                       const std::function<bool()>& stop) {
+  auto fetch = [&connection](long long aboveId, int rows, const std::function<bool(const SourceRow&)>& each,
+                             std::string& error) {
+    if (!connection.Query(BuildCatchUpQuery(aboveId, rows))) {
+      error = "catch-up query failed: " + connection.LastError();
+      return false;
+    }
+    auto field = [&connection](unsigned column) -> std::optional<std::string_view> {
+      unsigned long length = 0;
+      const char* text = connection.Field(column, &length);
+      if (!text) return std::nullopt;
+      return std::string_view(text, length);
+    };
+    bool more = true;
+    while (more && connection.FetchRow()) more = each({field(0), field(1), field(2), field(3)});
+    const bool failed = more && connection.HasError();
+    if (failed) error = "catch-up query failed: " + connection.LastError();
+    connection.ReleaseResult();
+    return !failed;
+  };
+  return CatchUp(fetch, collationKey, fold, why, batch, stop);
+}
+
+LocalIndex::Result LocalIndex::CatchUp(const RowFetch& fetch, const std::string& collationKey,
+                                       const LocalFolder& fold, std::string& why, int batch,
+                                       const std::function<bool()>& stop) {
+  if (collationKey != m_collationKey) {
+    if (!m_collationKey.empty() && !Reset(m_server, why)) return Result::Failed;
+    Statement set(m_db, "UPDATE meta SET value = ? WHERE key = 'collation'");
+    set.BindBlob(1, collationKey);
+    if (set.Step() != SQLITE_DONE) {
+      why = m_path + ": " + sqlite3_errmsg(m_db);
+      return Result::Failed;
+    }
+    m_collationKey = collationKey;
+  }
+  Statement insert(m_db, "INSERT INTO entries VALUES(?, ?, ?)");
+  Statement lastBlock(m_db, "SELECT first_id, data FROM blocks ORDER BY first_id DESC LIMIT 1");
+  Statement putBlock(m_db, "INSERT OR REPLACE INTO blocks VALUES(?, ?)");
+  Statement putDateStr(m_db, "INSERT OR IGNORE INTO datestrs VALUES(?)");
+  Statement readMeta(m_db, "SELECT value FROM meta WHERE key = ?");
+  Statement setMeta(m_db, "UPDATE meta SET value = ? WHERE key = ?");
+  if (!insert.ok() || !lastBlock.ok() || !putBlock.ok() || !putDateStr.ok() || !readMeta.ok() || !setMeta.ok()) {
+    why = m_path + ": " + sqlite3_errmsg(m_db);
+    return Result::Failed;
+  }
+  auto meta = [&](const char* key) {
+    readMeta.Reset();
+    readMeta.Bind(1, std::string_view(key));
+    const std::string value = readMeta.Step() == SQLITE_ROW ? std::string(readMeta.Text(0)) : std::string();
+    readMeta.Reset();
+    return value;
+  };
+  auto put = [&](const char* key, const std::string& value) {
+    setMeta.Reset();
+    setMeta.Bind(1, std::string_view(value));
+    setMeta.Bind(2, std::string_view(key));
+    return setMeta.Step() == SQLITE_DONE;
+  };
+  // What the last commit holds, for a batch that is rolled back.
+  long long committedHighest = m_highest, committedRows = m_rows;
+  auto fileFailed = [&] {
+    m_highest = committedHighest;
+    m_rows = committedRows;
+    const int rc = sqlite3_extended_errcode(m_db);
+    why = m_path + ": " + sqlite3_errmsg(m_db);
+    sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (IsBrokenCode(rc)) Broken();
+    return Result::Failed;
+  };
+
+  std::string dir, ds;
+  std::unordered_set<std::string> dateStrsPut;  // this catch-up's, so each costs one statement
+  BlockBuilder block;
+  while (!(stop && stop())) {
+    if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return fileFailed();
+    // Another process may have gone on since: its rows count.
+    m_highest = std::atoll(meta("highest").c_str());
+    m_rows = std::atoll(meta("rows").c_str());
+    committedHighest = m_highest;
+    committedRows = m_rows;
+    block.Clear();
+    lastBlock.Reset();
+    if (lastBlock.Step() == SQLITE_ROW) {
+      BlockView view;
+      const std::string_view data = lastBlock.Text(1);
+      if (!view.Parse(data.data(), data.size())) return fileFailed();
+      if (data.size() + 1024 < kBlockBytes) block.Load(view);
+    }
+    lastBlock.Reset();
+    auto flush = [&] {
+      if (block.ids.empty()) return true;
+      putBlock.Reset();
+      putBlock.Bind(1, block.ids.front());
+      const std::string bytes = block.Bytes();
+      putBlock.BindBlob(2, bytes);
+      const bool ok = putBlock.Step() == SQLITE_DONE;
+      putBlock.Reset();
+      block.Clear();
+      return ok;
+    };
+
+    int got = 0;
+    Result refused = Result::Done;
+    auto each = [&](const SourceRow& r) {
+      ++got;
+      int32_t id = 0, date = kNullDate;
+      if (!r.id || !ParseId(r.id->data(), r.id->size(), id) || id <= m_highest ||
+          (r.date && !ParseDateKey(*r.date, date))) {
+        why = "the server sent a row the copy cannot hold (id " + std::string(r.id ? *r.id : "NULL") + ")";
+        refused = Result::Fallback;
+        return false;
+      }
+      // A NULL text fails every LIKE, where an empty one passes a word of wildcards: such a
+      // table is not reproduced.
+      if (!r.dir || !r.dateStr) {
+        why = "entry " + std::to_string(id) + " has no name or no date string";
+        refused = Result::Fallback;
+        return false;
+      }
+      dir.clear();
+      ds.clear();
+      if (!fold(*r.dir, dir) || !fold(*r.dateStr, ds)) {
+        why = "the collation cannot fold entry " + std::to_string(id);
+        refused = Result::Fallback;
+        return false;
+      }
+      insert.Reset();
+      insert.Bind(1, id);
+      if (r.dateStr)
+        insert.Bind(2, *r.dateStr);
+      else
+        insert.BindNull(2);
+      if (r.dir)
+        insert.Bind(3, *r.dir);
+      else
+        insert.BindNull(3);
+      // A row that would take the block past its bytes starts the next one.
+      if (insert.Step() != SQLITE_DONE ||
+          (!block.ids.empty() && block.Size() + 16 + dir.size() + ds.size() > kBlockBytes && !flush())) {
+        refused = Result::Failed;
+        return false;
+      }
+      if (dateStrsPut.insert(ds).second) {
+        putDateStr.Reset();
+        putDateStr.BindBlob(1, ds);
+        if (putDateStr.Step() != SQLITE_DONE) {
+          refused = Result::Failed;
+          return false;
+        }
+      }
+      block.Add(id, date, dir, ds);
+      m_highest = id;
+      ++m_rows;
+      return true;
+    };
+    std::string fetchWhy;
+    const bool fetched = fetch(m_highest, batch, each, fetchWhy);
+    if (refused == Result::Failed) return fileFailed();
+    if (refused == Result::Fallback || !fetched) {
+      sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+      if (!fetched) why = fetchWhy;
+      m_highest = committedHighest;
+      m_rows = committedRows;
+      return fetched ? Result::Fallback : Result::Failed;
+    }
+    const bool end = got < batch;
+    if (!flush() || !put("highest", std::to_string(m_highest)) || !put("rows", std::to_string(m_rows)) ||
+        (end && !put("ready", "1")) || !put("caught_up", std::to_string(std::time(nullptr))))
+      return fileFailed();
+    if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) return fileFailed();
+    if (end) {
+      m_ready = true;
+      return Result::Done;
+    }
+  }
+  why = "stopped";
+  return Result::Failed;
+}
+
+namespace {
+
+using Key = std::pair<int32_t, int32_t>;  // (date, id), the statements' order
+
+// What one part of a search looks for, and what it found in its blocks.
+struct ScanPart {
+  const LocalQuery* query = nullptr;
+  const std::vector<std::string_view>* probes = nullptr;
+  const std::vector<std::string>* dateProbes = nullptr;  // folded date strings that may match
+  bool everyRow = false;
+  bool range = false;
+  int32_t from = 0, to = 0;
+  long long firstBlock = 0, endBlock = 0;  // first_id in [firstBlock, endBlock)
+  long long highest = 0;                   // rows above it came after the search began
+
+  long long count = 0;
+  std::vector<Key> kept;
+  int rc = SQLITE_OK;
+};
+
+// The blocks of part on db: count, and the limit's best rows, kept in a buffer cut back to the
+// best limit rows whenever it fills, the worst of those then being the bar for the rest (a heap
+// costs a logarithm on every row when dates rise with ids, as they do).
+void Scan(sqlite3* db, ScanPart& part) {
+  const LocalQuery& query = *part.query;
+  const bool descending = query.order == 1;
+  auto better = [descending](const Key& a, const Key& b) { return descending ? a > b : a < b; };
+  const size_t keep = query.countOnly ? 0 : static_cast<size_t>(query.limit);
+  Key bar{};
+  bool haveBar = false;
+  auto cut = [&] {
+    if (part.kept.size() <= keep) return;
+    std::nth_element(part.kept.begin(), part.kept.begin() + static_cast<std::ptrdiff_t>(keep - 1),
+                     part.kept.end(), better);
+    part.kept.resize(keep);
+    bar = part.kept.back();
+    haveBar = true;
+  };
+  auto consider = [&](const BlockView& b, uint32_t i) {
+    const int32_t date = b.Date(i);
+    if (part.range && (date == kNullDate || date < part.from || date > part.to)) return;
+    if (b.Id(i) > part.highest) return;
+    if (!query.matcher.matches(b.Dir(i), b.DateStr(i))) return;
+    ++part.count;
+    if (keep == 0) return;
+    const Key key{date, b.Id(i)};
+    if (haveBar && !better(key, bar)) return;
+    part.kept.push_back(key);
+    if (part.kept.size() >= 2 * keep + 1024) cut();
+  };
+
+  Statement blocks(db, "SELECT data FROM blocks WHERE first_id >= ? AND first_id < ? ORDER BY first_id");
+  if (!blocks.ok()) {
+    part.rc = sqlite3_extended_errcode(db);
+    return;
+  }
+  blocks.Bind(1, part.firstBlock);
+  blocks.Bind(2, part.endBlock);
+  std::vector<uint8_t> candidate;
+  int rc;
+  while ((rc = blocks.Step()) == SQLITE_ROW) {
+    BlockView b;
+    const std::string_view data = blocks.Text(0);
+    if (!b.Parse(data.data(), data.size())) {
+      part.rc = SQLITE_CORRUPT;
+      return;
+    }
+    if (part.everyRow) {
+      for (uint32_t i = 0; i < b.n; ++i) consider(b, i);
+      continue;
+    }
+    candidate.assign(b.n, 0);
+    const uint32_t dirBytes = U32(b.dirEnds, b.n - 1);
+    for (std::string_view probe : *part.probes) {
+      uint32_t at = 0;
+      while (at < dirBytes) {
+        const void* hit = memmem(b.dirs + at, dirBytes - at, probe.data(), probe.size());
+        if (!hit) break;
+        const uint32_t offset = static_cast<uint32_t>(static_cast<const char*>(hit) - b.dirs);
+        const uint32_t row = b.RowAt(offset);
+        // A hit across two names is none: look again from the next byte.
+        if (offset + probe.size() <= U32(b.dirEnds, row)) {
+          candidate[row] = 1;
+          at = U32(b.dirEnds, row);
+        } else {
+          at = offset + 1;
+        }
+      }
+    }
+    for (const std::string& dateStr : *part.dateProbes)
+      for (uint32_t i = 0; i < b.n; ++i)
+        if (!candidate[i] && b.DateStr(i) == dateStr) candidate[i] = 1;
+    for (uint32_t i = 0; i < b.n; ++i)
+      if (candidate[i]) consider(b, i);
+  }
+  if (rc != SQLITE_DONE) part.rc = rc;
+  if (keep > 0) cut();
+}
+
+}  // namespace
+
+LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answer, std::string& why) {
+  answer = LocalAnswer();
+  if (!m_ready) {
+    why = "the local copy is still being built";
+    return Result::Fallback;
+  }
+  if (!query.countOnly && query.limit < 0) {
+    why = "a negative limit";
+    return Result::Fallback;
+  }
+  // The statements apply a range only with both bounds; a bound that names no day compares as
+  // the server converts it, which is not reproduced here.
+  const bool range = !query.startBound.empty() && !query.endBound.empty();
+  int32_t from = 0, to = 0;
+  if (range) {
+    if (!IsCalendarDate(query.startBound) || !IsCalendarDate(query.endBound)) {
+      why = "a date bound that is no calendar date";
+      return Result::Fallback;
+    }
+    from = BoundKey(query.startBound);
+    to = BoundKey(query.endBound);
+  }
+
+  // Every text one way of matching needs; the longest is looked for, the matcher decides.
+  std::vector<std::string_view> probes;
+  bool everyRow = query.matcher.requiredTexts.empty();
+  for (const auto& list : query.matcher.requiredTexts) {
+    std::string_view longest;
+    for (const std::string& text : list)
+      if (text.size() > longest.size()) longest = text;
+    if (longest.empty()) everyRow = true;
+    probes.push_back(longest);
+  }
+
+  auto failed = [&](int rc) {
+    why = m_path + ": " + (rc == SQLITE_CORRUPT ? "a block is not whole" : sqlite3_errmsg(m_db));
+    sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (IsBrokenCode(rc)) {
+      Broken();
+      why += " (removed, it is rebuilt on the next catch-up)";
+    }
+    return Result::Failed;
+  };
+  // One snapshot: a catch-up of another process changes nothing under this search.
+  if (sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
+    return failed(sqlite3_extended_errcode(m_db));
+  Statement meta(
+      m_db,
+      "SELECT (SELECT value FROM meta WHERE key = 'rows'), (SELECT value FROM meta WHERE key = 'highest')");
+  Statement firsts(m_db, "SELECT first_id FROM blocks ORDER BY first_id");
+  if (!meta.ok() || !firsts.ok()) return failed(sqlite3_extended_errcode(m_db));
+  int rc = meta.Step();
+  if (rc != SQLITE_ROW) return failed(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
+  answer.total = std::atoll(std::string(meta.Text(0)).c_str());
+  const long long highest = std::atoll(std::string(meta.Text(1)).c_str());
+  std::vector<long long> blockIds;
+  while ((rc = firsts.Step()) == SQLITE_ROW) blockIds.push_back(sqlite3_column_int64(firsts.get(), 0));
+  if (rc != SQLITE_DONE) return failed(rc);
+  // Entries whose date string a word matches as a whole, whatever their names; many such date
+  // strings and every entry is tried.
+  std::vector<std::string> dateProbes;
+  if (!everyRow && query.matcher.mayMatchByDate) {
+    Statement dateStrs(m_db, "SELECT folded FROM datestrs");
+    if (!dateStrs.ok()) return failed(sqlite3_extended_errcode(m_db));
+    while (!everyRow && (rc = dateStrs.Step()) == SQLITE_ROW) {
+      const std::string_view folded = dateStrs.Text(0);
+      if (query.matcher.mayMatchByDate(folded)) dateProbes.emplace_back(folded);
+      everyRow = dateProbes.size() > kMostDateProbes;
+    }
+    if (!everyRow && rc != SQLITE_DONE) return failed(rc);
+  }
+
+  // Two halves of the blocks, the second on a connection of its own in a thread of its own: a
+  // scan is bound by memory, and the machine has two cores. The second connection reads a
+  // snapshot of its own: rows a catch-up added since are left out by id (rows are only ever
+  // appended), so both halves answer for the same rows.
+  ScanPart parts[2];
+  for (ScanPart& part : parts) {
+    part.query = &query;
+    part.probes = &probes;
+    part.dateProbes = &dateProbes;
+    part.everyRow = everyRow;
+    part.range = range;
+    part.from = from;
+    part.to = to;
+    part.highest = highest;
+  }
+  const size_t half = blockIds.size() / 2;
+  const bool split = half > 0 && OpenSecond();
+  parts[0].firstBlock = blockIds.empty() ? 0 : blockIds.front();
+  parts[0].endBlock = split ? blockIds[half] : highest + 1;
+  parts[1].firstBlock = parts[0].endBlock;
+  parts[1].endBlock = highest + 1;
+  std::thread second;
+  if (split)
+    second = std::thread([this, &parts] {
+      if (sqlite3_exec(m_second, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        parts[1].rc = sqlite3_extended_errcode(m_second);
+        return;
+      }
+      Scan(m_second, parts[1]);
+      sqlite3_exec(m_second, "COMMIT", nullptr, nullptr, nullptr);
+    });
+  Scan(m_db, parts[0]);
+  if (second.joinable()) second.join();
+  for (const ScanPart& part : parts)
+    if (part.rc != SQLITE_OK) return failed(part.rc);
+
+  const bool descending = query.order == 1;
+  auto better = [descending](const Key& a, const Key& b) { return descending ? a > b : a < b; };
+  const size_t keep = query.countOnly ? 0 : static_cast<size_t>(query.limit);
+  answer.count = parts[0].count + parts[1].count;
+  std::vector<Key> keys = std::move(parts[0].kept);
+  keys.insert(keys.end(), parts[1].kept.begin(), parts[1].kept.end());
+  std::sort(keys.begin(), keys.end(), better);
+  if (keys.size() > keep) keys.resize(keep);
+  Statement row(m_db, "SELECT date_str, dir FROM entries WHERE id = ?");
+  if (!row.ok()) return failed(sqlite3_extended_errcode(m_db));
+  for (const Key& key : keys) {
+    row.Reset();
+    row.Bind(1, key.second);
+    if ((rc = row.Step()) != SQLITE_ROW) return failed(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
+    answer.rows.push_back({std::to_string(key.second), DateText(key.first), std::string(row.Text(0)),
+                           std::string(row.Text(1))});
+  }
+  row.Reset();
+  sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+  return Result::Done;
+}
