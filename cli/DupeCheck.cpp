@@ -214,6 +214,7 @@ std::optional<int> DupeCheck::LocalSteps() {
     why = "still being built (kestrel-dupe --sync finishes it)";
     return fallBack();
   }
+  key = copy->CollationKey();
   if (!m_collations.probe(m_connection, key, why)) return fallBack();
   const auto collation = m_collations.load(key);
   if (!collation) {
@@ -254,6 +255,7 @@ int DupeCheck::Sync() {
     why = "this build cannot reproduce the server's collation";
     return failed("collation probe");
   }
+  key = copy->CollationKey();
   if (!m_collations.probe(m_connection, key, why)) return failed("collation probe");
   const auto collation = m_collations.load(key);
   if (!collation) {

@@ -81,7 +81,7 @@ bool IsOneWeightCollation(const std::string& name) {
   return false;
 }
 
-std::optional<Collation> ProbeCollation(DupesConnection& connection, std::string* why) {
+std::optional<std::string> ProbeCollationName(DupesConnection& connection, std::string* why) {
   std::string collation, dateCollation;
   if (!connection.Query(
           "SELECT COLUMN_NAME, COLLATION_NAME FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = "
@@ -116,6 +116,13 @@ std::optional<Collation> ProbeCollation(DupesConnection& connection, std::string
   if (results != "utf8mb4" && !same(results, charset == "latin1" ? "utf8mb4" : charset))
     return Fail(why, "results come as " + results), std::nullopt;
 
+  return collation;
+}
+
+std::optional<Collation> ProbeCollation(DupesConnection& connection, std::string* why) {
+  const std::optional<std::string> name = ProbeCollationName(connection, why);
+  if (!name) return std::nullopt;
+  const std::string& collation = *name;
   // Every code point of the BMP but the surrogates: four nested digits of sixteen, as recursion
   // is bounded by the server.
   size_t width = 0;

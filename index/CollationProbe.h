@@ -15,6 +15,10 @@ class DupesConnection;
 // character set set). A handful of statements, one of them a row per code point of the BMP.
 std::optional<Collation> ProbeCollation(DupesConnection& connection, std::string* why = nullptr);
 
+// The first, cheap part of it alone: the collation's name when the copy may hold it (two small
+// statements), for a copy that already has its weights.
+std::optional<std::string> ProbeCollationName(DupesConnection& connection, std::string* why = nullptr);
+
 // Whether a collation of this name is one the copy may hold: one weight per character, no
 // expansions nor contractions.
 bool IsOneWeightCollation(const std::string& name);

@@ -9,6 +9,14 @@
 CopyCollationSource DefaultCopyCollationSource() {
   CopyCollationSource source;
   source.probe = [](DupesConnection& connection, std::string& key, std::string& why) {
+    // The weights of a collation of the same name are the ones the copy holds: only a copy
+    // without them, or of another collation, costs the statement of every character.
+    const std::optional<Collation> held = Collation::Deserialize(key);
+    if (held) {
+      const std::optional<std::string> name = ProbeCollationName(connection, &why);
+      if (!name) return false;
+      if (*name == held->Name()) return true;
+    }
     const std::optional<Collation> collation = ProbeCollation(connection, &why);
     if (!collation) return false;
     key = collation->Serialize();
@@ -30,7 +38,9 @@ CopyCollationSource DefaultCopyCollationSource() {
       matcher.matches = [compiled](std::string_view dir, std::string_view dateStr) {
         return compiled->Matches(dir, dateStr);
       };
-      matcher.mayMatchByDate = [compiled](std::string_view dateStr) { return compiled->MayMatchByDate(dateStr); };
+      matcher.mayMatchByDate = [compiled](std::string_view dateStr) {
+        return compiled->MayMatchByDate(dateStr);
+      };
       return matcher;
     };
     return copy;

@@ -18,7 +18,8 @@ struct CopyCollation {
 
 struct CopyCollationSource {
   // The collation of DUPES_DIR as bytes to store; false with the reason when it cannot be
-  // reproduced here.
+  // reproduced here. key holds the copy's own on entry (or nothing): kept when the server's
+  // collation is still that one.
   std::function<bool(DupesConnection& connection, std::string& key, std::string& why)> probe;
   // The stored bytes back; nothing when they are no collation.
   std::function<std::optional<CopyCollation>(const std::string& key)> load;

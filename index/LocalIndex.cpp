@@ -458,7 +458,8 @@ LocalIndex::Result LocalIndex::CatchUp(const RowFetch& fetch, const std::string&
   Statement putDateStr(m_db, "INSERT OR IGNORE INTO datestrs VALUES(?)");
   Statement readMeta(m_db, "SELECT value FROM meta WHERE key = ?");
   Statement setMeta(m_db, "UPDATE meta SET value = ? WHERE key = ?");
-  if (!insert.ok() || !lastBlock.ok() || !putBlock.ok() || !putDateStr.ok() || !readMeta.ok() || !setMeta.ok()) {
+  if (!insert.ok() || !lastBlock.ok() || !putBlock.ok() || !putDateStr.ok() || !readMeta.ok() ||
+      !setMeta.ok()) {
     why = m_path + ": " + sqlite3_errmsg(m_db);
     return Result::Failed;
   }
