@@ -82,6 +82,18 @@ inline constexpr char kTextNo[] = "NO";
 // A field the check could not read.
 inline constexpr char kTextNotAvailable[] = "N/A";
 
+// The local index's build, at the foot of the results list and on its command in the pop-up.
+inline constexpr char kTextIndexOff[] = "Keep a copy of the database's entries on this computer";
+inline std::string IndexBuildingText(const std::string& rows, const std::string& total) {
+  return "Building the local index: " + rows + " of " + total + " entries";
+}
+inline std::string IndexReadyText(const std::string& rows) {
+  return "Local index ready: " + rows + " entries";
+}
+inline std::string IndexFailedText(const std::string& reason) {
+  return "Local index not built: " + reason;
+}
+
 // The command line's own answers, on the terminal before any window exists.
 inline constexpr char kTextUsage[] =
     "Usage: kestrel [Qt options] [file]\n"

@@ -16,7 +16,9 @@
 #include "app/Settings.h"
 #include "controls/HistoryCombo.h"
 #include "controls/MaskedEdit.h"
+#include "index/IndexPaths.h"
 #include "platform/DataExchange.h"
+#include "platform/LocaleSeparators.h"
 #include "platform/MessageBox.h"
 #include "platform/ServerText.h"
 #include "platform/UiThread.h"
@@ -26,6 +28,7 @@
 #include "res/ResourceIds.h"
 #include "res/Strings.h"
 #include "res/Texts.h"
+#include "search/IndexBuildBadge.h"
 #include "search/LogSessionCommand.h"
 #include "search/NfoCommand.h"
 #include "search/ResultListCtrl.h"
@@ -44,6 +47,16 @@ QString ToQ(const std::string& text) {
   return QString::fromStdString(text);
 }
 
+// 1234567 as "1,234,567", with the user's separator.
+std::string Grouped(long long number) {
+  std::string digits = std::to_string(number < 0 ? 0 : number);
+  const char separator = LocaleSeparators::FromUserLocale().thousands;
+  if (separator == '\0') return digits;
+  for (auto at = static_cast<long>(digits.size()) - 3; at > 0; at -= 3)
+    digits.insert(size_t(at), 1, separator);
+  return digits;
+}
+
 template <typename T>
 T* Control(QWidget* form, int id) {
   return qobject_cast<T*>(GetDlgItem(form, id));
@@ -60,6 +73,7 @@ CKestrelView::~CKestrelView() {
   OnDestroy(true);
   // A running worker must not outlive the form it reports to.
   if (m_pRunningWorker) m_pRunningWorker->Stop();
+  if (m_pIndexBuild) m_pIndexBuild->Stop();
 }
 
 void CKestrelView::BuildControls() {
@@ -93,6 +107,8 @@ void CKestrelView::BuildControls() {
   m_pList = Control<CResultListCtrl>(this, IDC_RESULTS);
   m_pMask->CreateToolbar(this);
   UseArtworkPalette(this);
+  m_pIndexBadge = new IndexBuildBadge(m_pList->viewport());
+  m_pList->PopupMenu()->setToolTipsVisible(true);
 
   connect(m_pDupe, &QPushButton::clicked, this, &CKestrelView::OnDupe);
   connect(m_pQuit, &QPushButton::clicked, this, &CKestrelView::OnQuit);
@@ -142,6 +158,9 @@ void CKestrelView::OnInitialUpdate() {
   m_pList->SetStartMinimizedCheck(m_bStartMinimized);
   m_bLocalIndex = ReadLocalIndex();
   m_pList->SetLocalIndexCheck(m_bLocalIndex);
+  SetIndexTip(kTextIndexOff);
+  // A copy left half built goes on from where it stopped; a ready one is left to the searches.
+  if (m_bLocalIndex) StartIndexBuild(true);
   UpdateData(true);
 
   m_pGetAll->setChecked(ReadGetAll());
@@ -239,6 +258,7 @@ void CKestrelView::CancelWork() {
 }
 
 void CKestrelView::OnQuit() {
+  StopIndexBuild();
   // The frame decides how the program ends.
   emit quitRequested();
 }
@@ -320,6 +340,69 @@ void CKestrelView::ToggleLocalIndex() {
   WriteLocalIndex(m_bLocalIndex);
   CloseSettingsKey();
   m_pList->SetLocalIndexCheck(m_bLocalIndex);
+  if (m_bLocalIndex) {
+    StartIndexBuild(false);
+  } else {
+    // The copy stays as the last batch left it, for the next time.
+    StopIndexBuild();
+    m_pIndexBadge->Clear();
+    SetIndexTip(kTextIndexOff);
+  }
+}
+
+void CKestrelView::StartIndexBuild(bool onlyWhenNotReady) {
+  IndexBuildContext context;
+  context.loginId = context.password = ReadGuestLogin();
+  context.link = std::make_shared<QtUiLink>(this);
+  context.port = this;
+  context.endpoints = m_endpoints;
+  context.folder = IndexFolder();
+  context.onlyWhenNotReady = onlyWhenNotReady;
+  context.batch = m_nIndexBatch;
+  context.after = std::move(m_pIndexBuild);
+  if (context.after) context.after->Stop();
+  m_indexProgress = {};
+  m_pIndexBuild = ::StartIndexBuild(std::move(context));
+}
+
+void CKestrelView::StopIndexBuild() {
+  // Stopped here, between two of its visits, so it shows nothing more; it ends after its batch.
+  if (m_pIndexBuild) m_pIndexBuild->Stop();
+}
+
+void CKestrelView::IndexBuildAdvanced(const IndexBuildProgress& progress) {
+  m_indexProgress = progress;
+  // Rows added since the count make the copy pass it: the total then follows the copy.
+  const std::string text =
+      IndexBuildingText(Grouped(progress.rows), Grouped(std::max(progress.rows, progress.serverRows)));
+  m_pIndexBadge->ShowText(ToQ(text));
+  SetIndexTip(text);
+  emit indexBuildChanged();
+}
+
+void CKestrelView::IndexBuildReady(long long rows) {
+  m_indexProgress.rows = rows;
+  m_pIndexBadge->Clear();
+  SetIndexTip(IndexReadyText(Grouped(rows)));
+  emit indexBuildChanged();
+}
+
+void CKestrelView::IndexBuildFailed(const std::string& reason) {
+  const std::string text = IndexFailedText(reason);
+  m_pIndexBadge->ShowText(ToQ(text));
+  SetIndexTip(text);
+  emit indexBuildChanged();
+}
+
+QString CKestrelView::IndexNote() const {
+  return m_pIndexBadge->isHidden() ? QString() : m_pIndexBadge->text();
+}
+
+void CKestrelView::SetIndexTip(const std::string& text) {
+  if (QAction* action = FindMenuAction(m_pList->PopupMenu(), ID_KEEP_LOCAL_INDEX)) {
+    action->setStatusTip(ToQ(text));
+    action->setToolTip(ToQ(text));
+  }
 }
 
 void CKestrelView::RetrieveNfo() {
@@ -443,6 +526,7 @@ void CKestrelView::paintEvent(QPaintEvent*) {
 }
 
 void CKestrelView::closeEvent(QCloseEvent* event) {
+  StopIndexBuild();
   OnDestroy();
   QWidget::closeEvent(event);
 }

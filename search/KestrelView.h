@@ -14,9 +14,11 @@
 #include "db/SearchRequest.h"
 #include "platform/SocketsStartup.h"
 #include "platform/WorkerRun.h"
+#include "search/IndexBuildWorker.h"
 #include "search/SearchFormPort.h"
 
 class CHistoryCombo;
+class IndexBuildBadge;
 class CMaskedEdit;
 class CResultListCtrl;
 class QCheckBox;
@@ -24,7 +26,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 
-class CKestrelView : public QWidget, public SearchFormPort {
+class CKestrelView : public QWidget, public SearchFormPort, public IndexBuildPort {
   Q_OBJECT
 
  public:
@@ -72,6 +74,18 @@ class CKestrelView : public QWidget, public SearchFormPort {
   bool IsStartMinimized() const { return m_bStartMinimized; }
   bool KeepsLocalIndex() const { return m_bLocalIndex; }
   const std::shared_ptr<WorkerRun>& RunningWorker() const { return m_pRunningWorker; }
+  // The local index's build, apart from the one search or NFO worker: the last one started
+  // (stopped or not), how far it got, and the note at the foot of the list ("" when hidden).
+  const std::shared_ptr<WorkerRun>& IndexBuildRun() const { return m_pIndexBuild; }
+  const IndexBuildProgress& IndexProgress() const { return m_indexProgress; }
+  QString IndexNote() const;
+  // Rows a batch of the builds started from now on.
+  void SetIndexBatch(int rows) { m_nIndexBatch = rows; }
+
+  // What the build reaches (IndexBuildPort).
+  void IndexBuildAdvanced(const IndexBuildProgress& progress) override;
+  void IndexBuildReady(long long rows) override;
+  void IndexBuildFailed(const std::string& reason) override;
 
   // Fields of the form, exchanged with the controls.
   int32_t m_nLimit = 20;
@@ -84,6 +98,8 @@ class CKestrelView : public QWidget, public SearchFormPort {
   // What the form asks of the frame around it, which start-up connects.
   void quitRequested();
   void showFrameRequested();
+  // Each word of the local index's build.
+  void indexBuildChanged();
 
  protected:
   bool event(QEvent* event) override;
@@ -100,6 +116,9 @@ class CKestrelView : public QWidget, public SearchFormPort {
   void RetrieveNfo();
   void ToggleStartMinimized();
   void ToggleLocalIndex();
+  void StartIndexBuild(bool onlyWhenNotReady);
+  void StopIndexBuild();
+  void SetIndexTip(const std::string& text);
   void LogSession();
   void ClearList();
   void UpdateNfoCommand();
@@ -115,6 +134,9 @@ class CKestrelView : public QWidget, public SearchFormPort {
   std::string m_strLogFile = "kestrel.log";
   WSADATA m_wsaData;
   std::shared_ptr<WorkerRun> m_pRunningWorker;
+  std::shared_ptr<WorkerRun> m_pIndexBuild;
+  IndexBuildProgress m_indexProgress;
+  int m_nIndexBatch = 50000;
 
   CHistoryCombo* m_pMask = nullptr;
   CMaskedEdit* m_pStartDate = nullptr;
@@ -124,6 +146,7 @@ class CKestrelView : public QWidget, public SearchFormPort {
   QCheckBox* m_pBetween = nullptr;
   QListWidget* m_pOrder = nullptr;
   CResultListCtrl* m_pList = nullptr;
+  IndexBuildBadge* m_pIndexBadge = nullptr;
   QLineEdit* m_pStatus = nullptr;
   QPushButton* m_pDupe = nullptr;
   QPushButton* m_pQuit = nullptr;
