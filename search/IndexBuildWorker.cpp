@@ -68,6 +68,8 @@ class BuildRun {
   bool Steps() {
     QuietFeedback quiet;
     if (!m_connection.Open(quiet)) return Fail(quiet.Text());
+    // Switched off meanwhile: the copy is not even opened.
+    if (Stopped()) return false;
     if (m_context.folder.empty()) return Fail("no cache folder (neither XDG_CACHE_HOME nor HOME is set)");
     std::string why;
     if (!MakeIndexFolder(m_context.folder, why)) return Fail(why);
