@@ -86,11 +86,13 @@ class IndexBuild : public KestrelViewFixture {
     FindById<CHistoryCombo>(*view, IDC_MASK)->setEditText(mask);
     QTest::mouseClick(FindById<QPushButton>(*view, IDC_DUPE), Qt::LeftButton);
   }
-  std::unique_ptr<LocalIndex> Copy() {
+  // The copy on disk, read while no build runs.
+  void ExpectCopy(long long rows, bool ready) {
     std::string why;
     auto copy = LocalIndex::Open(IndexFilePath(IndexFolder(), Server().address()), Server().address(), why);
-    EXPECT_TRUE(copy) << why;
-    return copy;
+    ASSERT_TRUE(copy) << why;
+    EXPECT_EQ(copy->Rows(), rows);
+    EXPECT_EQ(copy->IsReady(), ready);
   }
 
   TempDir cache;
@@ -120,11 +122,7 @@ TEST_F(IndexBuild, SwitchedOnItBuildsInTheBackgroundWhileASearchRuns) {
   ASSERT_EQ(boxes.Boxes().size(), 1u);
   EXPECT_EQ(boxes.Boxes()[0].caption, "Dupe Successful");
 
-  auto copy = Copy();
-  ASSERT_TRUE(copy);
-  EXPECT_TRUE(copy->IsReady());
-  EXPECT_EQ(std::to_string(copy->Rows()), Server().QueryValue("SELECT COUNT(*) FROM DUPES"));
-  EXPECT_EQ(std::to_string(copy->HighestId()), Server().QueryValue("SELECT MAX(DUPES_ID) FROM DUPES"));
+  ExpectCopy(std::stoll(Server().QueryValue("SELECT COUNT(*) FROM DUPES")), true);
 }
 
 TEST_F(IndexBuild, AStoppedBuildGoesOnFromWhereItStopped) {
@@ -138,12 +136,7 @@ TEST_F(IndexBuild, AStoppedBuildGoesOnFromWhereItStopped) {
   EXPECT_FALSE(view->KeepsLocalIndex());
   EXPECT_EQ(view->IndexNote(), "");
   EXPECT_EQ(Command()->toolTip(), "Keep a copy of the database's entries on this computer");
-  {
-    auto copy = Copy();
-    ASSERT_TRUE(copy);
-    EXPECT_FALSE(copy->IsReady());
-    EXPECT_EQ(copy->Rows(), 2 * kBatch);
-  }
+  ExpectCopy(2 * kBatch, false);
 
   // On again: it starts from those rows; the form closing stops it three batches on.
   view->disconnect(view.get(), &CKestrelView::indexBuildChanged, nullptr, nullptr);
@@ -155,12 +148,7 @@ TEST_F(IndexBuild, AStoppedBuildGoesOnFromWhereItStopped) {
   Command()->trigger();
   ASSERT_TRUE(WaitBuildEnded());
   EXPECT_EQ(rows, (std::vector<long long>{2 * kBatch, 3 * kBatch, 4 * kBatch, 5 * kBatch}));
-  {
-    auto copy = Copy();
-    ASSERT_TRUE(copy);
-    EXPECT_FALSE(copy->IsReady());
-    EXPECT_EQ(copy->Rows(), 5 * kBatch);
-  }
+  ExpectCopy(5 * kBatch, false);
 
   // The next start goes on to the end, rows only growing.
   view.reset();
@@ -172,12 +160,7 @@ TEST_F(IndexBuild, AStoppedBuildGoesOnFromWhereItStopped) {
   EXPECT_EQ(rows.front(), 5 * kBatch);
   EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end()));
   EXPECT_EQ(rows.back(), kRows);
-  {
-    auto copy = Copy();
-    ASSERT_TRUE(copy);
-    EXPECT_TRUE(copy->IsReady());
-    EXPECT_EQ(copy->Rows(), kRows);
-  }
+  ExpectCopy(kRows, true);
 
   // Ready: a start leaves the copy to the searches, without a word of progress.
   view.reset();
