@@ -347,6 +347,7 @@ bool LocalIndex::Load(const std::string& server, std::string& why) {
     if (key == "ready") ready = value;
     if (key == "highest") highest = value;
     if (key == "rows") rows = value;
+    if (key == "caught_up") m_caughtUp = std::atoll(value.c_str());
     if (key == "collation") {
       m_collationKey = value;
       haveCollation = true;
@@ -587,6 +588,7 @@ LocalIndex::Result LocalIndex::CatchUp(const RowFetch& fetch, const std::string&
     if (!flush() || !put("highest", std::to_string(m_highest)) || !put("rows", std::to_string(m_rows)) ||
         (end && !put("ready", "1")) || !put("caught_up", std::to_string(std::time(nullptr))))
       return fileFailed();
+    m_caughtUp = std::time(nullptr);
     if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) return fileFailed();
     if (end) {
       m_ready = true;

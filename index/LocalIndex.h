@@ -80,6 +80,8 @@ class LocalIndex {
   const std::string& CollationKey() const { return m_collationKey; }
   long long Rows() const { return m_rows; }
   long long HighestId() const { return m_highest; }
+  // When the copy was last brought up to date (seconds since the epoch; 0: never).
+  long long CaughtUpAt() const { return m_caughtUp; }
 
   // Fetches the rows above the copy's highest id, batch rows a statement, each batch committed
   // on its own (a build stopped anywhere goes on from there). A copy folded with another
@@ -113,6 +115,7 @@ class LocalIndex {
   bool m_ready = false;
   long long m_rows = 0;
   long long m_highest = 0;
+  long long m_caughtUp = 0;
 };
 
 // The statement a catch-up sends: rows above id, by id, at most batch.

@@ -40,3 +40,5 @@ add_test(NAME search_nfo_viewer_x11_test
 # The X keyboard library reads past a string's end with strndup, which strict string checks refuse.
 set_tests_properties(search_nfo_viewer_x11_test PROPERTIES TIMEOUT 120 LABELS gui ENVIRONMENT
   "QT_QPA_PLATFORM=xcb;ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=0")
+# The search answering from the local copy; the copy's search reads half its blocks on a thread.
+kestrel_test(search_local_search_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/LocalSearchTest.cpp THREADED)
