@@ -12,6 +12,12 @@ bool Fail(std::string* why, const std::string& text) {
   return false;
 }
 
+// The same for an answer that is nothing.
+std::nullopt_t Refuse(std::string* why, const std::string& text) {
+  Fail(why, text);
+  return std::nullopt;
+}
+
 // The charset part of a collation name the server reported: "utf8mb4" of "utf8mb4_general_ci".
 std::string CharsetOf(const std::string& collation) {
   return collation.substr(0, collation.find('_'));
@@ -59,8 +65,10 @@ bool ReadWeights(DupesConnection& connection, const std::string& sql, size_t& wi
     row.held = connection.FieldText(1) == "1";
     if (row.held) {
       if (width == 0) width = hex.size();
-      if (hex.size() != width || !HexValue(hex, row.weight))
-        return connection.ReleaseResult(), Fail(why, "a weight of another width: U+" + point + " " + hex);
+      if (hex.size() != width || !HexValue(hex, row.weight)) {
+        connection.ReleaseResult();
+        return Fail(why, "a weight of another width: U+" + point + " " + hex);
+      }
     }
     rows.push_back(row);
   }
@@ -86,35 +94,35 @@ std::optional<std::string> ProbeCollationName(DupesConnection& connection, std::
   if (!connection.Query(
           "SELECT COLUMN_NAME, COLLATION_NAME FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = "
           "DATABASE() AND TABLE_NAME = 'DUPES' AND COLUMN_NAME IN ('DUPES_DIR', 'DUPES_DATE_STR')"))
-    return Fail(why, "the columns: " + connection.LastError()), std::nullopt;
+    return Refuse(why, "the columns: " + connection.LastError());
   while (connection.FetchRow())
     (connection.FieldText(0) == "DUPES_DIR" ? collation : dateCollation) = connection.FieldText(1);
   connection.ReleaseResult();
   if (collation.empty() || dateCollation.empty())
-    return Fail(why, "the columns' collations are not reported"), std::nullopt;
+    return Refuse(why, "the columns' collations are not reported");
   if (collation != dateCollation)
-    return Fail(why, "the columns differ: " + collation + " and " + dateCollation), std::nullopt;
-  if (!IsOneWeightCollation(collation))
-    return Fail(why, "collation " + collation + " is not held"), std::nullopt;
+    return Refuse(why, "the columns differ: " + collation + " and " + dateCollation);
+  if (!IsOneWeightCollation(collation)) return Refuse(why, "collation " + collation + " is not held");
 
   // The search statements' literals: a backslash must be an escape in them, they must take the
   // names' character set, and the names must come back as UTF-8.
   if (!connection.Query("SELECT @@sql_mode LIKE '%NO_BACKSLASH_ESCAPES%', @@character_set_connection, "
                         "@@character_set_results") ||
-      !connection.FetchRow())
-    return connection.ReleaseResult(), Fail(why, "the session: " + connection.LastError()), std::nullopt;
+      !connection.FetchRow()) {
+    connection.ReleaseResult();
+    return Refuse(why, "the session: " + connection.LastError());
+  }
   const std::string noEscapes = connection.FieldText(0), literals = connection.FieldText(1),
                     results = connection.FieldText(2);
   connection.ReleaseResult();
-  if (noEscapes != "0") return Fail(why, "backslashes are not escapes"), std::nullopt;
+  if (noEscapes != "0") return Refuse(why, "backslashes are not escapes");
   const std::string charset = CharsetOf(collation);
   const auto same = [](const std::string& a, const std::string& b) {
     return a == b || ((a == "utf8" || a == "utf8mb3") && (b == "utf8" || b == "utf8mb3"));
   };
-  if (!same(literals, charset))
-    return Fail(why, "literals are " + literals + ", the names " + charset), std::nullopt;
+  if (!same(literals, charset)) return Refuse(why, "literals are " + literals + ", the names " + charset);
   if (results != "utf8mb4" && !same(results, charset == "latin1" ? "utf8mb4" : charset))
-    return Fail(why, "results come as " + results), std::nullopt;
+    return Refuse(why, "results come as " + results);
 
   return collation;
 }
@@ -134,11 +142,11 @@ std::optional<Collation> ProbeCollation(DupesConnection& connection, std::string
   std::vector<uint32_t> weights(0x10000, Collation::kNotHeld);
   size_t seen = 0;
   for (const Row& row : rows) {
-    if (row.cp >= weights.size()) return Fail(why, "a code point out of range"), std::nullopt;
+    if (row.cp >= weights.size()) return Refuse(why, "a code point out of range");
     ++seen;
     if (row.held && !(row.cp >= 0xD800 && row.cp <= 0xDFFF)) weights[row.cp] = row.weight;
   }
-  if (seen != 0x10000 || width == 0) return Fail(why, "not every code point has its weight"), std::nullopt;
+  if (seen != 0x10000 || width == 0) return Refuse(why, "not every code point has its weight");
 
   // Past the BMP: a sample decides whether none is held, each weighs itself or all weigh one.
   rows.clear();
@@ -146,7 +154,7 @@ std::optional<Collation> ProbeCollation(DupesConnection& connection, std::string
       "SELECT 65536 AS cp UNION ALL SELECT 66000 UNION ALL SELECT 128512 UNION ALL SELECT 131072 UNION ALL "
       "SELECT 983040 UNION ALL SELECT 1114111";
   if (!ReadWeights(connection, WeightSelect(beyond, collation), width, rows, why)) return std::nullopt;
-  if (rows.size() != 6) return Fail(why, "the sample past the BMP is short"), std::nullopt;
+  if (rows.size() != 6) return Refuse(why, "the sample past the BMP is short");
   bool anyHeld = false, allHeld = true, identity = true, constant = true;
   for (const Row& row : rows) {
     anyHeld |= row.held;
@@ -155,9 +163,9 @@ std::optional<Collation> ProbeCollation(DupesConnection& connection, std::string
     constant &= row.weight == rows.front().weight;
   }
   if (!anyHeld) return Collation(collation, std::move(weights), Collation::Beyond::NotHeld);
-  if (!allHeld) return Fail(why, "only some characters past the BMP are held"), std::nullopt;
+  if (!allHeld) return Refuse(why, "only some characters past the BMP are held");
   if (identity) return Collation(collation, std::move(weights), Collation::Beyond::CodePoint);
   if (constant)
     return Collation(collation, std::move(weights), Collation::Beyond::Constant, rows.front().weight);
-  return Fail(why, "characters past the BMP weigh as not reproduced here"), std::nullopt;
+  return Refuse(why, "characters past the BMP weigh as not reproduced here");
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <ctime>
 #include <thread>
@@ -12,6 +13,7 @@
 #include <utility>
 
 #include "db/DupesConnection.h"
+#include "index/CheckPlan.h"
 
 namespace {
 
@@ -21,6 +23,11 @@ constexpr const char kSchemaVersion[] = "2";
 // as a pointer into the mapped file, where a larger one is copied together from its overflow
 // pages (half the time of a search on ten million rows).
 constexpr size_t kBlockBytes = 65000;
+// What tells one state of the copy's rows from another, beyond rows appended: mends count up the
+// generation, a rebuild empties the collation.
+constexpr const char kGenerationSelect[] =
+    "SELECT coalesce((SELECT value FROM meta WHERE key = 'generation'), '') || '|' || "
+    "coalesce(hex((SELECT value FROM meta WHERE key = 'collation')), '')";
 // More date strings that may match than this, and a search tries every entry.
 constexpr size_t kMostDateProbes = 16;
 // A NULL DUPES_DATE: first in ascending order, as the server sorts it.
@@ -347,6 +354,8 @@ bool LocalIndex::Load(const std::string& server, std::string& why) {
     if (key == "ready") ready = value;
     if (key == "highest") highest = value;
     if (key == "rows") rows = value;
+    if (key == "caught_up") m_caughtUp = std::atoll(value.c_str());
+    if (key == "check_next") m_checkCursor = std::atoll(value.c_str());
     if (key == "collation") {
       m_collationKey = value;
       haveCollation = true;
@@ -414,27 +423,37 @@ bool LocalIndex::Reset(const std::string& server, std::string& why) {
   return true;
 }
 
+namespace {
+
+// Each row of the statement's result to each, until it returns false.
+bool FetchRows(DupesConnection& connection, const std::string& sql,
+               const std::function<bool(const SourceRow&)>& each, std::string& error, const char* step) {
+  if (!connection.Query(sql)) {
+    error = std::string(step) + " query failed: " + connection.LastError();
+    return false;
+  }
+  auto field = [&connection](unsigned column) -> std::optional<std::string_view> {
+    unsigned long length = 0;
+    const char* text = connection.Field(column, &length);
+    if (!text) return std::nullopt;
+    return std::string_view(text, length);
+  };
+  bool more = true;
+  while (more && connection.FetchRow()) more = each({field(0), field(1), field(2), field(3)});
+  const bool failed = more && connection.HasError();
+  if (failed) error = std::string(step) + " query failed: " + connection.LastError();
+  connection.ReleaseResult();
+  return !failed;
+}
+
+}  // namespace
+
 LocalIndex::Result LocalIndex::CatchUp(DupesConnection& connection, const std::string& collationKey,
                                        const LocalFolder& fold, std::string& why, int batch,
                                        const std::function<bool()>& stop) {
   auto fetch = [&connection](long long aboveId, int rows, const std::function<bool(const SourceRow&)>& each,
                              std::string& error) {
-    if (!connection.Query(BuildCatchUpQuery(aboveId, rows))) {
-      error = "catch-up query failed: " + connection.LastError();
-      return false;
-    }
-    auto field = [&connection](unsigned column) -> std::optional<std::string_view> {
-      unsigned long length = 0;
-      const char* text = connection.Field(column, &length);
-      if (!text) return std::nullopt;
-      return std::string_view(text, length);
-    };
-    bool more = true;
-    while (more && connection.FetchRow()) more = each({field(0), field(1), field(2), field(3)});
-    const bool failed = more && connection.HasError();
-    if (failed) error = "catch-up query failed: " + connection.LastError();
-    connection.ReleaseResult();
-    return !failed;
+    return FetchRows(connection, BuildCatchUpQuery(aboveId, rows), each, error, "catch-up");
   };
   return CatchUp(fetch, collationKey, fold, why, batch, stop);
 }
@@ -587,6 +606,7 @@ LocalIndex::Result LocalIndex::CatchUp(const RowFetch& fetch, const std::string&
     if (!flush() || !put("highest", std::to_string(m_highest)) || !put("rows", std::to_string(m_rows)) ||
         (end && !put("ready", "1")) || !put("caught_up", std::to_string(std::time(nullptr))))
       return fileFailed();
+    m_caughtUp = std::time(nullptr);
     if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) return fileFailed();
     if (end) {
       m_ready = true;
@@ -744,15 +764,18 @@ LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answ
   // One snapshot: a catch-up of another process changes nothing under this search.
   if (sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
     return failed(sqlite3_extended_errcode(m_db));
-  Statement meta(
-      m_db,
-      "SELECT (SELECT value FROM meta WHERE key = 'rows'), (SELECT value FROM meta WHERE key = 'highest')");
+  const std::string metaSql =
+      "SELECT (SELECT value FROM meta WHERE key = 'rows'), (SELECT value FROM meta WHERE key = 'highest'), "
+      "(" +
+      std::string(kGenerationSelect) + ")";
+  Statement meta(m_db, metaSql.c_str());
   Statement firsts(m_db, "SELECT first_id FROM blocks ORDER BY first_id");
   if (!meta.ok() || !firsts.ok()) return failed(sqlite3_extended_errcode(m_db));
   int rc = meta.Step();
   if (rc != SQLITE_ROW) return failed(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
   answer.total = std::atoll(std::string(meta.Text(0)).c_str());
   const long long highest = std::atoll(std::string(meta.Text(1)).c_str());
+  const std::string generation(meta.Text(2));
   std::vector<long long> blockIds;
   while ((rc = firsts.Step()) == SQLITE_ROW) blockIds.push_back(sqlite3_column_int64(firsts.get(), 0));
   if (rc != SQLITE_DONE) return failed(rc);
@@ -772,8 +795,9 @@ LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answ
 
   // Two halves of the blocks, the second on a connection of its own in a thread of its own: a
   // scan is bound by memory, and the machine has two cores. The second connection reads a
-  // snapshot of its own: rows a catch-up added since are left out by id (rows are only ever
-  // appended), so both halves answer for the same rows.
+  // snapshot of its own: rows a catch-up added since are left out by id (a catch-up only
+  // appends); a copy mended or rebuilt since has another generation, and the first connection
+  // then scans that half too, in its own snapshot.
   ScanPart parts[2];
   for (ScanPart& part : parts) {
     part.query = &query;
@@ -792,17 +816,22 @@ LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answ
   parts[1].firstBlock = parts[0].endBlock;
   parts[1].endBlock = highest + 1;
   std::thread second;
+  bool stale = false;
   if (split)
-    second = std::thread([this, &parts] {
+    second = std::thread([this, &parts, &generation, &stale] {
       if (sqlite3_exec(m_second, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) {
         parts[1].rc = sqlite3_extended_errcode(m_second);
         return;
       }
-      Scan(m_second, parts[1]);
+      Statement same(m_second, kGenerationSelect);
+      stale = !same.ok() || same.Step() != SQLITE_ROW || same.Text(0) != generation;
+      if (!stale) Scan(m_second, parts[1]);
+      same.Reset();
       sqlite3_exec(m_second, "COMMIT", nullptr, nullptr, nullptr);
     });
   Scan(m_db, parts[0]);
   if (second.joinable()) second.join();
+  if (stale) Scan(m_db, parts[1]);
   for (const ScanPart& part : parts)
     if (part.rc != SQLITE_OK) return failed(part.rc);
 
@@ -825,5 +854,324 @@ LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answ
   }
   row.Reset();
   sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+  return Result::Done;
+}
+
+namespace {
+
+// The texts of one row joined as the digest statement joins them.
+constexpr char kDigestSeparator = '\x1f';
+
+uint32_t Crc32(std::string_view bytes, uint32_t crc = 0) {
+  static const auto table = [] {
+    std::array<uint32_t, 256> t{};
+    for (uint32_t i = 0; i < 256; ++i) {
+      uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[i] = c;
+    }
+    return t;
+  }();
+  crc = ~crc;
+  for (unsigned char b : bytes) crc = table[(crc ^ b) & 0xff] ^ (crc >> 8);
+  return ~crc;
+}
+
+// A range's count and digest: the sum and the exclusive or of its rows' digests, so that a
+// change the one misses the other finds.
+struct RangeDigest {
+  long long count = 0;
+  unsigned long long sum = 0;
+  uint32_t bits = 0;
+  void Add(uint32_t row) {
+    ++count;
+    sum += row;
+    bits ^= row;
+  }
+  bool operator==(const RangeDigest&) const = default;
+};
+
+}  // namespace
+
+std::string BuildRangeDigestQuery(long long firstId, long long lastId) {
+  // The columns converted to utf8mb4, the connection's character set: the bytes digested are
+  // the ones a fetch of the rows receives, whatever the table's character set.
+  return "SELECT COUNT(*),COALESCE(SUM(h),0),COALESCE(BIT_XOR(h),0) FROM (SELECT CRC32(CONCAT_WS(CHAR(31 "
+         "USING "
+         "utf8mb4),DUPES_ID,IFNULL(DUPES_DATE,''),CONVERT(DUPES_DATE_STR USING utf8mb4),CONVERT(DUPES_DIR "
+         "USING "
+         "utf8mb4))) AS h FROM DUPES WHERE DUPES_ID BETWEEN " +
+         std::to_string(firstId) + " AND " + std::to_string(lastId) + ") AS r";
+}
+
+std::string BuildRangeRowsQuery(long long firstId, long long lastId) {
+  return "SELECT DUPES_ID,DUPES_DATE,DUPES_DATE_STR,DUPES_DIR FROM DUPES WHERE DUPES_ID BETWEEN " +
+         std::to_string(firstId) + " AND " + std::to_string(lastId) + " ORDER BY DUPES_ID";
+}
+
+uint32_t RowDigest(std::string_view id, std::string_view date, std::string_view dateStr,
+                   std::string_view dir) {
+  const char sep[1] = {kDigestSeparator};
+  uint32_t crc = Crc32(id);
+  for (std::string_view part : {date, dateStr, dir}) crc = Crc32(part, Crc32(std::string_view(sep, 1), crc));
+  return crc;
+}
+
+std::string LocalIndex::MetaValue(const char* key) {
+  Statement read(m_db, "SELECT value FROM meta WHERE key = ?");
+  read.Bind(1, std::string_view(key));
+  return read.ok() && read.Step() == SQLITE_ROW ? std::string(read.Text(0)) : std::string();
+}
+
+LocalIndex::Result LocalIndex::CheckNextRange(DupesConnection& connection, const LocalFolder& fold,
+                                              RangeCheck& report, std::string& why) {
+  report = RangeCheck();
+  // Another process may have caught up or checked since.
+  if (sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    why = m_path + ": " + sqlite3_errmsg(m_db);
+    return Result::Failed;
+  }
+  m_ready = MetaValue("ready") == "1";
+  m_rows = std::atoll(MetaValue("rows").c_str());
+  m_highest = std::atoll(MetaValue("highest").c_str());
+  m_checkCursor = std::atoll(MetaValue("check_next").c_str());
+  sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+  if (!m_ready) {
+    why = "the local copy is still being built";
+    return Result::Fallback;
+  }
+  const CheckStep step = CheckPlan::Next(m_checkCursor, m_rows, m_highest);
+  const Result result = CheckRange(connection, fold, step.firstId, step.lastId, report, why);
+  if (result != Result::Done) return result;
+  Statement put(m_db, "INSERT OR REPLACE INTO meta VALUES('check_next', ?)");
+  const std::string next = std::to_string(step.nextCursor);
+  put.Bind(1, std::string_view(next));
+  if (!put.ok() || put.Step() != SQLITE_DONE) {
+    why = m_path + ": " + sqlite3_errmsg(m_db);
+    return Result::Failed;
+  }
+  m_checkCursor = step.nextCursor;
+  return Result::Done;
+}
+
+LocalIndex::Result LocalIndex::CheckRange(DupesConnection& connection, const LocalFolder& fold,
+                                          long long firstId, long long lastId, RangeCheck& report,
+                                          std::string& why) {
+  report = RangeCheck();
+  report.firstId = firstId;
+  report.lastId = lastId;
+  RangeDigest server;
+  ++report.statements;
+  if (!connection.Query(BuildRangeDigestQuery(firstId, lastId)) || !connection.FetchRow() ||
+      connection.FieldCount() != 3) {
+    why = "digest query failed: " + connection.LastError();
+    connection.ReleaseResult();
+    return Result::Failed;
+  }
+  server.count = std::atoll(connection.FieldText(0).c_str());
+  server.sum = std::strtoull(connection.FieldText(1).c_str(), nullptr, 10);
+  server.bits = static_cast<uint32_t>(std::strtoul(connection.FieldText(2).c_str(), nullptr, 10));
+  connection.ReleaseResult();
+
+  auto fileFailed = [&] {
+    const int rc = sqlite3_extended_errcode(m_db);
+    why = m_path + ": " + (rc == SQLITE_CORRUPT ? "a block is not whole" : sqlite3_errmsg(m_db));
+    sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    m_rows = std::atoll(MetaValue("rows").c_str());
+    m_highest = std::atoll(MetaValue("highest").c_str());
+    if (IsBrokenCode(rc)) Broken();
+    return Result::Failed;
+  };
+  // Held until the range is mended, so that no catch-up or other check writes in between.
+  if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return fileFailed();
+  m_rows = std::atoll(MetaValue("rows").c_str());
+  m_highest = std::atoll(MetaValue("highest").c_str());
+
+  // The blocks that hold ids of the range: the one the range starts in and those starting in it.
+  Statement blocks(m_db,
+                   "SELECT first_id, data FROM blocks WHERE first_id <= ?2 AND first_id >= coalesce((SELECT "
+                   "max(first_id) FROM blocks WHERE first_id <= ?1), ?1) ORDER BY first_id");
+  Statement entries(m_db, "SELECT id, date_str, dir FROM entries WHERE id BETWEEN ? AND ? ORDER BY id");
+  if (!blocks.ok() || !entries.ok()) return fileFailed();
+  blocks.Bind(1, firstId);
+  blocks.Bind(2, lastId);
+  entries.Bind(1, firstId);
+  entries.Bind(2, lastId);
+  std::vector<std::string> blockData;
+  std::vector<long long> blockFirsts;
+  int rc;
+  while ((rc = blocks.Step()) == SQLITE_ROW) {
+    blockFirsts.push_back(sqlite3_column_int64(blocks.get(), 0));
+    blockData.emplace_back(blocks.Text(1));
+  }
+  if (rc != SQLITE_DONE) return fileFailed();
+  std::vector<BlockView> views(blockData.size());
+  for (size_t i = 0; i < views.size(); ++i)
+    if (!views[i].Parse(blockData[i].data(), blockData[i].size())) {
+      why = m_path + ": a block is not whole";
+      sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+      Broken();
+      return Result::Failed;
+    }
+
+  // The copy's digest: each entry of the range with the date its block holds. Rows and blocks
+  // that disagree count as a change, which the mend then puts right.
+  RangeDigest local;
+  bool agree = true;
+  {
+    size_t b = 0;
+    uint32_t i = 0;
+    auto nextInRange = [&]() -> bool {
+      for (; b < views.size(); ++b, i = 0)
+        for (; i < views[b].n; ++i)
+          if (views[b].Id(i) >= firstId && views[b].Id(i) <= lastId) return true;
+      return false;
+    };
+    while ((rc = entries.Step()) == SQLITE_ROW) {
+      const long long id = sqlite3_column_int64(entries.get(), 0);
+      if (!nextInRange() || views[b].Id(i) != id) {
+        agree = false;
+        break;
+      }
+      const std::string idText = std::to_string(id);
+      local.Add(RowDigest(idText, DateText(views[b].Date(i)), entries.Text(1), entries.Text(2)));
+      ++i;
+    }
+    if (agree && rc != SQLITE_DONE && rc != SQLITE_ROW) return fileFailed();
+    if (agree && nextInRange()) agree = false;
+  }
+  entries.Reset();
+  Statement counted(m_db, "SELECT count(*) FROM entries WHERE id BETWEEN ? AND ?");
+  counted.Bind(1, firstId);
+  counted.Bind(2, lastId);
+  if (!counted.ok() || counted.Step() != SQLITE_ROW) return fileFailed();
+  report.rowsBefore = report.rowsAfter = sqlite3_column_int64(counted.get(), 0);
+  counted.Reset();
+  if (agree && local == server) {
+    sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+    return Result::Done;
+  }
+
+  // The server's rows of the range, folded, in id order.
+  struct Row {
+    int32_t id, date;
+    std::string dateStr, dir, foldedDir, foldedDateStr;
+  };
+  std::vector<Row> fetched;
+  Result refused = Result::Done;
+  auto each = [&](const SourceRow& r) {
+    int32_t id = 0, date = kNullDate;
+    if (!r.id || !ParseId(r.id->data(), r.id->size(), id) || id < firstId || id > lastId ||
+        (!fetched.empty() && id <= fetched.back().id) || (r.date && !ParseDateKey(*r.date, date))) {
+      why = "the server sent a row the copy cannot hold (id " + std::string(r.id ? *r.id : "NULL") + ")";
+      refused = Result::Fallback;
+      return false;
+    }
+    if (!r.dir || !r.dateStr) {
+      why = "entry " + std::to_string(id) + " has no name or no date string";
+      refused = Result::Fallback;
+      return false;
+    }
+    Row row{id, date, std::string(*r.dateStr), std::string(*r.dir), {}, {}};
+    if (!fold(row.dir, row.foldedDir) || !fold(row.dateStr, row.foldedDateStr)) {
+      why = "the collation cannot fold entry " + std::to_string(id);
+      refused = Result::Fallback;
+      return false;
+    }
+    fetched.push_back(std::move(row));
+    return true;
+  };
+  std::string fetchWhy;
+  ++report.statements;
+  const bool got = FetchRows(connection, BuildRangeRowsQuery(firstId, lastId), each, fetchWhy, "check");
+  if (!got || refused != Result::Done) {
+    sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!got) why = fetchWhy;
+    return got ? refused : Result::Failed;
+  }
+
+  // The affected blocks again, from their rows outside the range and the server's within it.
+  Statement dropBlock(m_db, "DELETE FROM blocks WHERE first_id = ?");
+  Statement dropEntries(m_db, "DELETE FROM entries WHERE id BETWEEN ? AND ?");
+  Statement insert(m_db, "INSERT INTO entries VALUES(?, ?, ?)");
+  Statement putBlock(m_db, "INSERT INTO blocks VALUES(?, ?)");
+  Statement putDateStr(m_db, "INSERT OR IGNORE INTO datestrs VALUES(?)");
+  Statement setMeta(m_db, "UPDATE meta SET value = ? WHERE key = ?");
+  if (!dropBlock.ok() || !dropEntries.ok() || !insert.ok() || !putBlock.ok() || !putDateStr.ok() ||
+      !setMeta.ok())
+    return fileFailed();
+  for (long long first : blockFirsts) {
+    dropBlock.Reset();
+    dropBlock.Bind(1, first);
+    if (dropBlock.Step() != SQLITE_DONE) return fileFailed();
+  }
+  dropEntries.Bind(1, firstId);
+  dropEntries.Bind(2, lastId);
+  if (dropEntries.Step() != SQLITE_DONE) return fileFailed();
+
+  BlockBuilder block;
+  auto flush = [&] {
+    if (block.ids.empty()) return true;
+    putBlock.Reset();
+    putBlock.Bind(1, block.ids.front());
+    const std::string bytes = block.Bytes();
+    putBlock.BindBlob(2, bytes);
+    const bool ok = putBlock.Step() == SQLITE_DONE;
+    block.Clear();
+    return ok;
+  };
+  auto add = [&](int32_t id, int32_t date, std::string_view dir, std::string_view ds) {
+    if (!block.ids.empty() && block.Size() + 16 + dir.size() + ds.size() > kBlockBytes && !flush())
+      return false;
+    block.Add(id, date, dir, ds);
+    return true;
+  };
+  auto addFetched = [&](const Row& row) {
+    insert.Reset();
+    insert.Bind(1, row.id);
+    insert.Bind(2, row.dateStr);
+    insert.Bind(3, row.dir);
+    putDateStr.Reset();
+    putDateStr.BindBlob(1, row.foldedDateStr);
+    return insert.Step() == SQLITE_DONE && putDateStr.Step() == SQLITE_DONE &&
+           add(row.id, row.date, row.foldedDir, row.foldedDateStr);
+  };
+  size_t next = 0;  // the first fetched row not yet added
+  for (const BlockView& view : views)
+    for (uint32_t k = 0; k < view.n; ++k) {
+      const int32_t id = view.Id(k);
+      if (id >= firstId && id <= lastId) continue;
+      if (id > lastId)
+        for (; next < fetched.size(); ++next)
+          if (!addFetched(fetched[next])) return fileFailed();
+      if (!add(id, view.Date(k), view.Dir(k), view.DateStr(k))) return fileFailed();
+    }
+  for (; next < fetched.size(); ++next)
+    if (!addFetched(fetched[next])) return fileFailed();
+  if (!flush()) return fileFailed();
+
+  // The highest id falls when the rows at the top were deleted: the last block must end there.
+  Statement top(m_db, "SELECT coalesce(max(id), 0) FROM entries");
+  if (!top.ok() || top.Step() != SQLITE_ROW) return fileFailed();
+  const long long rows = m_rows - report.rowsBefore + static_cast<long long>(fetched.size());
+  const long long highest = sqlite3_column_int64(top.get(), 0);
+  auto put = [&](const char* key, long long value) {
+    const std::string text = std::to_string(value);
+    setMeta.Reset();
+    setMeta.Bind(1, std::string_view(text));
+    setMeta.Bind(2, std::string_view(key));
+    return setMeta.Step() == SQLITE_DONE;
+  };
+  if (!put("rows", rows) || !put("highest", highest) ||
+      sqlite3_exec(m_db,
+                   "INSERT OR REPLACE INTO meta VALUES('generation', "
+                   "coalesce((SELECT value FROM meta WHERE key = 'generation'), 0) + 1)",
+                   nullptr, nullptr, nullptr) != SQLITE_OK)
+    return fileFailed();
+  if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) return fileFailed();
+  m_rows = rows;
+  m_highest = highest;
+  report.mended = true;
+  report.rowsAfter = static_cast<long long>(fetched.size());
   return Result::Done;
 }

@@ -51,6 +51,15 @@ struct LocalEntry {
   std::string id, date, dateStr, dir;  // as the server sent them
 };
 
+// What one check of a range of ids found and did.
+struct RangeCheck {
+  long long firstId = 0, lastId = 0;  // the ids checked, both included
+  bool mended = false;                // the digests differed: the range's rows were replaced
+  long long rowsBefore = 0;           // the copy's rows in the range before
+  long long rowsAfter = 0;            // and after (the server's, when mended)
+  int statements = 0;                 // sent to the server
+};
+
 struct LocalAnswer {
   long long count = 0;
   std::vector<LocalEntry> rows;  // in the statement's order, at most limit
@@ -80,6 +89,8 @@ class LocalIndex {
   const std::string& CollationKey() const { return m_collationKey; }
   long long Rows() const { return m_rows; }
   long long HighestId() const { return m_highest; }
+  // When the copy was last brought up to date (seconds since the epoch; 0: never).
+  long long CaughtUpAt() const { return m_caughtUp; }
 
   // Fetches the rows above the copy's highest id, batch rows a statement, each batch committed
   // on its own (a build stopped anywhere goes on from there). A copy folded with another
@@ -96,6 +107,20 @@ class LocalIndex {
   // Failed when the file turns out broken: it is then removed.
   Result Search(const LocalQuery& query, LocalAnswer& answer, std::string& why);
 
+  // Compares the ids [firstId, lastId] of the copy with the server's by a digest of each side
+  // and, when they differ, replaces the copy's rows of the range by the server's (deleted,
+  // changed and late rows alike) in one transaction. Rows above the copy's highest id are left
+  // to the catch-up. Fallback when a row cannot be held or folded (the copy is left as it was),
+  // Failed on a server or file error.
+  Result CheckRange(DupesConnection& connection, const LocalFolder& fold, long long firstId, long long lastId,
+                    RangeCheck& report, std::string& why);
+  // CheckRange on the range CheckPlan names from the cursor kept in the file, which then moves
+  // on (back to the start after the highest id). Fallback while the copy is being built.
+  Result CheckNextRange(DupesConnection& connection, const LocalFolder& fold, RangeCheck& report,
+                        std::string& why);
+  // The next id the checks start from, as kept in the file (0: a pass starts afresh).
+  long long CheckCursor() const { return m_checkCursor; }
+
  private:
   LocalIndex(sqlite3* db, std::string path) : m_db(db), m_path(std::move(path)) {}
   bool Load(const std::string& server, std::string& why);
@@ -104,6 +129,8 @@ class LocalIndex {
   void Broken();
   // The connection the second half of a search reads on.
   bool OpenSecond();
+  // Meta value of key within the transaction held; empty when missing.
+  std::string MetaValue(const char* key);
 
   sqlite3* m_db = nullptr;
   sqlite3* m_second = nullptr;
@@ -113,10 +140,20 @@ class LocalIndex {
   bool m_ready = false;
   long long m_rows = 0;
   long long m_highest = 0;
+  long long m_caughtUp = 0;
+  long long m_checkCursor = 0;
 };
 
 // The statement a catch-up sends: rows above id, by id, at most batch.
 std::string BuildCatchUpQuery(long long aboveId, int batch);
+// The statement that asks for the count and the digest of the ids [firstId, lastId].
+std::string BuildRangeDigestQuery(long long firstId, long long lastId);
+// The statement that fetches the rows of the ids [firstId, lastId], by id.
+std::string BuildRangeRowsQuery(long long firstId, long long lastId);
+// The digest a row adds, from its texts as sent (date empty for NULL): the server's CRC32 of
+// the texts joined by U+001F, on utf8mb4.
+uint32_t RowDigest(std::string_view id, std::string_view date, std::string_view dateStr,
+                   std::string_view dir);
 // YYYY-MM-DD (a DATE as sent) as the number YYYYMMDD; false for anything else.
 bool ParseDateKey(std::string_view text, int32_t& key);
 // Whether a search's bound, YYYY-MM-DD or YYYY-MM/DD, names a day of the calendar.

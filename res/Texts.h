@@ -110,3 +110,11 @@ inline std::string UnknownOptionText(const std::string& option) {
   return "unknown option '" + option + "' (kestrel --help lists the options)";
 }
 inline constexpr char kTextDisplayFailed[] = "cannot start: the display could not be opened";
+
+// The local index: both servers down, its copy may answer instead, saying of when it is.
+inline std::string LocalCopyQuestionText(const std::string& caughtUp) {
+  return "Answer from the local index instead?\nIt was last brought up to date on " + caughtUp + ".";
+}
+inline std::string LocalCopySummaryText(const std::string& summary, const std::string& caughtUp) {
+  return summary + " from the local index of " + caughtUp;
+}

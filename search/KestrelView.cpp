@@ -237,6 +237,7 @@ void CKestrelView::StartSearch() {
   context.link = std::make_shared<QtUiLink>(this);
   context.form = this;
   context.endpoints = m_endpoints;
+  context.keepLocalIndex = m_bLocalIndex;
   m_pRunningWorker = StartSearchWorker(std::move(context));
   // Out of threads: the form stays usable rather than waiting for a search that never began.
   if (!m_pRunningWorker) SetButtonCaption(kTextDupe);

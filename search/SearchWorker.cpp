@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "platform/MessageBox.h"
 #include "res/Texts.h"
 #include "search/FormRun.h"
+#include "search/LocalSearch.h"
 #include "search/RetrievalRules.h"
 #include "search/SessionLog.h"
 
@@ -26,7 +28,9 @@ class SearchRun : public FormRun {
   explicit SearchRun(const SearchWorkerContext& context)
       : FormRun(*context.link, *context.form, context.run, context.endpoints, context.loginId,
                 context.password),
-        m_form(*context.form) {}
+        m_form(*context.form),
+        m_endpoints(context.endpoints),
+        m_keepLocalIndex(context.keepLocalIndex) {}
 
   void Run() {
     Steps();
@@ -71,8 +75,39 @@ class SearchRun : public FormRun {
     m_startBound = m_request.m_strStartBound;
     m_endBound = m_request.m_strEndBound;
     if (!Validate() || Stopped()) return;
-    if (!m_connection.Open(*this) || Stopped()) return;
+    if (!m_connection.Open(*this)) {
+      if (!Stopped() && m_keepLocalIndex && OfferLocalCopy()) Answer();
+      return;
+    }
+    if (Stopped()) return;
+    // The copy answers where it can give the statements' very answer; they answer otherwise.
+    if (m_keepLocalIndex) m_local.Prepare(m_connection, m_mask);
+    Answer();
+  }
+
+  void Answer() {
     if (Count() && Confirm() && Fetch()) Summarise();
+  }
+
+  // Both servers down, after their message: the local copy, if one can answer, when the user
+  // takes it, knowing how old it is.
+  bool OfferLocalCopy() {
+    if (!m_local.PrepareOffline(m_endpoints, m_mask)) return false;
+    m_offline = true;
+    return ShowMessage(LocalCopyQuestionText(m_local.CaughtUpText()), kCaptionKestrel,
+                       MB_YESNO | MB_ICONQUESTION) == IDYES &&
+           !Stopped();
+  }
+
+  // The copy failed in the middle of a search: connected, the statements take over; without a
+  // server the search ends as a failed statement would.
+  bool LocalFailed() {
+    if (!m_offline) return false;
+    if (!Stopped()) {
+      ReportFailure("local index: " + m_local.Why());
+      ShowMessage(kTextCannotExecute, kCaptionError, MB_OK | MB_ICONEXCLAMATION);
+    }
+    return true;
   }
 
   // A word with a letter the names cannot hold matches nothing.
@@ -83,9 +118,15 @@ class SearchRun : public FormRun {
   // The number of entries matching; false when there is nothing to retrieve.
   bool Count() {
     SetStatus(kStatusFinding);
-    if (!m_connection.QueryCount(BuildDupesQuery(m_mask, m_startBound, m_endBound, m_request.m_nLimit,
-                                                 m_request.m_nOrder, true, CanHold()),
-                                 m_countText)) {
+    const std::optional<long long> local =
+        m_local.IsActive() ? m_local.Count(m_startBound, m_endBound, m_request.m_nOrder) : std::nullopt;
+    if (local) {
+      m_countText = std::to_string(*local);
+    } else if (LocalFailed()) {
+      return false;
+    } else if (!m_connection.QueryCount(BuildDupesQuery(m_mask, m_startBound, m_endBound, m_request.m_nLimit,
+                                                        m_request.m_nOrder, true, CanHold()),
+                                        m_countText)) {
       return SqlFailed("count query"), false;
     }
     if (Stopped()) return false;
@@ -115,6 +156,19 @@ class SearchRun : public FormRun {
   // The rows into the list (and the log).
   bool Fetch() {
     SetStatus(kStatusRetrievingEntries);
+    std::vector<LocalEntry> local;
+    if (m_local.IsActive() && m_local.Rows(m_startBound, m_endBound, m_limit, m_request.m_nOrder, local)) {
+      Visit([&] { m_form.DeleteAllRows(); });
+      OpenLog();
+      std::vector<RowText> batch;
+      for (const LocalEntry& entry : local) {
+        batch.emplace_back(entry.dateStr, entry.dir);
+        if (batch.size() == kRowBatch) InsertRows(batch);
+      }
+      if (!batch.empty()) InsertRows(batch);
+      return !Stopped();
+    }
+    if (LocalFailed()) return false;
     if (!m_connection.Query(
             BuildDupesQuery(m_mask, m_startBound, m_endBound, m_limit, m_request.m_nOrder, false, CanHold()),
             DupeRowBounds(m_limit))) {
@@ -173,11 +227,16 @@ class SearchRun : public FormRun {
   void Summarise() {
     SetStatus(kStatusCountingTotal);
     std::string totalText;
-    if (!m_connection.QueryCount(kTotalCountQuery, totalText)) return SqlFailed("total count query");
+    if (m_local.IsActive()) {
+      totalText = std::to_string(m_local.Total());
+    } else if (!m_connection.QueryCount(kTotalCountQuery, totalText)) {
+      return SqlFailed("total count query");
+    }
     if (Stopped()) return;
 
     SetStatus(kStatusCompleted);
-    const std::string summary = SummaryText(m_rows, m_countText, totalText);
+    std::string summary = SummaryText(m_rows, m_countText, totalText);
+    if (m_offline) summary = LocalCopySummaryText(summary, m_local.CaughtUpText());
     if (m_logging) {
       Visit([&] {
         if (m_form.IsLogging()) m_log.LogSearchSummary(summary);
@@ -201,6 +260,10 @@ class SearchRun : public FormRun {
   }
 
   SearchFormPort& m_form;
+  const DupesEndpoints m_endpoints;
+  const bool m_keepLocalIndex;
+  LocalSearch m_local;
+  bool m_offline = false;  // answering from the copy, both servers being down
   SessionLog m_log;
   SearchRequest m_request;  // as last read from the form
   std::string m_mask;

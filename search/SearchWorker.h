@@ -16,6 +16,8 @@ struct SearchWorkerContext {
   DupesEndpoints endpoints;
   std::string loginId;
   std::string password;
+  // "Keep Local &Index": answers from the local copy where it can give the statements' answers.
+  bool keepLocalIndex = false;
 };
 
 // The whole search on the calling thread. Does not mark the run finished.

@@ -11,6 +11,7 @@
 #include "db/DupesConnection.h"
 #include "db/SearchRequest.h"
 #include "db/Statements.h"
+#include "index/CheckPlan.h"
 #include "index/CopyCollation.h"
 #include "index/IndexPaths.h"
 #include "index/LocalIndex.h"
@@ -262,6 +263,208 @@ TEST_F(LocalIndexTest, UntrustedFilesAreRebuilt) {
 
   Tamper(path, "DELETE FROM entries WHERE id > 100");
   expectRebuilt("rows and blocks disagree", server.address());
+}
+
+// Every block's bytes, to see that a check of an unchanged range rewrites nothing.
+std::string Blocks(const std::string& path) {
+  sqlite3* db = nullptr;
+  EXPECT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  sqlite3_stmt* stmt = nullptr;
+  std::string all;
+  sqlite3_prepare_v2(db, "SELECT first_id, data FROM blocks ORDER BY first_id", -1, &stmt, nullptr);
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    all += std::to_string(sqlite3_column_int64(stmt, 0)) + ":";
+    all.append(static_cast<const char*>(sqlite3_column_blob(stmt, 1)), size_t(sqlite3_column_bytes(stmt, 1)));
+  }
+  sqlite3_finalize(stmt);
+  sqlite3_close(db);
+  return all;
+}
+
+// Checks ranges of ids from the cursor until a pass ends; the number of ranges mended.
+int CheckPass(LocalIndex& copy, DupesConnection& connection, const LocalFolder& fold,
+              int* statements = nullptr) {
+  int mended = 0;
+  do {
+    RangeCheck report;
+    std::string why;
+    EXPECT_EQ(copy.CheckNextRange(connection, fold, report, why), LocalIndex::Result::Done) << why;
+    mended += report.mended;
+    if (statements) *statements += report.statements;
+    if (::testing::Test::HasFailure()) break;
+  } while (copy.CheckCursor() != 0);
+  return mended;
+}
+
+// Rows deleted, renamed, redated and put into a gap on the server: after a pass of checks the
+// copy answers as the statements again, holds together when reopened, and goes on catching up
+// above its highest id even when the rows at the top were the ones deleted.
+TEST_F(LocalIndexTest, ChecksFindDeletedAndChangedRows) {
+  TestDbServer server;
+  server.AddDupes(kRows);
+  server.AddGeneratedDupes(50000, "Bulk");
+  Connected db(server);
+  std::string key, why;
+  const CopyCollation collation = Probed(db.connection, key);
+  auto copy = OpenCopy(server.address());
+  ASSERT_EQ(copy->CatchUp(db.connection, key, collation.fold, why, 7000), LocalIndex::Result::Done) << why;
+  const std::string before = Blocks(path);
+  // Nothing changed: one small statement a range, and not a byte of the blocks rewritten.
+  int statements = 0;
+  EXPECT_EQ(CheckPass(*copy, db.connection, collation.fold, &statements), 0);
+  EXPECT_EQ(statements, 3);  // 50006 ids, ranges of 20000
+  EXPECT_EQ(Blocks(path), before);
+
+  server.Execute("DELETE FROM DUPES WHERE DUPES_ID IN (1, 3) OR DUPES_ID BETWEEN 1000 AND 1200");
+  server.Execute("DELETE FROM DUPES WHERE DUPES_ID > 49990");
+  server.Execute("UPDATE DUPES SET DUPES_DIR = 'Renamed.Release-NEW' WHERE DUPES_ID = 2");
+  server.Execute("UPDATE DUPES SET DUPES_DATE = '2003-03-03' WHERE DUPES_ID = 30001");
+  server.Execute("INSERT INTO DUPES VALUES (1100, '2002-02-02', '020202', 'Into.The.Gap-NEW')");
+  EXPECT_EQ(CheckPass(*copy, db.connection, collation.fold), 3);
+  for (const char* mask : {"release", "new", "grp", "bulk 100", "bulk 4999", "*"})
+    for (int order : {0, 1}) ExpectSameAnswer(*copy, db.connection, collation, mask, "", "", 50, order);
+  ExpectSameAnswer(*copy, db.connection, collation, "bulk", "2003-01/01", "2003-12/31");
+  EXPECT_EQ(copy->HighestId(), 49990);
+  EXPECT_EQ(CheckPass(*copy, db.connection, collation.fold), 0);
+
+  copy.reset();
+  EXPECT_TRUE(LocalIndex::OpenExisting(path, server.address(), why)) << why;
+  copy = OpenCopy(server.address());
+  EXPECT_EQ(copy->Rows(), std::stoll(server.QueryValue("SELECT COUNT(*) FROM DUPES")));
+  server.AddDupes({{"2004-04-04", "040404", "After.The.Mend-NEW"}});
+  ASSERT_EQ(copy->CatchUp(db.connection, key, collation.fold, why), LocalIndex::Result::Done) << why;
+  ExpectSameAnswer(*copy, db.connection, collation, "new", "", "", 50, 0);
+  ExpectSameAnswer(*copy, db.connection, collation, "*", "", "", 5, 1);
+}
+
+// Ranges of any size, a block split by one, every row of the table deleted, and a row the
+// collation cannot fold (the copy is then left as it was).
+TEST_F(LocalIndexTest, EachRangeIsMendedAlone) {
+  TestDbServer server;
+  server.AddDupes(kRows);
+  server.AddGeneratedDupes(20000, "Bulk");
+  Connected db(server);
+  auto copy = OpenCopy(server.address());
+  CatchUp(*copy, db.connection, 3000);
+  server.Execute("UPDATE DUPES SET DUPES_DIR = CONCAT('Moved.', DUPES_ID, '-NEW') WHERE DUPES_ID % 997 = 0");
+  server.Execute("DELETE FROM DUPES WHERE DUPES_ID % 1009 = 0");
+  RangeCheck report;
+  std::string why;
+  long long mended = 0, changed = 0;
+  for (long long first = 0; first <= copy->HighestId(); first += 1500) {
+    bool any = false;
+    for (long long id = std::max(first, 1LL); id < first + 1500; ++id)
+      any = any || id % 997 == 0 || id % 1009 == 0;
+    changed += any;
+  }
+  for (long long first = 0; first <= copy->HighestId(); first += 1500) {
+    ASSERT_EQ(copy->CheckRange(db.connection, TestFold, first, first + 1499, report, why),
+              LocalIndex::Result::Done)
+        << why;
+    mended += report.mended;
+    EXPECT_EQ(report.statements, report.mended ? 2 : 1);
+  }
+  EXPECT_EQ(mended, changed);
+  ExpectSameAnswer(*copy, db.connection, "new", "", "", 100, 0);
+  ExpectSameAnswer(*copy, db.connection, "bulk", "", "", 100, 1);
+  EXPECT_TRUE(LocalIndex::OpenExisting(path, server.address(), why)) << why;
+
+  server.Execute("UPDATE DUPES SET DUPES_DIR = 'Caf\xC3\xA9-GRP' WHERE DUPES_ID = 5");
+  const long long rows = copy->Rows();
+  EXPECT_EQ(copy->CheckRange(db.connection, TestFold, 1, 10, report, why), LocalIndex::Result::Fallback);
+  EXPECT_EQ(copy->Rows(), rows);
+
+  server.ClearDupes();
+  ASSERT_EQ(copy->CheckRange(db.connection, TestFold, INT32_MIN, copy->HighestId(), report, why),
+            LocalIndex::Result::Done)
+      << why;
+  EXPECT_EQ(copy->Rows(), 0);
+  EXPECT_EQ(copy->HighestId(), 0);
+  ExpectSameAnswer(*copy, db.connection, "bulk");
+  EXPECT_TRUE(LocalIndex::OpenExisting(path, server.address(), why)) << why;
+}
+
+// The server's digest of a range equals the one the copy computes from the texts it receives,
+// for accented names on a latin1 table and for any letter on a utf8mb4 one.
+TEST_F(LocalIndexTest, DigestsAgreeWhateverTheTablesCharacterSet) {
+  const std::vector<DupeSample> rows = {{"1998-02-05", "020598",
+                                         "Caf\xC3\xA9.Stra\xC3\x9F"
+                                         "e-GRP"},
+                                        {"1998-02-06",
+                                         "02\xC3\xA9"
+                                         "98",
+                                         "\xC3\x80 la Fen\xC3\xAAtre-GRP"},
+                                        {"1998-02-07", "020798", "Plain-GRP"}};
+  TestDbServer latin1, unicode;
+  unicode.Execute("ALTER TABLE DUPES CONVERT TO CHARACTER SET utf8mb4");
+  latin1.AddDupes(rows);
+  unicode.AddDupes(rows);
+  unicode.AddDupes({{"1998-02-08", "020898",
+                     "\xC5\x81\xC3\xB3"
+                     "d\xC5\xBA.\xF0\x9F\x98\x80-GRP"}});
+  for (TestDbServer* server : {&latin1, &unicode}) {
+    Connected db(*server);
+    ASSERT_TRUE(db.connection.Query(BuildRangeRowsQuery(1, 100)));
+    unsigned long long sum = 0;
+    uint32_t bits = 0;
+    long long count = 0;
+    while (db.connection.FetchRow()) {
+      const uint32_t digest = RowDigest(db.connection.FieldText(0), db.connection.FieldText(1),
+                                        db.connection.FieldText(2), db.connection.FieldText(3));
+      sum += digest;
+      bits ^= digest;
+      ++count;
+    }
+    db.connection.ReleaseResult();
+    ASSERT_TRUE(db.connection.Query(BuildRangeDigestQuery(1, 100)));
+    ASSERT_TRUE(db.connection.FetchRow());
+    EXPECT_EQ(db.connection.FieldText(0), std::to_string(count));
+    EXPECT_EQ(db.connection.FieldText(1), std::to_string(sum));
+    EXPECT_EQ(db.connection.FieldText(2), std::to_string(bits));
+    db.connection.ReleaseResult();
+
+    // And a copy with the real collation finds nothing to mend.
+    std::string key, why;
+    const CopyCollation collation = Probed(db.connection, key);
+    auto copy = OpenCopy(server->address());
+    ASSERT_EQ(copy->CatchUp(db.connection, key, collation.fold, why), LocalIndex::Result::Done) << why;
+    RangeCheck report;
+    ASSERT_EQ(copy->CheckRange(db.connection, collation.fold, INT32_MIN, copy->HighestId(), report, why),
+              LocalIndex::Result::Done)
+        << why;
+    EXPECT_FALSE(report.mended) << server->address();
+    copy.reset();
+    ::unlink(path.c_str());
+  }
+}
+
+// A pass covers every id once, in ranges of rows enough that it takes at most the checks an
+// hour allows, and ends within the hour.
+TEST(CheckPlanTest, APassCoversEveryIdWithinTheHour) {
+  struct Copy {
+    long long rows, highest;
+  };
+  for (const Copy c : {Copy{0, 0}, Copy{6, 6}, Copy{20006, 20006}, Copy{50000, 200000},
+                       Copy{10000000, 10000000}, Copy{100000000, 120000000}}) {
+    const std::string what = std::to_string(c.rows) + " rows up to " + std::to_string(c.highest);
+    long long cursor = 0, expected = INT32_MIN, checks = 0;
+    std::chrono::seconds spent{0};
+    CheckStep step;
+    do {
+      step = CheckPlan::Next(cursor, c.rows, c.highest);
+      EXPECT_EQ(step.firstId, expected) << what;
+      ASSERT_GE(step.lastId, step.firstId) << what;
+      expected = step.lastId + 1;
+      cursor = step.nextCursor;
+      spent += step.interval;
+      ++checks;
+    } while (!step.last && checks < 100000);
+    EXPECT_EQ(step.lastId, std::max(c.highest, 1LL)) << what;
+    EXPECT_EQ(cursor, 0) << what;
+    EXPECT_LE(spent, CheckPlan::kPass) << what;
+    EXPECT_LE(checks, CheckPlan::kMostChecksPerHour + 1) << what;
+    EXPECT_GE(spent, CheckPlan::kPass - std::chrono::seconds(checks)) << what;
+  }
 }
 
 TEST(IndexPathsTest, EachAddressHasAFileOfItsOwnInTheFolder) {

@@ -44,3 +44,5 @@ set_tests_properties(search_nfo_viewer_x11_test PROPERTIES TIMEOUT 120 LABELS gu
 kestrel_test(search_index_build_test GUI THREADED SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/IndexBuildTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewFixture.cpp)
+# The search answering from the local copy; the copy's search reads half its blocks on a thread.
+kestrel_test(search_local_search_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/LocalSearchTest.cpp THREADED)
