@@ -207,13 +207,10 @@ std::optional<int> DupeCheck::LocalSteps() {
     Verbose("Local copy not used: " + why);
     return std::nullopt;
   };
-  auto copy = LocalIndex::Open(path, address, why);
+  // A first build takes minutes, and a broken copy is rebuilt: --sync does both, a check only
+  // uses a whole, complete copy, and never removes one another process may be writing.
+  auto copy = LocalIndex::OpenExisting(path, address, why);
   if (!copy) return fallBack();
-  // A first build takes minutes: --sync does it, a check does not wait for it.
-  if (!copy->IsReady()) {
-    why = "still being built (kestrel-dupe --sync finishes it)";
-    return fallBack();
-  }
   key = copy->CollationKey();
   if (!m_collations.probe(m_connection, key, why)) return fallBack();
   const auto collation = m_collations.load(key);

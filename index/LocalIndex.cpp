@@ -327,16 +327,26 @@ std::unique_ptr<LocalIndex> LocalIndex::OpenExisting(const std::string& path, co
 // whose blocks and rows disagree, is not trusted.
 bool LocalIndex::Load(const std::string& server, std::string& why) {
   // Without a log to add pages, the file holds every page its header counts: a shorter one was
-  // cut off.
+  // cut off. Counted in a read transaction and the log looked for after: while it lasts no
+  // writer can empty the log of pages the count includes, and one that starts a log meanwhile
+  // only makes the test skipped.
+  if (sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    why = sqlite3_errmsg(m_db);
+    return false;
+  }
+  Statement pages(m_db, "SELECT page_count * page_size FROM pragma_page_count(), pragma_page_size()");
+  const long long counted =
+      pages.ok() && pages.Step() == SQLITE_ROW ? sqlite3_column_int64(pages.get(), 0) : -1;
   struct stat wal {
   }, file{};
-  if (::stat((m_path + "-wal").c_str(), &wal) != 0 || wal.st_size == 0) {
-    Statement pages(m_db, "SELECT page_count * page_size FROM pragma_page_count(), pragma_page_size()");
-    if (!pages.ok() || pages.Step() != SQLITE_ROW || ::stat(m_path.c_str(), &file) != 0 ||
-        file.st_size < sqlite3_column_int64(pages.get(), 0)) {
-      why = "file cut off";
-      return false;
-    }
+  const bool logged = ::stat((m_path + "-wal").c_str(), &wal) == 0 && wal.st_size > 0;
+  const bool whole =
+      logged || (counted >= 0 && ::stat(m_path.c_str(), &file) == 0 && file.st_size >= counted);
+  pages.Reset();
+  sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+  if (!whole) {
+    why = "file cut off";
+    return false;
   }
   Statement meta(m_db, "SELECT key, value FROM meta");
   if (!meta.ok()) {

@@ -29,6 +29,7 @@
 #include "res/Strings.h"
 #include "res/Texts.h"
 #include "search/IndexBuildBadge.h"
+#include "search/IndexCheckWorker.h"
 #include "search/LogSessionCommand.h"
 #include "search/NfoCommand.h"
 #include "search/ResultListCtrl.h"
@@ -73,7 +74,7 @@ CKestrelView::~CKestrelView() {
   OnDestroy(true);
   // A running worker must not outlive the form it reports to.
   if (m_pRunningWorker) m_pRunningWorker->Stop();
-  if (m_pIndexBuild) m_pIndexBuild->Stop();
+  StopIndexBuild();
 }
 
 void CKestrelView::BuildControls() {
@@ -369,6 +370,17 @@ void CKestrelView::StartIndexBuild(bool onlyWhenNotReady) {
 void CKestrelView::StopIndexBuild() {
   // Stopped here, between two of its visits, so it shows nothing more; it ends after its batch.
   if (m_pIndexBuild) m_pIndexBuild->Stop();
+  if (m_pIndexCheck) m_pIndexCheck->Stop();
+  m_pIndexCheck.reset();
+}
+
+void CKestrelView::StartIndexCheck() {
+  if (m_pIndexCheck) return;
+  IndexCheckContext context;
+  context.loginId = context.password = ReadGuestLogin();
+  context.endpoints = m_endpoints;
+  context.folder = IndexFolder();
+  m_pIndexCheck = ::StartIndexCheck(std::move(context));
 }
 
 void CKestrelView::IndexBuildAdvanced(const IndexBuildProgress& progress) {
@@ -382,6 +394,8 @@ void CKestrelView::IndexBuildAdvanced(const IndexBuildProgress& progress) {
 }
 
 void CKestrelView::IndexBuildReady(long long rows) {
+  // From now on rows deleted or changed on the server are looked for, spread over each hour.
+  StartIndexCheck();
   m_indexProgress.rows = rows;
   m_pIndexBadge->Clear();
   SetIndexTip(IndexReadyText(Grouped(rows)));

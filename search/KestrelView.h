@@ -118,6 +118,7 @@ class CKestrelView : public QWidget, public SearchFormPort, public IndexBuildPor
   void ToggleLocalIndex();
   void StartIndexBuild(bool onlyWhenNotReady);
   void StopIndexBuild();
+  void StartIndexCheck();
   void SetIndexTip(const std::string& text);
   void LogSession();
   void ClearList();
@@ -135,6 +136,7 @@ class CKestrelView : public QWidget, public SearchFormPort, public IndexBuildPor
   WSADATA m_wsaData;
   std::shared_ptr<WorkerRun> m_pRunningWorker;
   std::shared_ptr<WorkerRun> m_pIndexBuild;
+  std::shared_ptr<WorkerRun> m_pIndexCheck;  // the copy's checks against the server, once it is ready
   IndexBuildProgress m_indexProgress;
   int m_nIndexBatch = 50000;
 

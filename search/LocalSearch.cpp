@@ -21,12 +21,9 @@ bool LocalSearch::Prepare(DupesConnection& connection, const std::string& mask) 
     m_why = "no local copy of " + address;
     return false;
   }
-  std::unique_ptr<LocalIndex> copy = LocalIndex::Open(path, address, m_why);
+  // Never made nor removed here: the build does that, and may be writing it right now.
+  std::unique_ptr<LocalIndex> copy = LocalIndex::OpenExisting(path, address, m_why);
   if (!copy) return false;
-  if (!copy->IsReady()) {
-    m_why = "the local copy is still being built";
-    return false;
-  }
   const CopyCollationSource source = DefaultCopyCollationSource();
   std::string key = copy->CollationKey();
   if (!source.probe(connection, key, m_why)) return false;

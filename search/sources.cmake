@@ -2,6 +2,7 @@ target_sources(kestrel_core PRIVATE
   ${CMAKE_SOURCE_DIR}/search/ColumnSorter.cpp
   ${CMAKE_SOURCE_DIR}/search/FormRun.cpp
   ${CMAKE_SOURCE_DIR}/search/IndexBuildWorker.cpp
+  ${CMAKE_SOURCE_DIR}/search/IndexCheckWorker.cpp
   ${CMAKE_SOURCE_DIR}/search/LocalSearch.cpp
   ${CMAKE_SOURCE_DIR}/search/LogSessionCommand.cpp
   ${CMAKE_SOURCE_DIR}/search/NfoText.cpp

@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdlib>
 #include <deque>
+#include <mutex>
 
 #include "db/DupesConnection.h"
 #include "index/CopyCollation.h"
@@ -14,6 +16,7 @@
 #include "index/LocalIndex.h"
 #include "platform/MessageBox.h"
 #include "res/Texts.h"
+#include "search/IndexCheckWorker.h"
 #include "search/SearchWorker.h"
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/RecordingSearchPort.h"
@@ -172,6 +175,47 @@ TEST_F(LocalSearchTest, OffTheCopyIsNeitherReadNorWrittenAndASearchNeverMakesOne
   Search(both, Request("later"), false);
   std::string why;
   EXPECT_EQ(LocalIndex::OpenExisting(CopyPath(server.address()), server.address(), why)->Rows(), 50) << why;
+}
+
+// The background check mends the copy: rows deleted and renamed on the server are gone from its
+// answers after a pass; Stop ends its wait for the next range at once.
+TEST_F(LocalSearchTest, TheBackgroundCheckMendsWhatTheServerDeletedOrRenamed) {
+  TestDbServer server;
+  server.AddGeneratedDupes(3000, "Checked");
+  BuildCopy(server);
+  server.Execute("DELETE FROM DUPES WHERE DUPES_ID % 7 = 0");
+  server.Execute("UPDATE DUPES SET DUPES_DIR = 'Renamed.Checked-GRP' WHERE DUPES_ID = 10");
+  const DupesEndpoints both = TestEndpoints(server.address(), server.address());
+  const Texts before = Search(both, Request("checked", 2000, 0), true);
+  EXPECT_NE(before, Search(both, Request("checked", 2000, 0), false));
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool mended = false;
+  IndexCheckContext context;
+  context.endpoints = both;
+  context.loginId = context.password = "ZEBRANO";
+  context.folder = IndexFolder();
+  context.pace = [](std::chrono::seconds) { return std::chrono::milliseconds(0); };
+  context.checked = [&](const RangeCheck& report) {
+    std::lock_guard<std::mutex> lock(mutex);
+    mended = mended || report.mended;
+    changed.notify_all();
+  };
+  auto run = StartIndexCheck(context);
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [&] { return mended; });
+  }
+  run->Stop();
+  ASSERT_TRUE(run->WaitFinished(60000));
+  EXPECT_EQ(Search(both, Request("checked", 2000, 0), true),
+            Search(both, Request("checked", 2000, 0), false));
+
+  context.pace = nullptr;  // an hour's wait for the only range of this copy
+  run = StartIndexCheck(context);
+  run->Stop();
+  EXPECT_TRUE(run->WaitFinished(60000));
 }
 
 }  // namespace
