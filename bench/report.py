@@ -2,6 +2,66 @@
 import pathlib
 import sys
 
+
+
+def index_report(out):
+    """bench/run --rows: the local copy against the statements on one table."""
+    values, notes = {}, []
+    for line in (out / "index.txt").read_text().splitlines():
+        if "=" in line and ":" not in line:
+            key, value = line.split("=", 1)
+            values[key.strip()] = float(value)
+        else:
+            notes.append(line)
+    rows = int(values.get("rows", 0))
+    print(f"Local copy against the statements, {rows:,} rows "
+          f"({int(values.get('rounds', 0))} rounds from the copy, {int(values.get('server_rounds', 0))} with --server; "
+          "wall time from fork to exit; a 2-core machine shared with builds, so the figures are noisy)")
+    print()
+    budgets = [
+        ("First --sync from nothing", "index_first_sync_s", 180, " s"),
+        ("Search from the copy: median of all masks", "index_search_median_ms", 100, " ms"),
+        ("Search from the copy: slowest single run", "index_search_max_ms", 250, " ms"),
+        ("Search with --server: median of all masks", "index_server_median_ms", None, " ms"),
+        ("--sync after 10,000 new rows", "index_catchup_sync_ms", 1000, " ms"),
+        ("The copy on disk", "index_copy_size_mib", 1024, " MiB"),
+        ("Peak RssAnon of the checker, --sync", "index_sync_peak_rss_anon_mib", 128, " MiB"),
+        ("Peak RssAnon of the checker, searches from the copy", "index_search_peak_rss_anon_mib", 128, " MiB"),
+        ("Peak RssAnon of the checker, --server searches", "index_server_peak_rss_anon_mib", None, " MiB"),
+        ("Answers that differ from the server's", "index_answer_differences", 0, ""),
+    ]
+    print("| Measure | Result | Budget | |")
+    print("|---|---:|---:|---|")
+    for title, key, budget, unit in budgets:
+        if key not in values:
+            print(f"| {title} | missing | | |")
+            continue
+        value = values[key]
+        verdict = "" if budget is None else ("within" if value <= budget else "OVER")
+        shown_budget = "" if budget is None else f"{budget:g}{unit}"
+        print(f"| {title} | {value:.4g}{unit} | {shown_budget} | {verdict} |")
+    print()
+    print("Per mask (ms):")
+    print()
+    print("| Mask | Copy median | Copy slowest | --server median |")
+    print("|---|---:|---:|---:|")
+    masks = [n.split(": ", 1)[1].split(" = ", 1) for n in notes if n.startswith("mask: ")]
+    for label, mask in masks:
+        key = label.replace("-", "_")
+        def shown(name):
+            v = values.get(name)
+            return "missing" if v is None else f"{v:.1f}"
+        print(f"| {label}: `{mask}` | {shown(f'index_search_{key}_median_ms')} | "
+              f"{shown(f'index_search_{key}_max_ms')} | {shown(f'index_server_{key}_median_ms')} |")
+    print()
+    for note in notes:
+        if not note.startswith("mask: "):
+            print(f"- {note}")
+
+
+if sys.argv[1] == "--index":
+    index_report(pathlib.Path(sys.argv[2]))
+    sys.exit(0)
 out = pathlib.Path(sys.argv[1])
 values = {}
 for name in ("list.txt", "startup.txt", "dupe.txt", "search.txt", "nfo.txt"):
