@@ -4,6 +4,20 @@ import sys
 
 
 
+def budget_table(budgets, values, digits):
+    """One row per (title, key, budget or None, unit): the value measured and whether it is within."""
+    print("| Measure | Result | Budget | |")
+    print("|---|---:|---:|---|")
+    for title, key, budget, unit in budgets:
+        if key not in values:
+            print(f"| {title} | missing | | |")
+            continue
+        value = values[key]
+        verdict = "" if budget is None else ("within" if value <= budget else "OVER")
+        shown_budget = "" if budget is None else f"{budget:g}{unit}"
+        print(f"| {title} | {value:{digits}}{unit} | {shown_budget} | {verdict} |")
+
+
 def index_report(out):
     """bench/run --rows: the local copy against the statements on one table."""
     values, notes = {}, []
@@ -30,16 +44,7 @@ def index_report(out):
         ("Peak RssAnon of the checker, --server searches", "index_server_peak_rss_anon_mib", None, " MiB"),
         ("Answers that differ from the server's", "index_answer_differences", 0, ""),
     ]
-    print("| Measure | Result | Budget | |")
-    print("|---|---:|---:|---|")
-    for title, key, budget, unit in budgets:
-        if key not in values:
-            print(f"| {title} | missing | | |")
-            continue
-        value = values[key]
-        verdict = "" if budget is None else ("within" if value <= budget else "OVER")
-        shown_budget = "" if budget is None else f"{budget:g}{unit}"
-        print(f"| {title} | {value:.4g}{unit} | {shown_budget} | {verdict} |")
+    budget_table(budgets, values, ".4g")
     print()
     print("Per mask (ms):")
     print()
@@ -91,16 +96,7 @@ budgets = [
     ("16 MiB NFO as 80-column art: peak memory above the process before", "nfo_art_peak_growth_mib", 64, " MiB"),
     ("16 MiB NFO as 80-column art: left in use after four viewers closed with OK", "nfo_art_after_ok_growth_mib", None, " MiB"),
 ]
-print("| Measure | Result | Budget | |")
-print("|---|---:|---:|---|")
-for title, key, budget, unit in budgets:
-    if key not in values:
-        print(f"| {title} | missing | | |")
-        continue
-    value = values[key]
-    verdict = "" if budget is None else ("within" if value <= budget else "OVER")
-    shown_budget = "" if budget is None else f"{budget:g}{unit}"
-    print(f"| {title} | {value:.3g}{unit} | {shown_budget} | {verdict} |")
+budget_table(budgets, values, ".3g")
 print()
 print("Search time against rows retrieved (medians, ms):")
 print()

@@ -225,15 +225,10 @@ std::optional<int> DupeCheck::LocalSteps() {
     why = "the mask is answered by the server";
     return fallBack();
   }
-  LocalQuery query;
-  query.matcher = std::move(*matcher);
-  query.startBound = m_options.startBound;
-  query.endBound = m_options.endBound;
-  query.limit = m_options.all ? kRetrievalCap : std::min(m_options.limit, kRetrievalCap);
-  query.order = m_options.order;
   LocalAnswer answer;
   SetStatus(kStatusFinding);
-  if (copy->Search(query, answer, why) != LocalIndex::Result::Done) return fallBack();
+  if (copy->Search(LocalQueryOf(std::move(*matcher)), answer, why) != LocalIndex::Result::Done)
+    return fallBack();
   return PrintLocal(answer);
 }
 
@@ -290,19 +285,23 @@ int DupeCheck::RunLocal() {
   auto matcher = collation->compile(m_options.mask);
   if (!matcher)
     return LocalFailed("local copy of " + server + ": the mask cannot be answered without the server");
-  LocalQuery query;
-  query.matcher = std::move(*matcher);
-  query.startBound = m_options.startBound;
-  query.endBound = m_options.endBound;
-  query.limit = m_options.all ? kRetrievalCap : std::min(m_options.limit, kRetrievalCap);
-  query.order = m_options.order;
   LocalAnswer answer;
   SetStatus(kStatusFinding);
-  if (copy->Search(query, answer, why) != LocalIndex::Result::Done)
+  if (copy->Search(LocalQueryOf(std::move(*matcher)), answer, why) != LocalIndex::Result::Done)
     return LocalFailed("local copy of " + server + ": search failed: " + why);
   const int status = PrintLocal(answer);
   if (!m_summary.empty()) Verbose(m_summary);
   return status;
+}
+
+LocalQuery DupeCheck::LocalQueryOf(LocalMatcher matcher) const {
+  LocalQuery query;
+  query.matcher = std::move(matcher);
+  query.startBound = m_options.startBound;
+  query.endBound = m_options.endBound;
+  query.limit = m_options.all ? kRetrievalCap : std::min(m_options.limit, kRetrievalCap);
+  query.order = m_options.order;
+  return query;
 }
 
 int DupeCheck::PrintLocal(const LocalAnswer& answer) {

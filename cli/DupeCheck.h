@@ -37,6 +37,8 @@ class DupeCheck : public ConnectionFeedback {
   // --local: the first usable copy of the two servers, without a connection.
   int RunLocal();
   // The answer of a search from a copy, printed as the statements' answer is.
+  // The copy's query for the options' range, limit and order.
+  LocalQuery LocalQueryOf(LocalMatcher matcher) const;
   int PrintLocal(const LocalAnswer& answer);
   int LocalFailed(const std::string& line);
   // The failure line of step and "Cannot execute SQL!", as one line; returns the status 2.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "platform/Utf8.h"
+
 std::string EscapeSqlLiteral(const std::string& text) {
   std::string out;
   out.reserve(text.size());
@@ -19,32 +21,6 @@ std::string EscapeSqlLiteral(const std::string& text) {
 }
 
 namespace {
-
-// The next code point of text from at on, or -1 for a byte that does not start a well-formed
-// UTF-8 sequence (overlong forms and surrogates included).
-long NextCodePoint(const std::string& text, size_t& at) {
-  const auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
-  const uint8_t lead = byte(at++);
-  if (lead < 0x80) return lead;
-  int more = 0;
-  long cp = 0;
-  long least = 0;
-  if ((lead & 0xe0) == 0xc0) {
-    more = 1, cp = lead & 0x1f, least = 0x80;
-  } else if ((lead & 0xf0) == 0xe0) {
-    more = 2, cp = lead & 0x0f, least = 0x800;
-  } else if ((lead & 0xf8) == 0xf0) {
-    more = 3, cp = lead & 0x07, least = 0x10000;
-  } else {
-    return -1;
-  }
-  for (; more > 0; --more) {
-    if (at >= text.size() || (byte(at) & 0xc0) != 0x80) return -1;
-    cp = (cp << 6) | (byte(at++) & 0x3f);
-  }
-  if (cp < least || cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff)) return -1;
-  return cp;
-}
 
 // The server's latin1 is the Windows code page 1252, its five unused bytes kept as C1 controls.
 bool Latin1Holds(long cp) {
@@ -70,8 +46,10 @@ bool CharsetCanHold(const std::string& charset, const std::string& text) {
     return true;
   }
   for (size_t at = 0; at < text.size();) {
-    const long cp = NextCodePoint(text, at);
-    if (cp < 0 || (most ? cp > most : !Latin1Holds(cp))) return false;
+    char32_t cp = 0;
+    const size_t length = Utf8SequenceAt(text, at, cp);
+    if (!length || (most ? cp > char32_t(most) : !Latin1Holds(cp))) return false;
+    at += length;
   }
   return true;
 }

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/Utf8.h"
+
 namespace {
 
 constexpr std::string_view kMagic = "KCOL1";
@@ -37,27 +39,10 @@ enum RunKind : uint8_t { kRunNotHeld, kRunConstant, kRunStep };
 }  // namespace
 
 long NextUtf8CodePoint(std::string_view text, size_t& at) {
-  const auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
-  const uint8_t lead = byte(at++);
-  if (lead < 0x80) return lead;
-  int more = 0;
-  long cp = 0;
-  long least = 0;
-  if ((lead & 0xE0) == 0xC0) {
-    more = 1, cp = lead & 0x1F, least = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    more = 2, cp = lead & 0x0F, least = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    more = 3, cp = lead & 0x07, least = 0x10000;
-  } else {
-    return -1;
-  }
-  for (; more > 0; --more) {
-    if (at >= text.size() || (byte(at) & 0xC0) != 0x80) return -1;
-    cp = (cp << 6) | (byte(at++) & 0x3F);
-  }
-  if (cp < least || cp > 0x10FFFF || IsSurrogate(char32_t(cp))) return -1;
-  return cp;
+  char32_t cp = 0;
+  const size_t length = Utf8SequenceAt(text, at, cp);
+  at += length ? length : 1;
+  return length ? static_cast<long>(cp) : -1;
 }
 
 void AppendFoldedUnit(std::string& out, uint32_t value) {

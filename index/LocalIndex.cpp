@@ -155,6 +155,20 @@ struct BlockBuilder {
   void Clear() { *this = BlockBuilder(); }
 };
 
+// Writes block under its first id (replacing one there) and empties it; false when the file
+// refused it.
+bool PutBlock(Statement& putBlock, BlockBuilder& block) {
+  if (block.ids.empty()) return true;
+  putBlock.Reset();
+  putBlock.Bind(1, block.ids.front());
+  const std::string bytes = block.Bytes();
+  putBlock.BindBlob(2, bytes);
+  const bool ok = putBlock.Step() == SQLITE_DONE;
+  putBlock.Reset();
+  block.Clear();
+  return ok;
+}
+
 bool ParseId(const char* text, unsigned long length, int32_t& id) {
   if (!text || length == 0 || length > 11) return false;
   long long v = 0;
@@ -167,6 +181,21 @@ bool ParseId(const char* text, unsigned long length, int32_t& id) {
   if (text[0] == '-') v = -v;
   if (v < INT32_MIN || v > INT32_MAX) return false;
   id = static_cast<int32_t>(v);
+  return true;
+}
+
+// A row's id and date, false with why when the copy cannot hold the row. A NULL text fails
+// every LIKE, where an empty one passes a word of wildcards: such a table is not reproduced.
+bool ReadRowKeys(const SourceRow& r, int32_t& id, int32_t& date, std::string& why) {
+  why.clear();
+  if (!r.id || !ParseId(r.id->data(), r.id->size(), id) || (r.date && !ParseDateKey(*r.date, date))) {
+    why = "the server sent a row the copy cannot hold (id " + std::string(r.id ? *r.id : "NULL") + ")";
+    return false;
+  }
+  if (!r.dir || !r.dateStr) {
+    why = "entry " + std::to_string(id) + " has no name or no date string";
+    return false;
+  }
   return true;
 }
 
@@ -536,33 +565,15 @@ LocalIndex::Result LocalIndex::CatchUp(const RowFetch& fetch, const std::string&
       if (data.size() + 1024 < kBlockBytes) block.Load(view);
     }
     lastBlock.Reset();
-    auto flush = [&] {
-      if (block.ids.empty()) return true;
-      putBlock.Reset();
-      putBlock.Bind(1, block.ids.front());
-      const std::string bytes = block.Bytes();
-      putBlock.BindBlob(2, bytes);
-      const bool ok = putBlock.Step() == SQLITE_DONE;
-      putBlock.Reset();
-      block.Clear();
-      return ok;
-    };
+    auto flush = [&] { return PutBlock(putBlock, block); };
 
     int got = 0;
     Result refused = Result::Done;
     auto each = [&](const SourceRow& r) {
       ++got;
       int32_t id = 0, date = kNullDate;
-      if (!r.id || !ParseId(r.id->data(), r.id->size(), id) || id <= m_highest ||
-          (r.date && !ParseDateKey(*r.date, date))) {
-        why = "the server sent a row the copy cannot hold (id " + std::string(r.id ? *r.id : "NULL") + ")";
-        refused = Result::Fallback;
-        return false;
-      }
-      // A NULL text fails every LIKE, where an empty one passes a word of wildcards: such a
-      // table is not reproduced.
-      if (!r.dir || !r.dateStr) {
-        why = "entry " + std::to_string(id) + " has no name or no date string";
+      if (!ReadRowKeys(r, id, date, why) || id <= m_highest) {
+        if (why.empty()) why = "the server sent a row out of order (id " + std::to_string(id) + ")";
         refused = Result::Fallback;
         return false;
       }
@@ -1071,14 +1082,9 @@ LocalIndex::Result LocalIndex::CheckRange(DupesConnection& connection, const Loc
   Result refused = Result::Done;
   auto each = [&](const SourceRow& r) {
     int32_t id = 0, date = kNullDate;
-    if (!r.id || !ParseId(r.id->data(), r.id->size(), id) || id < firstId || id > lastId ||
-        (!fetched.empty() && id <= fetched.back().id) || (r.date && !ParseDateKey(*r.date, date))) {
-      why = "the server sent a row the copy cannot hold (id " + std::string(r.id ? *r.id : "NULL") + ")";
-      refused = Result::Fallback;
-      return false;
-    }
-    if (!r.dir || !r.dateStr) {
-      why = "entry " + std::to_string(id) + " has no name or no date string";
+    if (!ReadRowKeys(r, id, date, why) || id < firstId || id > lastId ||
+        (!fetched.empty() && id <= fetched.back().id)) {
+      if (why.empty()) why = "the server sent a row out of order (id " + std::to_string(id) + ")";
       refused = Result::Fallback;
       return false;
     }
@@ -1120,16 +1126,7 @@ LocalIndex::Result LocalIndex::CheckRange(DupesConnection& connection, const Loc
   if (dropEntries.Step() != SQLITE_DONE) return fileFailed();
 
   BlockBuilder block;
-  auto flush = [&] {
-    if (block.ids.empty()) return true;
-    putBlock.Reset();
-    putBlock.Bind(1, block.ids.front());
-    const std::string bytes = block.Bytes();
-    putBlock.BindBlob(2, bytes);
-    const bool ok = putBlock.Step() == SQLITE_DONE;
-    block.Clear();
-    return ok;
-  };
+  auto flush = [&] { return PutBlock(putBlock, block); };
   auto add = [&](int32_t id, int32_t date, std::string_view dir, std::string_view ds) {
     if (!block.ids.empty() && block.Size() + 16 + dir.size() + ds.size() > kBlockBytes && !flush())
       return false;

@@ -92,6 +92,7 @@ TEST_F(FormLook, TextsOnTheArtworkContrastWithItUnderAnyPalette) {
     for (auto* box : view->findChildren<QCheckBox*>()) box->setChecked(true);
     const QImage grab = view->grab().toImage();
     for (auto* label : view->findChildren<QLabel*>()) {
+      if (!label->isVisible()) continue;  // the local index's note, with nothing to say
       const double contrast = TextContrast(grab, Device(label, label->rect(), ratio));
       EXPECT_GE(contrast, 4.5) << label->text().toStdString();
       std::printf("%s %s: %.1f\n", scheme, qPrintable(label->text()), contrast);
