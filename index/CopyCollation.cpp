@@ -35,6 +35,7 @@ CopyCollationSource DefaultCopyCollationSource() {
       LocalMatcher matcher;
       // No lists: every entry is tried, as when some way of matching needs no text.
       matcher.requiredTexts = compiled->RequiredTexts().value_or(std::vector<std::vector<std::string>>{});
+      matcher.textsSuffice = compiled->TextsSuffice();
       matcher.matches = [compiled](std::string_view dir, std::string_view dateStr) {
         return compiled->Matches(dir, dateStr);
       };

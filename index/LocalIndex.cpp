@@ -14,20 +14,23 @@
 
 #include "db/DupesConnection.h"
 #include "index/CheckPlan.h"
+#include "index/TextFinder.h"
 
 namespace {
 
 // Bumped whenever the tables or the block layout change: an older file is then rebuilt.
 constexpr const char kSchemaVersion[] = "2";
-// The bytes a block packs at most: a block then fits on one 64 KiB page, which SQLite hands out
-// as a pointer into the mapped file, where a larger one is copied together from its overflow
-// pages (half the time of a search on ten million rows).
+// The bytes a block packs at most: a block then fits on one 64 KiB page, one read of the file,
+// never a chain of overflow pages.
 constexpr size_t kBlockBytes = 65000;
 // What tells one state of the copy's rows from another, beyond rows appended: mends count up the
 // generation, a rebuild empties the collation.
 constexpr const char kGenerationSelect[] =
     "SELECT coalesce((SELECT value FROM meta WHERE key = 'generation'), '') || '|' || "
     "coalesce(hex((SELECT value FROM meta WHERE key = 'collation')), '')";
+// Pages are read into a small cache, not mapped: a fresh process faulting in the mapped pages of
+// a large copy spent twice as long on the faults as on the search itself.
+constexpr const char kCachePragmas[] = "PRAGMA mmap_size=0; PRAGMA cache_size=-4096;";
 // More date strings that may match than this, and a search tries every entry.
 constexpr size_t kMostDateProbes = 16;
 // A NULL DUPES_DATE: first in ascending order, as the server sorts it.
@@ -262,8 +265,7 @@ LocalIndex::~LocalIndex() {
 bool LocalIndex::OpenSecond() {
   if (m_second) return true;
   if (sqlite3_open_v2(m_path.c_str(), &m_second, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
-      sqlite3_exec(m_second, "PRAGMA mmap_size=2147483648; PRAGMA cache_size=-4096;", nullptr, nullptr,
-                   nullptr) != SQLITE_OK) {
+      sqlite3_exec(m_second, kCachePragmas, nullptr, nullptr, nullptr) != SQLITE_OK) {
     sqlite3_close_v2(m_second);
     m_second = nullptr;
     return false;
@@ -302,11 +304,9 @@ sqlite3* OpenFile(const std::string& path, int flags, std::string& why) {
   return db;
 }
 
-// Pages come from the mapped file, not from the heap; a small page cache for what is written.
 // WAL with NORMAL keeps the file whole on a crash (a commit may be lost, never half applied).
-const char kPragmas[] =
-    "PRAGMA page_size=65536; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"
-    "PRAGMA mmap_size=2147483648; PRAGMA cache_size=-4096;";
+constexpr const char kPragmas[] =
+    "PRAGMA page_size=65536; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;";
 
 }  // namespace
 
@@ -318,7 +318,7 @@ std::unique_ptr<LocalIndex> LocalIndex::Open(const std::string& path, const std:
     if (!db) return nullptr;
     std::unique_ptr<LocalIndex> index(new LocalIndex(db, path));
     std::string loadWhy;
-    if (index->Exec(kPragmas, why)) {
+    if (index->Exec(kPragmas, why) && index->Exec(kCachePragmas, why)) {
       if (index->Load(server, loadWhy)) return index;
       if (attempt == 1 && index->Reset(server, why)) return index;
     }
@@ -339,8 +339,7 @@ std::unique_ptr<LocalIndex> LocalIndex::OpenExisting(const std::string& path, co
   std::unique_ptr<LocalIndex> index(new LocalIndex(db, path));
   std::string loadWhy;
   // A broken file stays for the next catch-up to replace: a check with a server then rebuilds it.
-  if (sqlite3_exec(db, "PRAGMA mmap_size=2147483648; PRAGMA cache_size=-4096;", nullptr, nullptr, nullptr) !=
-          SQLITE_OK ||
+  if (sqlite3_exec(db, kCachePragmas, nullptr, nullptr, nullptr) != SQLITE_OK ||
       !index->Load(server, loadWhy)) {
     why = "the local copy of " + server + " is not usable (" + path + ")";
     return nullptr;
@@ -645,7 +644,7 @@ using Key = std::pair<int32_t, int32_t>;  // (date, id), the statements' order
 // What one part of a search looks for, and what it found in its blocks.
 struct ScanPart {
   const LocalQuery* query = nullptr;
-  const std::vector<std::string_view>* probes = nullptr;
+  const std::vector<TextFinder>* probes = nullptr;       // one per list of required texts
   const std::vector<std::string>* dateProbes = nullptr;  // folded date strings that may match
   bool everyRow = false;
   bool range = false;
@@ -676,17 +675,25 @@ void Scan(sqlite3* db, ScanPart& part) {
     bar = part.kept.back();
     haveBar = true;
   };
-  auto consider = [&](const BlockView& b, uint32_t i) {
+  // known: the directory holds every text of a list that suffices, so it matches.
+  auto consider = [&](const BlockView& b, uint32_t i, bool known) {
     const int32_t date = b.Date(i);
     if (part.range && (date == kNullDate || date < part.from || date > part.to)) return;
     if (b.Id(i) > part.highest) return;
-    if (!query.matcher.matches(b.Dir(i), b.DateStr(i))) return;
+    if (!known && !query.matcher.matches(b.Dir(i), b.DateStr(i))) return;
     ++part.count;
     if (keep == 0) return;
     const Key key{date, b.Id(i)};
     if (haveBar && !better(key, bar)) return;
     part.kept.push_back(key);
     if (part.kept.size() >= 2 * keep + 1024) cut();
+  };
+  const auto& lists = query.matcher.requiredTexts;
+  // Whether dir holds every text of the list but the one its probe found.
+  auto holdsRest = [&lists](size_t list, std::string_view dir) {
+    for (const std::string& text : lists[list])
+      if (dir.find(text) == std::string_view::npos) return false;
+    return true;
   };
 
   Statement blocks(db, "SELECT data FROM blocks WHERE first_id >= ? AND first_id < ? ORDER BY first_id");
@@ -696,6 +703,7 @@ void Scan(sqlite3* db, ScanPart& part) {
   }
   blocks.Bind(1, part.firstBlock);
   blocks.Bind(2, part.endBlock);
+  enum : uint8_t { kNot, kTry, kMatches };
   std::vector<uint8_t> candidate;
   int rc;
   while ((rc = blocks.Step()) == SQLITE_ROW) {
@@ -706,32 +714,32 @@ void Scan(sqlite3* db, ScanPart& part) {
       return;
     }
     if (part.everyRow) {
-      for (uint32_t i = 0; i < b.n; ++i) consider(b, i);
+      for (uint32_t i = 0; i < b.n; ++i) consider(b, i, false);
       continue;
     }
-    candidate.assign(b.n, 0);
-    const uint32_t dirBytes = U32(b.dirEnds, b.n - 1);
-    for (std::string_view probe : *part.probes) {
-      uint32_t at = 0;
-      while (at < dirBytes) {
-        const void* hit = memmem(b.dirs + at, dirBytes - at, probe.data(), probe.size());
-        if (!hit) break;
-        const uint32_t offset = static_cast<uint32_t>(static_cast<const char*>(hit) - b.dirs);
-        const uint32_t row = b.RowAt(offset);
+    candidate.assign(b.n, kNot);
+    const std::string_view dirs(b.dirs, U32(b.dirEnds, b.n - 1));
+    for (size_t list = 0; list < part.probes->size(); ++list) {
+      const TextFinder& probe = (*part.probes)[list];
+      size_t at = 0;
+      while ((at = probe.Find(dirs, at)) != TextFinder::npos) {
+        const uint32_t row = b.RowAt(uint32_t(at));
+        const uint32_t end = U32(b.dirEnds, row);
         // A hit across two names is none: look again from the next byte.
-        if (offset + probe.size() <= U32(b.dirEnds, row)) {
-          candidate[row] = 1;
-          at = U32(b.dirEnds, row);
-        } else {
-          at = offset + 1;
+        if (at + probe.Size() > end) {
+          ++at;
+          continue;
         }
+        if (candidate[row] != kMatches)
+          candidate[row] = query.matcher.textsSuffice && holdsRest(list, b.Dir(row)) ? kMatches : kTry;
+        at = end;
       }
     }
     for (const std::string& dateStr : *part.dateProbes)
       for (uint32_t i = 0; i < b.n; ++i)
-        if (!candidate[i] && b.DateStr(i) == dateStr) candidate[i] = 1;
+        if (candidate[i] == kNot && b.DateStr(i) == dateStr) candidate[i] = kTry;
     for (uint32_t i = 0; i < b.n; ++i)
-      if (candidate[i]) consider(b, i);
+      if (candidate[i] != kNot) consider(b, i, candidate[i] == kMatches);
   }
   if (rc != SQLITE_DONE) part.rc = rc;
   if (keep > 0) cut();
@@ -763,14 +771,14 @@ LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answ
   }
 
   // Every text one way of matching needs; the longest is looked for, the matcher decides.
-  std::vector<std::string_view> probes;
+  std::vector<TextFinder> probes;
   bool everyRow = query.matcher.requiredTexts.empty();
   for (const auto& list : query.matcher.requiredTexts) {
     std::string_view longest;
     for (const std::string& text : list)
       if (text.size() > longest.size()) longest = text;
     if (longest.empty()) everyRow = true;
-    probes.push_back(longest);
+    probes.emplace_back(longest);
   }
 
   auto failed = [&](int rc) {

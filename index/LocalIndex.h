@@ -25,6 +25,8 @@ struct LocalMatcher {
   std::function<bool(std::string_view foldedDir, std::string_view foldedDateStr)> matches;
   std::vector<std::vector<std::string>> requiredTexts;
   std::function<bool(std::string_view foldedDateStr)> mayMatchByDate;
+  // A directory holding every text of one list matches without asking matches.
+  bool textsSuffice = false;
 };
 
 // One row as a catch-up receives it; a missing text is SQL NULL.

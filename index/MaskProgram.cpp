@@ -238,6 +238,16 @@ bool MaskProgram::MayMatchByDate(std::string_view foldedDateStr) const {
   return false;
 }
 
+bool MaskProgram::TextsSuffice() const {
+  for (const Word& word : m_words) {
+    if (!word.held) continue;
+    if (word.dir.pieces.size() != 1) return false;
+    for (const std::string& unit : word.dir.pieces.front())
+      if (unit.empty()) return false;
+  }
+  return true;
+}
+
 std::optional<MaskProgram::Alternatives> MaskProgram::Required(uint32_t index) const {
   const Node& node = m_nodes[index];
   Alternatives result;

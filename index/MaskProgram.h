@@ -37,6 +37,9 @@ class MaskProgram {
   // Whether some word matches this folded date string as a whole: such entries must be tried
   // whatever their directory. A store can ask once per distinct date string.
   bool MayMatchByDate(std::string_view foldedDateStr) const;
+  // Whether a directory holding every text of one list of RequiredTexts matches for that alone:
+  // so when every word the set can hold is one plain text, without `%` or `_` inside.
+  bool TextsSuffice() const;
 
  private:
   // A LIKE pattern on folded texts: pieces between `%` runs, each a row of units (a folded

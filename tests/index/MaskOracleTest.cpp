@@ -202,16 +202,23 @@ TEST_P(MaskOracle, LocalAnswersAreTheServers) {
     }
     std::vector<std::string> local_ids;
     const auto required = program->RequiredTexts();
+    const bool suffice = program->TextsSuffice();
     for (const Entry& entry : entries) {
-      if (!program->Matches(entry.foldedDir, entry.foldedDateStr)) continue;
+      bool holdsList = false;
+      for (size_t i = 0; required && !holdsList && i < required->size(); ++i) {
+        holdsList = true;
+        for (const std::string& text : (*required)[i])
+          holdsList = holdsList && entry.foldedDir.find(text) != std::string::npos;
+      }
+      const bool matches = program->Matches(entry.foldedDir, entry.foldedDateStr);
+      // Where the texts suffice, holding one list is matching.
+      if (suffice && holdsList && !matches)
+        ++differences, ADD_FAILURE() << collationName << " mask [" << mask << "] texts suffice wrongly for "
+                                     << entry.dir;
+      if (!matches) continue;
       local_ids.push_back(entry.id);
       // The prefilter may never leave out an entry that matches.
-      bool kept = !required || program->MayMatchByDate(entry.foldedDateStr);
-      for (size_t i = 0; !kept && i < required->size(); ++i) {
-        kept = true;
-        for (const std::string& text : (*required)[i])
-          kept = kept && entry.foldedDir.find(text) != std::string::npos;
-      }
+      const bool kept = !required || program->MayMatchByDate(entry.foldedDateStr) || holdsList;
       if (!kept)
         ++differences,
             ADD_FAILURE() << collationName << " mask [" << mask << "] prefilter drops " << entry.dir;

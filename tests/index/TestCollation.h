@@ -43,6 +43,7 @@ inline std::optional<LocalMatcher> TestMatcher(const std::string& mask) {
   for (const std::string& w : words)
     if (w.find_first_not_of("0123456789") != std::string::npos) required.push_back(w);
   if (!required.empty()) matcher.requiredTexts.push_back(required);
+  matcher.textsSuffice = required.size() == words.size();
   return matcher;
 }
 
