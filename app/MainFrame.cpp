@@ -19,12 +19,12 @@
 #include "res/Texts.h"
 
 CMainFrame::CMainFrame(QWidget* parent)
-    : QWidget(parent, Qt::Window), m_hIcon(LoadIconResource(IDR_MAINFRAME)) {
+    : QWidget(parent, Qt::Window), m_icon(LoadIconResource(IDR_MAINFRAME)) {
   // Caption with system menu and minimise box only: no maximise box, no sizing border.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setWindowTitle(QString::fromStdString(LoadResString(AFX_IDS_APP_TITLE)));
-  setWindowIcon(m_hIcon);
+  setWindowIcon(m_icon);
   setAccessibleName(windowTitle());
   // The client area can be taller than the form's background bitmap: continue its bottom edge.
   const QImage background = LoadBitmapResource(IDB_BACKGROUND).toImage();
@@ -152,7 +152,7 @@ bool CMainFrame::HidesIntoTray() const {
 
 void CMainFrame::EnsureTrayIcon() {
   if (m_bDestroying || m_trayIcon.IsShown()) return;
-  m_trayIcon.Create(this, &m_hIcon, kTrayIconId, kCaptionKestrel);
+  m_trayIcon.Create(this, &m_icon, kTrayIconId, kCaptionKestrel);
   m_trayIcon.SetVisible(true);
 }
 

@@ -38,13 +38,13 @@ class CMainFrame : public QWidget, public ShellNotifySink {
   // Removes the tray icon, hides the frame, cancels the boxes and dialogs that wait for the user
   // and deletes the frame once control is back in the outermost event loop (the frame's
   // QObject::destroyed is the end of the program). Every way out ends here.
-  virtual bool DestroyWindow();
+  bool DestroyWindow();
 
   CTrayIcon& TrayIcon() { return m_trayIcon; }
   bool IsTrayIconShown() const { return m_trayIcon.IsShown(); }
   // Whether minimising (or starting minimised) hides the frame, leaving the tray icon to bring it back.
   bool HidesIntoTray() const;
-  const QIcon& FrameIcon() const { return m_hIcon; }
+  const QIcon& FrameIcon() const { return m_icon; }
 
   // Tray notifications (WM_TRAYNOTIFY) go to the tray icon object unchanged.
   void OnShellNotify(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
@@ -52,7 +52,7 @@ class CMainFrame : public QWidget, public ShellNotifySink {
   // A menu command: delivered to the view as a CCommandEvent; when the view does not take it,
   // "&Show Kestrel" and "&Exit Kestrel" are handled here so the tray works without a form.
   // True when someone handled the command.
-  virtual bool OnCommand(unsigned id);
+  bool OnCommand(unsigned id);
 
   // Start-up's last step: the frame shown or left hidden, with its tray icon in place either way.
   void ShowWindow(bool visible);
@@ -80,7 +80,7 @@ class CMainFrame : public QWidget, public ShellNotifySink {
   static constexpr int kDeleteRetryMs = 10;
 
   CTrayIcon m_trayIcon;
-  QIcon m_hIcon;
+  QIcon m_icon;
   QColor m_clrBackground;
   QPointer<QWidget> m_pView;
   // The owned windows that were on screen when the frame hid: they come back with it.

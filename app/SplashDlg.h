@@ -16,7 +16,7 @@ class CSplashDlg : public QDialog {
   QLabel* Picture() const { return m_pPicture; }
 
  protected:
-  virtual bool OnInitDialog();
+  bool OnInitDialog();
   void showEvent(QShowEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;

@@ -15,14 +15,14 @@
 CTrayIcon::CTrayIcon() = default;
 
 CTrayIcon::~CTrayIcon() {
-  if (m_nShown) RemoveIcon();
+  if (m_bShown) RemoveIcon();
 }
 
 void CTrayIcon::Create(QWidget* owner, const QIcon* icon, uint32_t id, const char* tip) {
-  m_nShown = 0;
+  m_bShown = false;
   m_pOwner = owner;
   m_hOwner = dynamic_cast<ShellNotifySink*>(owner);
-  m_hIcon = icon;
+  m_pIcon = icon;
   m_nId = id;
   if (tip) {
     std::strncpy(m_szTip, tip, sizeof m_szTip - 1);
@@ -33,12 +33,11 @@ void CTrayIcon::Create(QWidget* owner, const QIcon* icon, uint32_t id, const cha
 
 void CTrayIcon::SetVisible(bool visible) {
   if (!m_bCreated) return;
-  const int requested = visible ? 1 : 0;
-  if (requested == m_nShown) return;
-  if (requested) {
-    if (AddIcon()) m_nShown = 1;
+  if (visible == m_bShown) return;
+  if (visible) {
+    if (AddIcon()) m_bShown = true;
   } else {
-    if (RemoveIcon()) m_nShown = 0;
+    if (RemoveIcon()) m_bShown = false;
   }
 }
 
@@ -49,7 +48,7 @@ void CTrayIcon::FillRecord() {
   m_nid.uID = m_nId;
   m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   m_nid.uCallbackMessage = WM_TRAYNOTIFY;
-  m_nid.hIcon = m_hIcon;
+  m_nid.hIcon = m_pIcon;
   std::memcpy(m_nid.szTip, m_szTip, sizeof m_nid.szTip);
 }
 

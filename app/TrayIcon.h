@@ -32,22 +32,22 @@ class CTrayIcon {
   // wParam: icon id, lParam: mouse message.
   void OnTrayNotification(uintptr_t wParam, intptr_t lParam);
 
-  virtual void OnIconLButtonDown(int x, int y);
-  virtual void OnIconLButtonDblClk(int x, int y);
-  virtual void OnIconRButtonDown(int x, int y);
+  void OnIconLButtonDown(int x, int y);
+  void OnIconLButtonDblClk(int x, int y);
+  void OnIconRButtonDown(int x, int y);
 
-  bool IsShown() const { return m_nShown != 0; }
+  bool IsShown() const { return m_bShown; }
 
  private:
   void FillRecord();
   // Menu 130 to the desktop, its commands going where the right click's would.
   void GiveMenuToDesktop();
 
-  int m_nShown = 0;
+  bool m_bShown = false;
   bool m_bCreated = false;
   QWidget* m_pOwner = nullptr;
   ShellNotifySink* m_hOwner = nullptr;
-  const QIcon* m_hIcon = nullptr;
+  const QIcon* m_pIcon = nullptr;
   uint32_t m_nId = 0;
   char m_szTip[64] = {};
   NOTIFYICONDATA m_nid;

@@ -372,10 +372,11 @@ bool DupesConnection::QueryCount(const std::string& sql, std::string& value) {
   return false;
 }
 
-void DupesConnection::Reject(const char* why) {
+bool DupesConnection::Reject(const char* why) {
   m_strRejected = why;
   m_row = nullptr;
   if (m_mysql) ::shutdown(mysql_get_socket(m_mysql), SHUT_RDWR);
+  return false;
 }
 
 bool DupesConnection::FetchRow() {
@@ -384,12 +385,12 @@ bool DupesConnection::FetchRow() {
   BoundedIo io(m_pRun, m_deadline);
   MYSQL_ROW row = mysql_fetch_row(m_pResult);
   if (!row) return false;
-  if (++m_nRows > m_bounds.maxRows) return Reject("more rows than the statement asks for"), false;
+  if (++m_nRows > m_bounds.maxRows) return Reject("more rows than the statement asks for");
   const unsigned long* lengths = mysql_fetch_lengths(m_pResult);
   const size_t columns = std::min<size_t>(m_bounds.maxFieldBytes.size(), mysql_num_fields(m_pResult));
   for (size_t i = 0; i < columns; ++i) {
     const unsigned long most = m_bounds.maxFieldBytes[i];
-    if (most && lengths[i] > most) return Reject("a field longer than its column holds"), false;
+    if (most && lengths[i] > most) return Reject("a field longer than its column holds");
   }
   m_row = row;
   return true;

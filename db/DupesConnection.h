@@ -84,8 +84,8 @@ class DupesConnection {
   bool Stopped() const;
   void CloseHandle();
   // A result the server could not honestly send: the socket goes down so that nothing more of
-  // it is read, not even by the release of the result.
-  void Reject(const char* why);
+  // it is read, not even by the release of the result. False, for the fetch that ends there.
+  bool Reject(const char* why);
 
   st_mysql* m_mysql = nullptr;
   st_mysql_res* m_pResult = nullptr;

@@ -79,8 +79,9 @@ class Parser {
     return true;
   }
   bool Take(Token token) {
-    if (m_at < m_tokens.size() && m_tokens[m_at].first == token) return ++m_at, true;
-    return false;
+    if (m_at >= m_tokens.size() || m_tokens[m_at].first != token) return false;
+    ++m_at;
+    return true;
   }
   bool Fail(const char* text) {
     m_why = text;

@@ -5,16 +5,6 @@
 
 #include "platform/AsciiText.h"
 
-namespace {
-bool g_bSortColumn0Ascending = false;
-bool g_bSortOtherAscending = false;
-
-bool& DirectionFlag(int column) {
-  return column == 0 ? g_bSortColumn0Ascending : g_bSortOtherAscending;
-}
-
-}  // namespace
-
 int64_t CColumnSorter::NumberKey(std::string_view text) {
   // The rotated text read in place: the last two characters first, then the rest.
   if (text.size() < 2) return LeadingNumber(text);
@@ -50,14 +40,4 @@ std::vector<size_t> CColumnSorter::SortOrder(const std::vector<std::string>& tex
     });
   }
   return order;
-}
-
-bool CColumnSorter::FlipDirection(int column) {
-  bool& flag = DirectionFlag(column);
-  flag = !flag;
-  return flag;
-}
-
-bool CColumnSorter::NextDirectionAscending(int column) {
-  return !DirectionFlag(column);
 }

@@ -30,13 +30,6 @@ class CColumnSorter {
   // Byte by byte, unsigned, ASCII A-Z compared as a-z; a shorter prefix sorts first.
   static int CompareText(std::string_view a, std::string_view b);
 
-  // The two process-wide direction flags (column 0, and one shared by every other column),
-  // false at start and never reset. Flips the column's flag and returns it: true = ascending,
-  // so the first click on a column sorts ascending.
-  static bool FlipDirection(int column);
-  // The direction the next click on the column will sort in.
-  static bool NextDirectionAscending(int column);
-
  private:
   int m_nColumn;
 };

@@ -181,7 +181,8 @@ void CKestrelView::OnInitialUpdate() {
   CloseSettingsKey();
 
   m_pMask->RestoreHistory("MaskHistory", "Harrow", "Kestrel", HKEY_LOCAL_MACHINE, true);
-  WSAStartup(MAKEWORD(1, 1), &m_wsaData);
+  WSADATA wsaData;
+  WSAStartup(MAKEWORD(1, 1), &wsaData);
   m_pMask->setFocus();
 }
 

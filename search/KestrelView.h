@@ -87,12 +87,10 @@ class CKestrelView : public QWidget, public SearchFormPort, public IndexBuildPor
   void IndexBuildReady(long long rows) override;
   void IndexBuildFailed(const std::string& reason) override;
 
-  // Fields of the form, exchanged with the controls.
-  int32_t m_nLimit = 20;
-  int m_bGetAll = 0;
-  int m_bUseBetween = 0;
-  std::string m_strStartBound;
-  std::string m_strEndBound;
+  // Fields of the form as the last exchange with the controls left them.
+  int32_t Limit() const { return m_nLimit; }
+  bool RetrievesAll() const { return m_bGetAll != 0; }
+  const std::string& StartBound() const { return m_strStartBound; }
 
  signals:
   // What the form asks of the frame around it, which start-up connects.
@@ -110,6 +108,12 @@ class CKestrelView : public QWidget, public SearchFormPort, public IndexBuildPor
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Fields of the form, exchanged with the controls.
+  int32_t m_nLimit = 20;
+  int m_bGetAll = 0;
+  int m_bUseBetween = 0;
+  std::string m_strStartBound;
+  std::string m_strEndBound;
   void BuildControls();
   void StartSearch();
   void CancelWork();
@@ -133,7 +137,6 @@ class CKestrelView : public QWidget, public SearchFormPort, public IndexBuildPor
   bool m_bStartMinimized = false;
   bool m_bLocalIndex = false;
   std::string m_strLogFile = "kestrel.log";
-  WSADATA m_wsaData;
   std::shared_ptr<WorkerRun> m_pRunningWorker;
   std::shared_ptr<WorkerRun> m_pIndexBuild;
   std::shared_ptr<WorkerRun> m_pIndexCheck;  // the copy's checks against the server, once it is ready

@@ -39,15 +39,16 @@ std::shared_ptr<WorkerRun> RetrieveNfoFile(QWidget* form, FormPort& port, CResul
       selected = item;
     }
   }
-  if (!selected) return Notice(form, kTextNothingSelected), nullptr;
-  if (another) return Notice(form, kTextOnlyOne), nullptr;
+  if (!selected || another) {
+    Notice(form, selected ? kTextOnlyOne : kTextNothingSelected);
+    return nullptr;
+  }
 
   NfoWorkerContext context;
   context.loginId = context.password = ReadGuestLogin();
 
   auto* viewer = new CNfoViewerDlg(form ? form->window() : nullptr);
-  viewer->m_strDate = selected->text(0);
-  viewer->m_strDirectory = selected->text(1);
+  viewer->SetEntry(selected->text(0), selected->text(1));
   if (viewerOut) *viewerOut = viewer;
 
   // The viewer goes with form's window, in the same UI-thread step as form: guarding form

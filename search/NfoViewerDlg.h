@@ -38,8 +38,12 @@ class CNfoViewerDlg : public QDialog, public NfoViewerPort {
   static QFont TerminalFont();
 
   // The selected row's texts, set by the command before its worker starts.
-  QString m_strDate;
-  QString m_strDirectory;
+  void SetEntry(const QString& date, const QString& directory) {
+    m_strDate = date;
+    m_strDirectory = directory;
+  }
+  const QString& Date() const { return m_strDate; }
+  const QString& Directory() const { return m_strDirectory; }
 
  protected:
   // Called once, from the constructor: not virtual, as no subclass would be called there.
@@ -49,6 +53,8 @@ class CNfoViewerDlg : public QDialog, public NfoViewerPort {
 
  private:
   QPointer<QWidget> m_pOwner;
+  QString m_strDate;
+  QString m_strDirectory;
   QPushButton* m_pOk = nullptr;
   CNfoTextView* m_pText = nullptr;
   bool m_bInitialised = false;

@@ -121,7 +121,11 @@ void CResultListCtrl::PlaceOnClipboard(const QString& text) {
 
 void CResultListCtrl::SortByColumn(int column) {
   if (column < 0 || column >= columnCount()) return;
-  const bool ascending = CColumnSorter::FlipDirection(column);
+  // Column 0 has a direction of its own, every other column shares one; the first click on a
+  // column sorts ascending.
+  bool& flag = column == 0 ? m_bSortColumn0Ascending : m_bSortOtherAscending;
+  flag = !flag;
+  const bool ascending = flag;
   const int count = topLevelItemCount();
   if (count < 2) return;
 

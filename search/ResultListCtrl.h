@@ -64,4 +64,7 @@ class CResultListCtrl : public QTreeWidget {
 
   QMenu* m_pMenu = nullptr;
   int m_nHighlight = 0;
+  // Whether the last sort of column 0, and of the other columns, was ascending.
+  bool m_bSortColumn0Ascending = false;
+  bool m_bSortOtherAscending = false;
 };

@@ -51,17 +51,21 @@ class SearchRun : public FormRun {
     return Visit([&] { m_request = m_form.ReadRequest(); });
   }
 
-  void Refuse(const char* text) { ShowMessage(text, kCaptionError, MB_OK | MB_ICONSTOP); }
+  // The stop notice of text; false, for the validation that ends there.
+  bool Refuse(const char* text) {
+    ShowMessage(text, kCaptionError, MB_OK | MB_ICONSTOP);
+    return false;
+  }
 
   bool Validate() {
     const SearchRequest& request = m_request;
-    if (request.m_strMask.empty()) return Refuse(kTextNoMask), false;
-    if (!request.m_bGetAll && request.m_nLimit <= 0) return Refuse(kTextNotPositive), false;
+    if (request.m_strMask.empty()) return Refuse(kTextNoMask);
+    if (!request.m_bGetAll && request.m_nLimit <= 0) return Refuse(kTextNotPositive);
     if (!request.m_bUseBetween) return true;
-    if (CountDigits(request.m_strStartDate) < kCompleteDateDigits) return Refuse(kTextStartIncomplete), false;
-    if (CountDigits(request.m_strEndDate) < kCompleteDateDigits) return Refuse(kTextEndIncomplete), false;
-    if (!IsValidMonthDay(request.m_strStartDate)) return Refuse(kTextStartInvalid), false;
-    if (!IsValidMonthDay(request.m_strEndDate)) return Refuse(kTextEndInvalid), false;
+    if (CountDigits(request.m_strStartDate) < kCompleteDateDigits) return Refuse(kTextStartIncomplete);
+    if (CountDigits(request.m_strEndDate) < kCompleteDateDigits) return Refuse(kTextEndIncomplete);
+    if (!IsValidMonthDay(request.m_strStartDate)) return Refuse(kTextStartInvalid);
+    if (!IsValidMonthDay(request.m_strEndDate)) return Refuse(kTextEndInvalid);
     m_startBound = ToSqlDate(request.m_strStartDate);
     m_endBound = ToSqlDate(request.m_strEndDate);
     return true;
@@ -127,7 +131,8 @@ class SearchRun : public FormRun {
     } else if (!m_connection.QueryCount(BuildDupesQuery(m_mask, m_startBound, m_endBound, m_request.m_nLimit,
                                                         m_request.m_nOrder, true, CanHold()),
                                         m_countText)) {
-      return SqlFailed("count query"), false;
+      SqlFailed("count query");
+      return false;
     }
     if (Stopped()) return false;
     m_count = LeadingNumber(m_countText);
@@ -172,7 +177,8 @@ class SearchRun : public FormRun {
     if (!m_connection.Query(
             BuildDupesQuery(m_mask, m_startBound, m_endBound, m_limit, m_request.m_nOrder, false, CanHold()),
             DupeRowBounds(m_limit))) {
-      return SqlFailed("row query"), false;
+      SqlFailed("row query");
+      return false;
     }
     if (Stopped()) return false;
     Visit([&] { m_form.DeleteAllRows(); });
@@ -187,7 +193,10 @@ class SearchRun : public FormRun {
     if (!batch.empty()) InsertRows(batch);
     if (Stopped()) return false;
     // A result cut by the server, or one it could not honestly send, ends the search here.
-    if (m_connection.HasError()) return SqlFailed("row query"), false;
+    if (m_connection.HasError()) {
+      SqlFailed("row query");
+      return false;
+    }
     m_connection.ReleaseResult();
     return !Stopped();
   }

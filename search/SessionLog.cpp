@@ -31,19 +31,20 @@ std::string SessionLog::FailureText(const std::string& path) {
   return "Cannot write to log file " + path;
 }
 
-void SessionLog::Fail(const char* step, int error, const char* reason) {
+bool SessionLog::Fail(const char* step, int error, const char* reason) {
   m_writesOk = false;
-  if (!m_failure.empty()) return;
-  m_failure = std::string(step) + " failed: " + (error ? ErrnoText(error) : std::string(reason));
+  if (m_failure.empty())
+    m_failure = std::string(step) + " failed: " + (error ? ErrnoText(error) : std::string(reason));
+  return false;
 }
 
 bool SessionLog::Open(const std::string& path) {
-  if (path.empty()) return Fail("open", 0, "no file name"), false;
-  if (path.find('\0') != std::string::npos) return Fail("open", 0, "a NUL byte in the file name"), false;
+  if (path.empty()) return Fail("open", 0, "no file name");
+  if (path.find('\0') != std::string::npos) return Fail("open", 0, "a NUL byte in the file name");
   // Append to what is there; create only a missing file; never truncate a log that exists.
   // O_NONBLOCK only for the open itself, so a FIFO without a reader fails instead of hanging.
   int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
-  if (fd < 0) return Fail("open", errno), false;
+  if (fd < 0) return Fail("open", errno);
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
     Fail("open", errno);

@@ -53,8 +53,9 @@ class SessionLog {
  private:
   bool Open(const std::string& path);
   void Write(const std::string& text);
-  // Keeps the first failure of the block; error is an errno value, or 0 with reason.
-  void Fail(const char* step, int error, const char* reason = "");
+  // Keeps the first failure of the block; error is an errno value, or 0 with reason. False, for
+  // the step that ends there.
+  bool Fail(const char* step, int error, const char* reason = "");
 
   int m_fd = -1;
   bool m_writesOk = true;

@@ -47,17 +47,3 @@ TEST(ColumnSorter, SortOrderByKindAndDirection) {
   EXPECT_EQ(byDir.SortOrder(dirs, false), (std::vector<size_t>{3, 0, 2, 1, 4}));
   EXPECT_TRUE(byDir.SortOrder({}, true).empty());
 }
-
-TEST(ColumnSorter, DirectionFlagsStartDescendingAndFlipPerColumnGroup) {
-  // A fresh process: the first click on any column sorts ascending.
-  EXPECT_TRUE(CColumnSorter::NextDirectionAscending(0));
-  EXPECT_TRUE(CColumnSorter::NextDirectionAscending(1));
-  EXPECT_TRUE(CColumnSorter::FlipDirection(0));
-  EXPECT_FALSE(CColumnSorter::NextDirectionAscending(0));
-  EXPECT_TRUE(CColumnSorter::NextDirectionAscending(1));  // column 0 has its own flag
-  EXPECT_FALSE(CColumnSorter::FlipDirection(0));
-  // Every other column shares one flag.
-  EXPECT_TRUE(CColumnSorter::FlipDirection(1));
-  EXPECT_FALSE(CColumnSorter::FlipDirection(2));
-  EXPECT_TRUE(CColumnSorter::NextDirectionAscending(1));
-}

@@ -117,7 +117,7 @@ TEST_F(KestrelView, InputsComeBackFromTheStoreAndGoBackAtTheEnd) {
   EXPECT_TRUE(FindById<QCheckBox>(form, IDC_GET_ALL)->isChecked());
   EXPECT_FALSE(FindById<QLineEdit>(form, IDC_LIMIT)->isEnabled());
   EXPECT_EQ(FindById<QLineEdit>(form, IDC_LIMIT)->text(), "-7");
-  EXPECT_EQ(form.m_nLimit, -7);
+  EXPECT_EQ(form.Limit(), -7);
   EXPECT_EQ(FindById<CMaskedEdit>(form, IDC_START_DATE)->GetInputText(), "12311998");
   EXPECT_EQ(FindById<CMaskedEdit>(form, IDC_END_DATE)->GetInputText(), "________");
   EXPECT_TRUE(FindById<CMaskedEdit>(form, IDC_START_DATE)->isEnabled());
@@ -130,10 +130,11 @@ TEST_F(KestrelView, InputsComeBackFromTheStoreAndGoBackAtTheEnd) {
   FindById<QLineEdit>(form, IDC_LIMIT)->setEnabled(true);
   FindById<QLineEdit>(form, IDC_LIMIT)->setText("55");
   QTest::mouseClick(FindById<QCheckBox>(form, IDC_BETWEEN), Qt::LeftButton);
-  form.m_strStartBound = "stale";
   QTest::mouseClick(FindById<QCheckBox>(form, IDC_BETWEEN), Qt::LeftButton);
+  form.WriteLimitAndBounds(form.Limit(), "stale", "stale");
+  EXPECT_EQ(form.StartBound(), "stale");
   QTest::mouseClick(FindById<QCheckBox>(form, IDC_BETWEEN), Qt::LeftButton);
-  EXPECT_EQ(form.m_strStartBound, "");
+  EXPECT_EQ(form.StartBound(), "");
   EXPECT_FALSE(FindById<CMaskedEdit>(form, IDC_START_DATE)->isEnabled());
   FindById<QListWidget>(form, IDC_ORDER)->setCurrentRow(1);
   FindById<CHistoryCombo>(form, IDC_MASK)->setEditText("older");
@@ -181,8 +182,8 @@ TEST_F(KestrelView, ALimitThatIsNoWholeNumberIsReportedAndTheOldValuesStand) {
   EXPECT_EQ(boxes.Boxes()[0].text, "Please enter an integer.");
   EXPECT_EQ(boxes.Boxes()[0].caption, "Kestrel " KESTREL_VERSION);
   EXPECT_EQ(boxes.Boxes()[0].flags, MB_OK | MB_ICONEXCLAMATION);
-  EXPECT_EQ(form.m_nLimit, 20);
-  EXPECT_EQ(form.m_bGetAll, 0);  // the exchange stopped at the limit
+  EXPECT_EQ(form.Limit(), 20);
+  EXPECT_FALSE(form.RetrievesAll());  // the exchange stopped at the limit
 
   for (const char* bad : {"", " ", "1.5", "99999999999", "2147483648", "--1", "0x10"}) {
     FindById<QLineEdit>(form, IDC_LIMIT)->setText(bad);
@@ -191,7 +192,7 @@ TEST_F(KestrelView, ALimitThatIsNoWholeNumberIsReportedAndTheOldValuesStand) {
   for (auto [text, value] : {std::pair{" 42 ", 42}, {"-2147483648", INT32_MIN}, {"+7", 7}}) {
     FindById<QLineEdit>(form, IDC_LIMIT)->setText(text);
     EXPECT_TRUE(form.UpdateData(true, true)) << text;
-    EXPECT_EQ(form.m_nLimit, value);
+    EXPECT_EQ(form.Limit(), value);
   }
 
   // On the way out the last good limit is saved.
@@ -245,7 +246,7 @@ TEST_F(KestrelView, EnterStartsASearchThatFillsTheListAndTheHistory) {
   ASSERT_TRUE(WaitIdle());
   ASSERT_EQ(FindById<CResultListCtrl>(form, IDC_RESULTS)->topLevelItemCount(), 2);
   EXPECT_EQ(FindById<CResultListCtrl>(form, IDC_RESULTS)->topLevelItem(0)->text(1), "Shadow.Empire-GRP");
-  EXPECT_EQ(form.m_strStartBound, "1998-01" + Sep() + "01");
+  EXPECT_EQ(form.StartBound(), "1998-01" + Sep() + "01");
   EXPECT_EQ(form.StatusText(), "2 of 2 items retrieved (1204 total)");
 }
 

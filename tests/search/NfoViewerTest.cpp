@@ -457,8 +457,8 @@ TEST_F(NfoViewer, TwoRetrievalsLeaveTwoViewersEachCaptionedByItsDirectory) {
     auto run = RetrieveNfoFile(&form.window, form, form.list, ends, &viewer);
     ASSERT_TRUE(run && viewer);
     EXPECT_TRUE(viewer->isHidden());
-    EXPECT_EQ(viewer->m_strDate, form.list->topLevelItem(row)->text(0));
-    EXPECT_EQ(viewer->m_strDirectory, form.list->topLevelItem(row)->text(1));
+    EXPECT_EQ(viewer->Date(), form.list->topLevelItem(row)->text(0));
+    EXPECT_EQ(viewer->Directory(), form.list->topLevelItem(row)->text(1));
     ASSERT_TRUE(WaitFinished(run));
     EXPECT_EQ(form.events.front(), "caption:Cancel");
     EXPECT_EQ(form.Statuses(), (Texts{"Testing Database Availability", "Connecting to Database",
