@@ -108,8 +108,8 @@ bool DupeCheck::ReadNames() {
 }
 
 int DupeCheck::Run() {
-  if (m_options.source == DupeOptions::Source::Local) return RunLocal();
   if (m_options.exact && !ReadNames()) return 2;
+  if (m_options.source == DupeOptions::Source::Local) return RunLocal();
   int status = 2;
   {
     CatchFailureLines catcher(m_failureLines);
@@ -126,7 +126,7 @@ int DupeCheck::Run() {
 int DupeCheck::Steps() {
   const DupeOptions& o = m_options;
   if (o.source == DupeOptions::Source::Sync) return Sync();
-  if (o.source == DupeOptions::Source::Auto && !o.exact)
+  if (o.source == DupeOptions::Source::Auto)
     if (const auto status = LocalSteps()) return *status;
   // A word or name with a letter the names cannot hold would reach the server as '?': it matches
   // nothing, as in the form.
@@ -220,9 +220,9 @@ std::optional<int> DupeCheck::LocalSteps() {
   }
   SetStatus("Updating the local copy");
   if (copy->CatchUp(m_connection, key, collation->fold, why) != LocalIndex::Result::Done) return fallBack();
-  auto matcher = collation->compile(m_options.mask);
+  auto matcher = LocalMatcherOf(*collation);
   if (!matcher) {
-    why = "the mask is answered by the server";
+    why = m_options.exact ? "the names are answered by the server" : "the mask is answered by the server";
     return fallBack();
   }
   LocalAnswer answer;
@@ -282,9 +282,10 @@ int DupeCheck::RunLocal() {
   const auto collation = m_collations.load ? m_collations.load(copy->CollationKey()) : std::nullopt;
   if (!collation)
     return LocalFailed("local copy of " + server + ": its collation does not load in this build");
-  auto matcher = collation->compile(m_options.mask);
+  auto matcher = LocalMatcherOf(*collation);
   if (!matcher)
-    return LocalFailed("local copy of " + server + ": the mask cannot be answered without the server");
+    return LocalFailed("local copy of " + server + ": the " + (m_options.exact ? "names" : "mask") +
+                       " cannot be answered without the server");
   LocalAnswer answer;
   SetStatus(kStatusFinding);
   if (copy->Search(LocalQueryOf(std::move(*matcher)), answer, why) != LocalIndex::Result::Done)
@@ -294,11 +295,20 @@ int DupeCheck::RunLocal() {
   return status;
 }
 
+std::optional<LocalMatcher> DupeCheck::LocalMatcherOf(const CopyCollation& collation) const {
+  if (!m_options.exact) return collation.compile(m_options.mask);
+  if (!collation.compileExact) return std::nullopt;
+  return collation.compileExact(m_names);
+}
+
 LocalQuery DupeCheck::LocalQueryOf(LocalMatcher matcher) const {
   LocalQuery query;
   query.matcher = std::move(matcher);
-  query.startBound = m_options.startBound;
-  query.endBound = m_options.endBound;
+  // The names' statement has no date range.
+  if (!m_options.exact) {
+    query.startBound = m_options.startBound;
+    query.endBound = m_options.endBound;
+  }
   query.limit = m_options.all ? kRetrievalCap : std::min(m_options.limit, kRetrievalCap);
   query.order = m_options.order;
   return query;

@@ -37,6 +37,8 @@ class DupeCheck : public ConnectionFeedback {
   // --local: the first usable copy of the two servers, without a connection.
   int RunLocal();
   // The answer of a search from a copy, printed as the statements' answer is.
+  // The matcher of the mask, or of the names with --exact; nothing when the server must answer.
+  std::optional<LocalMatcher> LocalMatcherOf(const CopyCollation& collation) const;
   // The copy's query for the options' range, limit and order.
   LocalQuery LocalQueryOf(LocalMatcher matcher) const;
   int PrintLocal(const LocalAnswer& answer);

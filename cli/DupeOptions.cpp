@@ -175,8 +175,6 @@ class Parser {
       if (!operands.empty() || m_options.exact) Fail("--sync takes no mask and no names");
       return;
     }
-    if (m_options.source == DupeOptions::Source::Local && m_options.exact)
-      return (void)Fail("--exact is answered by the servers only, not with --local");
     if (m_options.exact) {
       if (operands.empty()) Fail("--exact wants at least one NAME, or - to read names from standard input");
       m_options.names = operands;

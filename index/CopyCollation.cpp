@@ -4,6 +4,7 @@
 
 #include "index/Collation.h"
 #include "index/CollationProbe.h"
+#include "index/ExactNames.h"
 #include "index/MaskProgram.h"
 
 CopyCollationSource DefaultCopyCollationSource() {
@@ -43,6 +44,9 @@ CopyCollationSource DefaultCopyCollationSource() {
         return compiled->MayMatchByDate(dateStr);
       };
       return matcher;
+    };
+    copy.compileExact = [shared](const std::vector<std::string>& names) {
+      return CompileExactNames(names, *shared);
     };
     return copy;
   };

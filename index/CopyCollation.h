@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "index/LocalIndex.h"
 
@@ -14,6 +15,8 @@ struct CopyCollation {
   LocalFolder fold;
   // Nothing when the mask cannot be answered from the copy (the server is asked instead).
   std::function<std::optional<LocalMatcher>(const std::string& mask)> compile;
+  // The same for whole directory names (kestrel-dupe --exact); unset: the server is asked.
+  std::function<std::optional<LocalMatcher>(const std::vector<std::string>& names)> compileExact;
 };
 
 struct CopyCollationSource {

@@ -7,6 +7,7 @@ target_sources(kestrel_core PRIVATE
   ${CMAKE_SOURCE_DIR}/index/MaskProgram.cpp
   ${CMAKE_SOURCE_DIR}/index/TextFinder.cpp
   ${CMAKE_SOURCE_DIR}/index/CopyCollation.cpp
+  ${CMAKE_SOURCE_DIR}/index/ExactNames.cpp
   ${CMAKE_SOURCE_DIR}/index/IndexPaths.cpp
   ${CMAKE_SOURCE_DIR}/index/LocalIndex.cpp
   ${CMAKE_SOURCE_DIR}/index/CheckPlan.cpp)

@@ -289,7 +289,6 @@ TEST_F(DupeCommandTest, UsageErrorsHelpAndVersion) {
       {{"--exact"}, "--exact wants at least one NAME, or - to read names from standard input"},
       {{"--local", "--sync"}, "--sync: only one of --server, --local and --sync"},
       {{"--sync", "foo"}, "--sync takes no mask and no names"},
-      {{"--local", "--exact", "a"}, "--exact is answered by the servers only, not with --local"},
       {{"-ax", "foo"}, "unknown option -x"},
       {{"--count=1", "foo"}, "option --count takes no value"},
   };

@@ -56,12 +56,15 @@ class LocalDupeTest : public ::testing::Test {
 };
 
 TEST_F(LocalDupeTest, SyncThenAnswersFromTheCopyEvenWithBothServersDown) {
-  const std::vector<std::vector<std::string>> checks = {{"-a", "bulk", "12"},
-                                                        {"-o", "first", "release"},
-                                                        {"-c", "--json", "grp"},
-                                                        {"--json", "-n", "3", "020598"},
-                                                        {"-b", "01/01/1998", "12/31/1998", "-n", "7", "bulk"},
-                                                        {"nothing.at.all"}};
+  const std::vector<std::vector<std::string>> checks = {
+      {"-a", "bulk", "12"},
+      {"-o", "first", "release"},
+      {"-c", "--json", "grp"},
+      {"--json", "-n", "3", "020598"},
+      {"-b", "01/01/1998", "12/31/1998", "-n", "7", "bulk"},
+      {"nothing.at.all"},
+      {"--exact", "BULK.12-grp", "some.release-grp", "Bulk.1"},
+      {"--exact", "-c", "bulk.7-GRP"}};
   std::vector<Answer> fromServer;
   for (const auto& args : checks) {
     std::vector<std::string> withServer = args;
@@ -79,6 +82,9 @@ TEST_F(LocalDupeTest, SyncThenAnswersFromTheCopyEvenWithBothServersDown) {
   EXPECT_EQ(fresh.out, "090999 Bulk.Fresh-GRP\n");
   EXPECT_NE(fresh.err.find("Updating the local copy"), std::string::npos) << fresh.err;
   EXPECT_EQ(Dupe({"--server", "fresh"}, ends).out, fresh.out);
+  const Answer exact = Dupe({"-v", "--exact", "bulk.fresh-grp"}, ends);
+  EXPECT_EQ(exact.out, fresh.out);
+  EXPECT_NE(exact.err.find("Updating the local copy"), std::string::npos) << exact.err;
   server.Execute("DELETE FROM DUPES WHERE DUPES_DIR = 'Bulk.Fresh-GRP'");
 
   // A mask the copy cannot reproduce goes to the server.

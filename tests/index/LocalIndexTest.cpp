@@ -106,7 +106,7 @@ void ExpectSameAnswer(LocalIndex& copy, DupesConnection& connection, const CopyC
 void ExpectSameAnswer(LocalIndex& copy, DupesConnection& connection, const std::string& mask,
                       const std::string& from = "", const std::string& to = "", int limit = 20,
                       int order = 1) {
-  ExpectSameAnswer(copy, connection, CopyCollation{TestFold, TestMatcher}, mask, from, to, limit, order);
+  ExpectSameAnswer(copy, connection, CopyCollation{TestFold, TestMatcher, {}}, mask, from, to, limit, order);
 }
 
 class LocalIndexTest : public ::testing::Test {

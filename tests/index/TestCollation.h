@@ -2,9 +2,12 @@
 // A stand-in collation for tests of the copy: ASCII letters fold to lower case, as the test
 // servers' case-insensitive collation compares them, and a mask of plain words (AND) matches as
 // the statements' LIKE does. Masks with operators or wildcards are left to the server.
+#include <algorithm>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "index/CopyCollation.h"
 
@@ -55,7 +58,18 @@ inline CopyCollationSource TestCollationSource() {
   };
   source.load = [](const std::string& key) -> std::optional<CopyCollation> {
     if (key != "test-ascii-ci") return std::nullopt;
-    return CopyCollation{TestFold, TestMatcher};
+    // Whole names: equal once folded.
+    auto exact = [](const std::vector<std::string>& names) -> std::optional<LocalMatcher> {
+      auto folded = std::make_shared<std::vector<std::string>>();
+      for (const std::string& name : names)
+        if (std::string f; TestFold(name, f)) folded->push_back(f);
+      LocalMatcher matcher;
+      matcher.matches = [folded](std::string_view dir, std::string_view) {
+        return std::find(folded->begin(), folded->end(), dir) != folded->end();
+      };
+      return matcher;
+    };
+    return CopyCollation{TestFold, TestMatcher, exact};
   };
   return source;
 }
