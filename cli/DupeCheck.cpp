@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <utility>
@@ -13,6 +14,7 @@
 #include "cli/DupeOutput.h"
 #include "db/SearchRequest.h"
 #include "db/Statements.h"
+#include "index/CheckPlan.h"
 #include "index/IndexPaths.h"
 #include "index/LocalIndex.h"
 #include "platform/AsciiText.h"
@@ -257,7 +259,20 @@ int DupeCheck::Sync() {
   SetStatus("Updating the local copy");
   if (copy->CatchUp(m_connection, key, collation->fold, why) != LocalIndex::Result::Done)
     return failed("local copy update");
-  Verbose("Local copy of " + server + ": " + std::to_string(copy->Rows()) + " entries");
+  // The checks due since the last one, as the form's background check runs them: a copy kept
+  // fresh from cron also loses the rows deleted on the server and learns the changed ones.
+  const long long due = CheckPlan::Due(copy->CheckedAt(), std::time(nullptr), copy->CheckCursor(),
+                                       copy->Rows(), copy->HighestId());
+  long long checked = 0, mended = 0;
+  for (; checked < due; ++checked) {
+    RangeCheck report;
+    const LocalIndex::Result result = copy->CheckNextRange(m_connection, collation->fold, report, why);
+    if (result == LocalIndex::Result::Failed) return failed("local copy check");
+    if (result == LocalIndex::Result::Fallback) break;
+    mended += report.mended;
+  }
+  Verbose("Local copy of " + server + ": " + std::to_string(copy->Rows()) + " entries; " +
+          std::to_string(checked) + " ranges checked, " + std::to_string(mended) + " mended");
   return 0;
 }
 

@@ -11,6 +11,16 @@ long long CheckPlan::RangeIds(long long rows, long long highest) {
   return std::max(perRange, static_cast<long long>(ids));
 }
 
+long long CheckPlan::Due(long long checkedAt, long long now, long long cursor, long long rows,
+                         long long highest) {
+  if (checkedAt <= 0) return 1;
+  const long long interval = Next(cursor, rows, highest).interval.count();
+  const long long ids = RangeIds(rows, highest);
+  const long long ranges = std::max(1LL, (std::max(highest, 1LL) + ids - 1) / ids);
+  const long long elapsed = std::clamp(now - checkedAt, 0LL, static_cast<long long>(kPass.count()));
+  return std::min(elapsed / interval, ranges);
+}
+
 CheckStep CheckPlan::Next(long long cursor, long long rows, long long highest) {
   const long long ids = RangeIds(rows, highest);
   CheckStep step;

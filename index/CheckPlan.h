@@ -26,4 +26,8 @@ class CheckPlan {
   static CheckStep Next(long long cursor, long long rows, long long highest);
   // The ids of one range: rows spread evenly over the ids up to highest.
   static long long RangeIds(long long rows, long long highest);
+  // How many checks are due at now (seconds) when the last was at checkedAt (0: never, and one
+  // is due): as many as the plan's intervals passed since, at most a whole pass.
+  static long long Due(long long checkedAt, long long now, long long cursor, long long rows,
+                       long long highest);
 };

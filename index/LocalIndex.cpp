@@ -394,6 +394,7 @@ bool LocalIndex::Load(const std::string& server, std::string& why) {
     if (key == "rows") rows = value;
     if (key == "caught_up") m_caughtUp = std::atoll(value.c_str());
     if (key == "check_next") m_checkCursor = std::atoll(value.c_str());
+    if (key == "checked_at") m_checkedAt = std::atoll(value.c_str());
     if (key == "collation") {
       m_collationKey = value;
       haveCollation = true;
@@ -964,6 +965,7 @@ LocalIndex::Result LocalIndex::CheckNextRange(DupesConnection& connection, const
   m_rows = std::atoll(MetaValue("rows").c_str());
   m_highest = std::atoll(MetaValue("highest").c_str());
   m_checkCursor = std::atoll(MetaValue("check_next").c_str());
+  m_checkedAt = std::atoll(MetaValue("checked_at").c_str());
   sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
   if (!m_ready) {
     why = "the local copy is still being built";
@@ -972,14 +974,18 @@ LocalIndex::Result LocalIndex::CheckNextRange(DupesConnection& connection, const
   const CheckStep step = CheckPlan::Next(m_checkCursor, m_rows, m_highest);
   const Result result = CheckRange(connection, fold, step.firstId, step.lastId, report, why);
   if (result != Result::Done) return result;
-  Statement put(m_db, "INSERT OR REPLACE INTO meta VALUES('check_next', ?)");
+  Statement put(m_db, "INSERT OR REPLACE INTO meta VALUES('check_next', ?), ('checked_at', ?)");
   const std::string next = std::to_string(step.nextCursor);
+  const long long now = std::time(nullptr);
+  const std::string at = std::to_string(now);
   put.Bind(1, std::string_view(next));
+  put.Bind(2, std::string_view(at));
   if (!put.ok() || put.Step() != SQLITE_DONE) {
     why = m_path + ": " + sqlite3_errmsg(m_db);
     return Result::Failed;
   }
   m_checkCursor = step.nextCursor;
+  m_checkedAt = now;
   return Result::Done;
 }
 

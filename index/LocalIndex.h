@@ -122,6 +122,8 @@ class LocalIndex {
                         std::string& why);
   // The next id the checks start from, as kept in the file (0: a pass starts afresh).
   long long CheckCursor() const { return m_checkCursor; }
+  // When a range was last checked (seconds since the epoch; 0: never).
+  long long CheckedAt() const { return m_checkedAt; }
 
  private:
   LocalIndex(sqlite3* db, std::string path) : m_db(db), m_path(std::move(path)) {}
@@ -144,6 +146,7 @@ class LocalIndex {
   long long m_highest = 0;
   long long m_caughtUp = 0;
   long long m_checkCursor = 0;
+  long long m_checkedAt = 0;
 };
 
 // The statement a catch-up sends: rows above id, by id, at most batch.

@@ -1,6 +1,7 @@
 // kestrel-dupe with the local copy: --sync builds it, a check then catches it up and answers from
 // it as the servers would, --local answers with both servers down, --server never reads it.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -126,6 +127,26 @@ TEST_F(LocalDupeTest, WithoutAUsableCopyLocalFailsInOneLine) {
   server.Kill();
   const Answer local = Dupe({"--local", "-c", "grp"}, ends);
   EXPECT_EQ(local.out, "3001\n") << local.err;
+}
+
+// A copy kept fresh by --sync alone loses what the server deleted once its check is due.
+TEST_F(LocalDupeTest, SyncRunsTheChecksThatAreDue) {
+  const Answer built = Dupe({"--sync", "-v"}, ends);
+  EXPECT_NE(built.err.find("3002 entries; 1 ranges checked, 0 mended"), std::string::npos) << built.err;
+  server.Execute("DELETE FROM DUPES WHERE DUPES_DIR = 'Some.Release-GRP'");
+  const Answer early = Dupe({"--sync", "-v"}, ends);
+  EXPECT_NE(early.err.find("; 0 ranges checked"), std::string::npos) << early.err;
+  EXPECT_EQ(Dupe({"--local", "some.release"}, ends).status, 0);
+
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(CopyPath().c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(
+      sqlite3_exec(db, "UPDATE meta SET value = '1' WHERE key = 'checked_at'", nullptr, nullptr, nullptr),
+      SQLITE_OK);
+  sqlite3_close(db);
+  const Answer due = Dupe({"--sync", "-v"}, ends);
+  EXPECT_NE(due.err.find("3001 entries; 1 ranges checked, 1 mended"), std::string::npos) << due.err;
+  EXPECT_EQ(Dupe({"--local", "some.release"}, ends).status, 1);
 }
 
 }  // namespace

@@ -16,4 +16,5 @@ target_compile_definitions(kestrel_dupe_test PRIVATE
   TEST_PRIMARY="${KESTREL_DUPE_TEST_PRIMARY}" TEST_BACKUP="${KESTREL_DUPE_TEST_BACKUP}")
 
 # kestrel-dupe with the local copy, the collation a stand-in (tests/index/TestCollation.h).
-kestrel_test(cli_local_dupe_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/cli/LocalDupeTest.cpp)
+kestrel_test(cli_local_dupe_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/cli/LocalDupeTest.cpp
+  LIBS PkgConfig::SQLITE3)

@@ -464,6 +464,13 @@ TEST(CheckPlanTest, APassCoversEveryIdWithinTheHour) {
     EXPECT_LE(spent, CheckPlan::kPass) << what;
     EXPECT_LE(checks, CheckPlan::kMostChecksPerHour + 1) << what;
     EXPECT_GE(spent, CheckPlan::kPass - std::chrono::seconds(checks)) << what;
+    // Checks are due as the intervals pass: one at first, a whole pass at most.
+    const long long interval = step.interval.count();
+    EXPECT_EQ(CheckPlan::Due(0, 5000, 0, c.rows, c.highest), 1) << what;
+    EXPECT_EQ(CheckPlan::Due(5000, 5000 + interval - 1, 0, c.rows, c.highest), 0) << what;
+    EXPECT_EQ(CheckPlan::Due(5000, 5000 + 2 * interval, 0, c.rows, c.highest), 2 * interval <= 3600 ? 2 : 1)
+        << what;
+    EXPECT_LE(CheckPlan::Due(1, 1000000000, 0, c.rows, c.highest), checks) << what;
   }
 }
 
