@@ -19,7 +19,7 @@
 namespace {
 
 // Bumped whenever the tables or the block layout change: an older file is then rebuilt.
-constexpr const char kSchemaVersion[] = "2";
+constexpr const char kSchemaVersion[] = "3";
 // The bytes a block packs at most: a block then fits on one 64 KiB page, one read of the file,
 // never a chain of overflow pages.
 constexpr size_t kBlockBytes = 65000;
@@ -78,46 +78,72 @@ void PutU32(std::string& out, uint32_t v) {
   out.append(reinterpret_cast<const char*>(&v), 4);
 }
 
-// A block as stored: n, ids[n], dates[n], ends of the folded directories[n], ends of the folded
-// date strings[n], then the directories and the date strings, each run end to end.
+uint16_t U16(const char* p, size_t i) {
+  uint16_t v;
+  std::memcpy(&v, p + 2 * i, 2);
+  return v;
+}
+
+void PutU16(std::string& out, uint16_t v) {
+  out.append(reinterpret_cast<const char*>(&v), 2);
+}
+
+// A block as stored: n, ids[n], dates[n], ends of the folded directories[n] (16 bits: a block
+// holds less than 64 KiB), the index of each row's folded date string[n], then the directories
+// end to end, the count k of distinct date strings, their ends[k] and the date strings. A block's
+// rows span a few days: its date strings are kept once each, at one byte a row.
 struct BlockView {
   uint32_t n = 0;
   const char* ids = nullptr;
   const char* dates = nullptr;
   const char* dirEnds = nullptr;
-  const char* dsEnds = nullptr;
+  const uint8_t* dsIndex = nullptr;
   const char* dirs = nullptr;
+  uint32_t dsCount = 0;
+  const char* dsEnds = nullptr;
   const char* dss = nullptr;
 
   bool Parse(const char* p, size_t size) {
     if (size < 4) return false;
     std::memcpy(&n, p, 4);
-    if (n == 0 || (size - 4) / 16 < n) return false;
+    if (n == 0 || (size - 4) / 11 < n) return false;
     ids = p + 4;
     dates = ids + 4 * size_t(n);
     dirEnds = dates + 4 * size_t(n);
-    dsEnds = dirEnds + 4 * size_t(n);
-    dirs = dsEnds + 4 * size_t(n);
-    const size_t head = 4 + 16 * size_t(n);
-    const size_t dirBytes = U32(dirEnds, n - 1), dsBytes = U32(dsEnds, n - 1);
-    if (size != head + dirBytes + dsBytes) return false;
-    dss = dirs + dirBytes;
+    dsIndex = reinterpret_cast<const uint8_t*>(dirEnds + 2 * size_t(n));
+    dirs = reinterpret_cast<const char*>(dsIndex) + n;
+    for (uint32_t i = 1; i < n; ++i)
+      if (U16(dirEnds, i) < U16(dirEnds, i - 1)) return false;
+    const size_t head = 4 + 11 * size_t(n), dirBytes = U16(dirEnds, n - 1);
+    if (size < head + dirBytes + 1) return false;
+    dsCount = static_cast<uint8_t>(dirs[dirBytes]);
+    dsEnds = dirs + dirBytes + 1;
+    dss = dsEnds + 2 * size_t(dsCount);
+    if (dsCount == 0 || size < head + dirBytes + 1 + 2 * size_t(dsCount)) return false;
+    for (uint32_t k = 1; k < dsCount; ++k)
+      if (U16(dsEnds, k) < U16(dsEnds, k - 1)) return false;
+    if (size != head + dirBytes + 1 + 2 * size_t(dsCount) + U16(dsEnds, dsCount - 1)) return false;
+    for (uint32_t i = 0; i < n; ++i)
+      if (dsIndex[i] >= dsCount) return false;
     return true;
   }
   int32_t Id(uint32_t i) const { return static_cast<int32_t>(U32(ids, i)); }
   int32_t Date(uint32_t i) const { return static_cast<int32_t>(U32(dates, i)); }
-  uint32_t DirStart(uint32_t i) const { return i ? U32(dirEnds, i - 1) : 0; }
-  std::string_view Dir(uint32_t i) const { return {dirs + DirStart(i), U32(dirEnds, i) - DirStart(i)}; }
-  std::string_view DateStr(uint32_t i) const {
-    const uint32_t start = i ? U32(dsEnds, i - 1) : 0;
-    return {dss + start, U32(dsEnds, i) - start};
+  uint32_t DirEnd(uint32_t i) const { return U16(dirEnds, i); }
+  uint32_t DirStart(uint32_t i) const { return i ? DirEnd(i - 1) : 0; }
+  std::string_view Dir(uint32_t i) const { return {dirs + DirStart(i), DirEnd(i) - DirStart(i)}; }
+  std::string_view Dirs() const { return {dirs, DirEnd(n - 1)}; }
+  std::string_view DateStrAt(uint32_t k) const {
+    const uint32_t start = k ? U16(dsEnds, k - 1) : 0;
+    return {dss + start, U16(dsEnds, k) - start};
   }
+  std::string_view DateStr(uint32_t i) const { return DateStrAt(dsIndex[i]); }
   // The row whose directory holds byte offset at.
   uint32_t RowAt(uint32_t at) const {
     uint32_t lo = 0, hi = n;
     while (lo < hi) {
       const uint32_t mid = (lo + hi) / 2;
-      if (U32(dirEnds, mid) > at) {
+      if (DirEnd(mid) > at) {
         hi = mid;
       } else {
         lo = mid + 1;
@@ -127,35 +153,66 @@ struct BlockView {
   }
 };
 
+// Whether a row of these folded texts fits an empty block (no real name comes near).
+bool FitsABlock(std::string_view dir, std::string_view ds) {
+  return 4 + 11 + dir.size() + 1 + 2 + ds.size() <= kBlockBytes;
+}
+
 // A block being filled: the rows of the last stored block and those a catch-up adds.
 struct BlockBuilder {
   std::vector<int32_t> ids, dates;
-  std::string dirs, dss;
-  std::vector<uint32_t> dirEnds, dsEnds;
+  std::string dirs;
+  std::vector<uint16_t> dirEnds;
+  std::vector<uint8_t> dsIndex;
+  std::vector<std::string> dss;  // distinct, in the order first met
+  size_t dssBytes = 0;
 
+  // Whether a row of dir and ds still goes into this block.
+  bool Fits(std::string_view dir, std::string_view ds) const {
+    if (ids.empty()) return true;
+    const bool known = Find(ds) < dss.size();
+    if (!known && dss.size() == 255) return false;
+    return Size() + 11 + dir.size() + (known ? 0 : 2 + ds.size()) <= kBlockBytes;
+  }
   void Add(int32_t id, int32_t date, std::string_view dir, std::string_view ds) {
     ids.push_back(id);
     dates.push_back(date);
     dirs += dir;
-    dss += ds;
-    dirEnds.push_back(static_cast<uint32_t>(dirs.size()));
-    dsEnds.push_back(static_cast<uint32_t>(dss.size()));
+    dirEnds.push_back(static_cast<uint16_t>(dirs.size()));
+    size_t k = Find(ds);
+    if (k == dss.size()) {
+      dss.emplace_back(ds);
+      dssBytes += ds.size();
+    }
+    dsIndex.push_back(static_cast<uint8_t>(k));
   }
   void Load(const BlockView& b) {
     for (uint32_t i = 0; i < b.n; ++i) Add(b.Id(i), b.Date(i), b.Dir(i), b.DateStr(i));
   }
   std::string Bytes() const {
     std::string out;
-    out.reserve(4 + 16 * ids.size() + dirs.size() + dss.size());
+    out.reserve(Size());
     PutU32(out, static_cast<uint32_t>(ids.size()));
     for (int32_t v : ids) PutU32(out, static_cast<uint32_t>(v));
     for (int32_t v : dates) PutU32(out, static_cast<uint32_t>(v));
-    for (uint32_t v : dirEnds) PutU32(out, v);
-    for (uint32_t v : dsEnds) PutU32(out, v);
-    return out + dirs + dss;
+    for (uint16_t v : dirEnds) PutU16(out, v);
+    out.append(reinterpret_cast<const char*>(dsIndex.data()), dsIndex.size());
+    out += dirs;
+    out += static_cast<char>(dss.size());
+    uint16_t end = 0;
+    for (const std::string& ds : dss) PutU16(out, end = static_cast<uint16_t>(end + ds.size()));
+    for (const std::string& ds : dss) out += ds;
+    return out;
   }
-  size_t Size() const { return 4 + 16 * ids.size() + dirs.size() + dss.size(); }
+  size_t Size() const { return 4 + 11 * ids.size() + dirs.size() + 1 + 2 * dss.size() + dssBytes; }
   void Clear() { *this = BlockBuilder(); }
+
+ private:
+  size_t Find(std::string_view ds) const {
+    size_t k = 0;
+    while (k < dss.size() && dss[k] != ds) ++k;
+    return k;
+  }
 };
 
 // Writes block under its first id (replacing one there) and empties it; false when the file
@@ -579,8 +636,8 @@ LocalIndex::Result LocalIndex::CatchUp(const RowFetch& fetch, const std::string&
       }
       dir.clear();
       ds.clear();
-      if (!fold(*r.dir, dir) || !fold(*r.dateStr, ds)) {
-        why = "the collation cannot fold entry " + std::to_string(id);
+      if (!fold(*r.dir, dir) || !fold(*r.dateStr, ds) || !FitsABlock(dir, ds)) {
+        why = "the collation cannot fold entry " + std::to_string(id) + " into a block";
         refused = Result::Fallback;
         return false;
       }
@@ -595,8 +652,7 @@ LocalIndex::Result LocalIndex::CatchUp(const RowFetch& fetch, const std::string&
       else
         insert.BindNull(3);
       // A row that would take the block past its bytes starts the next one.
-      if (insert.Step() != SQLITE_DONE ||
-          (!block.ids.empty() && block.Size() + 16 + dir.size() + ds.size() > kBlockBytes && !flush())) {
+      if (insert.Step() != SQLITE_DONE || (!block.Fits(dir, ds) && !flush())) {
         refused = Result::Failed;
         return false;
       }
@@ -719,13 +775,13 @@ void Scan(sqlite3* db, ScanPart& part) {
       continue;
     }
     candidate.assign(b.n, kNot);
-    const std::string_view dirs(b.dirs, U32(b.dirEnds, b.n - 1));
+    const std::string_view dirs = b.Dirs();
     for (size_t list = 0; list < part.probes->size(); ++list) {
       const TextFinder& probe = (*part.probes)[list];
       size_t at = 0;
       while ((at = probe.Find(dirs, at)) != TextFinder::npos) {
         const uint32_t row = b.RowAt(uint32_t(at));
-        const uint32_t end = U32(b.dirEnds, row);
+        const uint32_t end = b.DirEnd(row);
         // A hit across two names is none: look again from the next byte.
         if (at + probe.Size() > end) {
           ++at;
@@ -736,9 +792,17 @@ void Scan(sqlite3* db, ScanPart& part) {
         at = end;
       }
     }
+    // The block's date strings a word may match, then its rows that have one of them.
+    uint8_t probed[256] = {};
+    bool anyProbed = false;
     for (const std::string& dateStr : *part.dateProbes)
-      for (uint32_t i = 0; i < b.n; ++i)
-        if (candidate[i] == kNot && b.DateStr(i) == dateStr) candidate[i] = kTry;
+      for (uint32_t k = 0; k < b.dsCount; ++k)
+        if (b.DateStrAt(k) == dateStr) {
+          probed[k] = 1;
+          anyProbed = true;
+        }
+    for (uint32_t i = 0; anyProbed && i < b.n; ++i)
+      if (candidate[i] == kNot && probed[b.dsIndex[i]]) candidate[i] = kTry;
     for (uint32_t i = 0; i < b.n; ++i)
       if (candidate[i] != kNot) consider(b, i, candidate[i] == kMatches);
   }
@@ -1103,8 +1167,9 @@ LocalIndex::Result LocalIndex::CheckRange(DupesConnection& connection, const Loc
       return false;
     }
     Row row{id, date, std::string(*r.dateStr), std::string(*r.dir), {}, {}};
-    if (!fold(row.dir, row.foldedDir) || !fold(row.dateStr, row.foldedDateStr)) {
-      why = "the collation cannot fold entry " + std::to_string(id);
+    if (!fold(row.dir, row.foldedDir) || !fold(row.dateStr, row.foldedDateStr) ||
+        !FitsABlock(row.foldedDir, row.foldedDateStr)) {
+      why = "the collation cannot fold entry " + std::to_string(id) + " into a block";
       refused = Result::Fallback;
       return false;
     }
@@ -1142,8 +1207,7 @@ LocalIndex::Result LocalIndex::CheckRange(DupesConnection& connection, const Loc
   BlockBuilder block;
   auto flush = [&] { return PutBlock(putBlock, block); };
   auto add = [&](int32_t id, int32_t date, std::string_view dir, std::string_view ds) {
-    if (!block.ids.empty() && block.Size() + 16 + dir.size() + ds.size() > kBlockBytes && !flush())
-      return false;
+    if (!block.Fits(dir, ds) && !flush()) return false;
     block.Add(id, date, dir, ds);
     return true;
   };
