@@ -8,6 +8,7 @@
 #include <array>
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <thread>
 #include <unordered_set>
 #include <utility>
@@ -787,8 +788,13 @@ void Scan(sqlite3* db, ScanPart& part) {
           ++at;
           continue;
         }
-        if (candidate[row] != kMatches)
-          candidate[row] = query.matcher.textsSuffice && holdsRest(list, b.Dir(row)) ? kMatches : kTry;
+        // Where the texts suffice, a name missing one of its list's texts matches only by
+        // another list, whose own probe finds it, or by its date string, which is tried below.
+        if (!query.matcher.textsSuffice) {
+          if (candidate[row] == kNot) candidate[row] = kTry;
+        } else if (holdsRest(list, b.Dir(row))) {
+          candidate[row] = kMatches;
+        }
         at = end;
       }
     }
@@ -863,16 +869,23 @@ LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answ
       "(" +
       std::string(kGenerationSelect) + ")";
   Statement meta(m_db, metaSql.c_str());
-  Statement firsts(m_db, "SELECT first_id FROM blocks ORDER BY first_id");
-  if (!meta.ok() || !firsts.ok()) return failed(sqlite3_extended_errcode(m_db));
+  // The first ids of the first and last blocks, then of the block half-way between them: listing
+  // them all would read every block once more.
+  Statement ends(m_db, "SELECT (SELECT min(first_id) FROM blocks), (SELECT max(first_id) FROM blocks)");
+  Statement middle(m_db, "SELECT first_id FROM blocks WHERE first_id > ? ORDER BY first_id LIMIT 1");
+  if (!meta.ok() || !ends.ok() || !middle.ok()) return failed(sqlite3_extended_errcode(m_db));
   int rc = meta.Step();
   if (rc != SQLITE_ROW) return failed(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
   answer.total = std::atoll(std::string(meta.Text(0)).c_str());
   const long long highest = std::atoll(std::string(meta.Text(1)).c_str());
   const std::string generation(meta.Text(2));
-  std::vector<long long> blockIds;
-  while ((rc = firsts.Step()) == SQLITE_ROW) blockIds.push_back(sqlite3_column_int64(firsts.get(), 0));
-  if (rc != SQLITE_DONE) return failed(rc);
+  if ((rc = ends.Step()) != SQLITE_ROW) return failed(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
+  const long long lowest = sqlite3_column_int64(ends.get(), 0), last = sqlite3_column_int64(ends.get(), 1);
+  middle.Bind(1, lowest + (last - lowest) / 2);
+  long long half = 0;
+  if ((rc = middle.Step()) == SQLITE_ROW) half = sqlite3_column_int64(middle.get(), 0);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) return failed(rc);
+  const bool twoHalves = rc == SQLITE_ROW;
   // Entries whose date string a word matches as a whole, whatever their names; many such date
   // strings and every entry is tried.
   std::vector<std::string> dateProbes;
@@ -903,10 +916,9 @@ LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answ
     part.to = to;
     part.highest = highest;
   }
-  const size_t half = blockIds.size() / 2;
-  const bool split = half > 0 && OpenSecond();
-  parts[0].firstBlock = blockIds.empty() ? 0 : blockIds.front();
-  parts[0].endBlock = split ? blockIds[half] : highest + 1;
+  const bool split = twoHalves && OpenSecond();
+  parts[0].firstBlock = std::numeric_limits<long long>::min();
+  parts[0].endBlock = split ? half : highest + 1;
   parts[1].firstBlock = parts[0].endBlock;
   parts[1].endBlock = highest + 1;
   std::thread second;

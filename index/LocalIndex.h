@@ -25,7 +25,8 @@ struct LocalMatcher {
   std::function<bool(std::string_view foldedDir, std::string_view foldedDateStr)> matches;
   std::vector<std::vector<std::string>> requiredTexts;
   std::function<bool(std::string_view foldedDateStr)> mayMatchByDate;
-  // A directory holding every text of one list matches without asking matches.
+  // A directory holding every text of one list matches without asking matches, and one holding
+  // no list whole matches only if its date string is accepted.
   bool textsSuffice = false;
 };
 

@@ -96,8 +96,8 @@ TEST_F(LocalSearchTest, TheCopyShowsWhatTheStatementsShowAndFindsNewRowsAtOnce) 
   server.AddGeneratedDupes(3000, "Local");
   BuildCopy(server);
   const DupesEndpoints both = TestEndpoints(server.address(), server.address());
-  for (const char* mask :
-       {"local.1", "local.2 | 020598", "café STRASSE", "*", "(release | x", "nothing.here"}) {
+  for (const char* mask : {"local.1", "local.2 | 020598", "release 020598", "café STRASSE", "*",
+                           "(release | x", "nothing.here"}) {
     for (int order : {0, 1}) {
       const SearchRequest request = Request(mask, 20, order);
       EXPECT_EQ(Search(both, request, true), Search(both, request, false)) << mask << " " << order;
