@@ -788,13 +788,10 @@ void Scan(sqlite3* db, ScanPart& part) {
           ++at;
           continue;
         }
-        // Where the texts suffice, a name missing one of its list's texts matches only by
-        // another list, whose own probe finds it, or by its date string, which is tried below.
-        if (!query.matcher.textsSuffice) {
-          if (candidate[row] == kNot) candidate[row] = kTry;
-        } else if (holdsRest(list, b.Dir(row))) {
-          candidate[row] = kMatches;
-        }
+        // A name missing one of the list's texts matches only by another list, whose own probe
+        // finds it, or by its date string, which is tried below.
+        if (candidate[row] != kMatches && holdsRest(list, b.Dir(row)))
+          candidate[row] = query.matcher.textsSuffice ? kMatches : kTry;
         at = end;
       }
     }
