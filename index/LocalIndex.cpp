@@ -681,7 +681,9 @@ LocalIndex::Result LocalIndex::CatchUp(const RowFetch& fetch, const std::string&
       return fetched ? Result::Fallback : Result::Failed;
     }
     const bool end = got < batch;
-    if (!flush() || !put("highest", std::to_string(m_highest)) || !put("rows", std::to_string(m_rows)) ||
+    // Nothing new leaves the last block as it is: a search's catch-up then writes the time alone.
+    if ((got > 0 &&
+         (!flush() || !put("highest", std::to_string(m_highest)) || !put("rows", std::to_string(m_rows)))) ||
         (end && !put("ready", "1")) || !put("caught_up", std::to_string(std::time(nullptr))))
       return fileFailed();
     m_caughtUp = std::time(nullptr);
