@@ -1,8 +1,10 @@
 #pragma once
-// Points the registry stand-in at a scratch folder for the length of a test, so no test ever
-// touches the user's own store.
+// Points the registry stand-in, and the cache folder of the local copies, at a scratch folder for
+// the length of a test, so no test ever touches the user's own store or copies.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "platform/Registry.h"
@@ -10,8 +12,19 @@
 
 class RegistryFixture : public ::testing::Test {
  protected:
-  void SetUp() override { SetRegistryFilePath(RegFile()); }
-  void TearDown() override { SetRegistryFilePath(""); }
+  void SetUp() override {
+    SetRegistryFilePath(RegFile());
+    if (const char* cache = std::getenv("XDG_CACHE_HOME")) m_cacheBefore = cache;
+    setenv("XDG_CACHE_HOME", (m_dir.path() + "/cache").c_str(), 1);
+  }
+  void TearDown() override {
+    SetRegistryFilePath("");
+    if (m_cacheBefore) {
+      setenv("XDG_CACHE_HOME", m_cacheBefore->c_str(), 1);
+    } else {
+      unsetenv("XDG_CACHE_HOME");
+    }
+  }
 
   std::string RegFile() const { return m_dir.path() + "/Harrow/Kestrel.reg"; }
   std::string FileText() const { return ReadWholeFile(RegFile()); }
@@ -21,4 +34,5 @@ class RegistryFixture : public ::testing::Test {
   int CountFiles(const std::string& prefix) const;
 
   TempDir m_dir;
+  std::optional<std::string> m_cacheBefore;
 };
