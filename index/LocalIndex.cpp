@@ -69,24 +69,25 @@ class Statement {
   int m_rc = SQLITE_ERROR;
 };
 
-uint32_t U32(const char* p, size_t i) {
-  uint32_t v;
-  std::memcpy(&v, p + 4 * i, 4);
+// The i-th number of type T stored at p, and one appended to out, in the machine's order.
+template <typename T>
+T Stored(const char* p, size_t i) {
+  T v;
+  std::memcpy(&v, p + sizeof(T) * i, sizeof(T));
   return v;
 }
 
-void PutU32(std::string& out, uint32_t v) {
-  out.append(reinterpret_cast<const char*>(&v), 4);
+template <typename T>
+void PutStored(std::string& out, T v) {
+  out.append(reinterpret_cast<const char*>(&v), sizeof(T));
+}
+
+uint32_t U32(const char* p, size_t i) {
+  return Stored<uint32_t>(p, i);
 }
 
 uint16_t U16(const char* p, size_t i) {
-  uint16_t v;
-  std::memcpy(&v, p + 2 * i, 2);
-  return v;
-}
-
-void PutU16(std::string& out, uint16_t v) {
-  out.append(reinterpret_cast<const char*>(&v), 2);
+  return Stored<uint16_t>(p, i);
 }
 
 // A block as stored: n, ids[n], dates[n], ends of the folded directories[n] (16 bits: a block
@@ -193,15 +194,15 @@ struct BlockBuilder {
   std::string Bytes() const {
     std::string out;
     out.reserve(Size());
-    PutU32(out, static_cast<uint32_t>(ids.size()));
-    for (int32_t v : ids) PutU32(out, static_cast<uint32_t>(v));
-    for (int32_t v : dates) PutU32(out, static_cast<uint32_t>(v));
-    for (uint16_t v : dirEnds) PutU16(out, v);
+    PutStored<uint32_t>(out, static_cast<uint32_t>(ids.size()));
+    for (int32_t v : ids) PutStored<uint32_t>(out, static_cast<uint32_t>(v));
+    for (int32_t v : dates) PutStored<uint32_t>(out, static_cast<uint32_t>(v));
+    for (uint16_t v : dirEnds) PutStored<uint16_t>(out, v);
     out.append(reinterpret_cast<const char*>(dsIndex.data()), dsIndex.size());
     out += dirs;
     out += static_cast<char>(dss.size());
     uint16_t end = 0;
-    for (const std::string& ds : dss) PutU16(out, end = static_cast<uint16_t>(end + ds.size()));
+    for (const std::string& ds : dss) PutStored<uint16_t>(out, end = static_cast<uint16_t>(end + ds.size()));
     for (const std::string& ds : dss) out += ds;
     return out;
   }
