@@ -173,7 +173,7 @@ std::string TestDbServer::QueryValue(const std::string& sql) {
   Exec(root, "USE dupesnukes");
   if (mysql_query(root.get(), sql.c_str()) != 0) throw std::runtime_error(mysql_error(root.get()));
   MYSQL_RES* result = mysql_store_result(root.get());
-  if (!result) throw std::runtime_error("test server: no result for " + sql);
+  if (!result) throw std::runtime_error("test server: no result for " + sql + ": " + mysql_error(root.get()));
   MYSQL_ROW row = mysql_fetch_row(result);
   std::string value = row && row[0] ? row[0] : "";
   mysql_free_result(result);
