@@ -140,9 +140,15 @@ struct BlockView {
     return {dss + start, U16(dsEnds, k) - start};
   }
   std::string_view DateStr(uint32_t i) const { return DateStrAt(dsIndex[i]); }
-  // The row whose directory holds byte offset at.
-  uint32_t RowAt(uint32_t at) const {
-    uint32_t lo = 0, hi = n;
+  // The row whose directory holds byte offset at, at or after row from: a few steps ahead first,
+  // then halving (hits come in order, often close together).
+  uint32_t RowAt(uint32_t at, uint32_t from) const {
+    uint32_t lo = from, step = 1;
+    while (lo + step < n && DirEnd(lo + step - 1) <= at) {
+      lo += step;
+      step *= 2;
+    }
+    uint32_t hi = std::min(n, lo + step);
     while (lo < hi) {
       const uint32_t mid = (lo + hi) / 2;
       if (DirEnd(mid) > at) {
@@ -706,6 +712,7 @@ using Key = std::pair<int32_t, int32_t>;  // (date, id), the statements' order
 struct ScanPart {
   const LocalQuery* query = nullptr;
   const std::vector<TextFinder>* probes = nullptr;       // one per list of required texts
+  const std::vector<size_t>* probeTexts = nullptr;       // which text of its list each one finds
   const std::vector<std::string>* dateProbes = nullptr;  // folded date strings that may match
   bool everyRow = false;
   bool range = false;
@@ -751,9 +758,10 @@ void Scan(sqlite3* db, ScanPart& part) {
   };
   const auto& lists = query.matcher.requiredTexts;
   // Whether dir holds every text of the list but the one its probe found.
-  auto holdsRest = [&lists](size_t list, std::string_view dir) {
-    for (const std::string& text : lists[list])
-      if (dir.find(text) == std::string_view::npos) return false;
+  auto holdsRest = [&](size_t list, std::string_view dir) {
+    const std::vector<std::string>& texts = lists[list];
+    for (size_t t = 0; t < texts.size(); ++t)
+      if (t != (*part.probeTexts)[list] && dir.find(texts[t]) == std::string_view::npos) return false;
     return true;
   };
 
@@ -783,8 +791,9 @@ void Scan(sqlite3* db, ScanPart& part) {
     for (size_t list = 0; list < part.probes->size(); ++list) {
       const TextFinder& probe = (*part.probes)[list];
       size_t at = 0;
+      uint32_t from = 0;
       while ((at = probe.Find(dirs, at)) != TextFinder::npos) {
-        const uint32_t row = b.RowAt(uint32_t(at));
+        const uint32_t row = from = b.RowAt(uint32_t(at), from);
         const uint32_t end = b.DirEnd(row);
         // A hit across two names is none: look again from the next byte.
         if (at + probe.Size() > end) {
@@ -843,13 +852,15 @@ LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answ
 
   // Every text one way of matching needs; the longest is looked for, the matcher decides.
   std::vector<TextFinder> probes;
+  std::vector<size_t> probeTexts;
   bool everyRow = query.matcher.requiredTexts.empty();
   for (const auto& list : query.matcher.requiredTexts) {
-    std::string_view longest;
-    for (const std::string& text : list)
-      if (text.size() > longest.size()) longest = text;
-    if (longest.empty()) everyRow = true;
-    probes.emplace_back(longest);
+    size_t longest = 0;
+    for (size_t t = 1; t < list.size(); ++t)
+      if (list[t].size() > list[longest].size()) longest = t;
+    if (list.empty() || list[longest].empty()) everyRow = true;
+    probes.emplace_back(list.empty() ? std::string_view() : list[longest]);
+    probeTexts.push_back(longest);
   }
 
   auto failed = [&](int rc) {
@@ -909,6 +920,7 @@ LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answ
   for (ScanPart& part : parts) {
     part.query = &query;
     part.probes = &probes;
+    part.probeTexts = &probeTexts;
     part.dateProbes = &dateProbes;
     part.everyRow = everyRow;
     part.range = range;

@@ -6,6 +6,28 @@
 #include <emmintrin.h>
 #endif
 
+namespace {
+
+// How often a byte turns up in folded directory names, roughly: separators and digits most,
+// then letters by their share of English, then everything else.
+int Commonness(unsigned char c) {
+  static constexpr std::string_view kByShare = ".-_0123456789 etaoinsrhldcumfpgwybvkxjqz";
+  const size_t place = kByShare.find(static_cast<char>(c));
+  return place == std::string_view::npos ? 0 : int(kByShare.size() - place);
+}
+
+}  // namespace
+
+TextFinder::TextFinder(std::string_view text) : m_text(text) {
+  // The first and last byte, and the rarest between them: a trigram of far-apart bytes, one of
+  // them rare, is seldom met where the text is not.
+  m_middle = m_text.size() > 2 ? 1 : m_text.size() - (m_text.size() > 0);
+  for (size_t i = 2; i + 1 < m_text.size(); ++i)
+    if (Commonness(static_cast<unsigned char>(m_text[i])) <
+        Commonness(static_cast<unsigned char>(m_text[m_middle])))
+      m_middle = i;
+}
+
 size_t TextFinder::Find(std::string_view bytes, size_t at) const {
   const size_t n = m_text.size();
   if (at > bytes.size() || bytes.size() - at < n) return npos;
@@ -17,17 +39,19 @@ size_t TextFinder::Find(std::string_view bytes, size_t at) const {
   }
 #if defined(__SSE2__)
   const __m128i first = _mm_set1_epi8(m_text.front());
+  const __m128i middle = _mm_set1_epi8(m_text[m_middle]);
   const __m128i last = _mm_set1_epi8(m_text.back());
-  // The last place the text may begin such that sixteen loads from there and from there + n - 1
-  // stay inside the bytes.
+  // While sixteen loads from every tested place stay inside the bytes, and so does the text at
+  // each of the sixteen places it may begin.
   for (; at + n - 1 + 16 <= bytes.size(); at += 16) {
-    const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at));
-    const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at + n - 1));
-    unsigned mask =
-        unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(head, first), _mm_cmpeq_epi8(tail, last))));
+    auto at16 = [&](size_t offset) {
+      return _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at + offset));
+    };
+    const __m128i both = _mm_and_si128(_mm_cmpeq_epi8(at16(0), first), _mm_cmpeq_epi8(at16(n - 1), last));
+    unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(both, _mm_cmpeq_epi8(at16(m_middle), middle))));
     while (mask) {
       const unsigned bit = unsigned(__builtin_ctz(mask));
-      if (std::memcmp(base + at + bit + 1, m_text.data() + 1, n - 2) == 0) return at + bit;
+      if (std::memcmp(base + at + bit, m_text.data(), n) == 0) return at + bit;
       mask &= mask - 1;
     }
   }
