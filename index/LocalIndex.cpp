@@ -14,13 +14,14 @@
 #include <utility>
 
 #include "db/DupesConnection.h"
+#include "index/BlockSketch.h"
 #include "index/CheckPlan.h"
 #include "index/TextFinder.h"
 
 namespace {
 
 // Bumped whenever the tables or the block layout change: an older file is then rebuilt.
-constexpr const char kSchemaVersion[] = "3";
+constexpr const char kSchemaVersion[] = "4";
 // The bytes a block packs at most: a block then fits on one 64 KiB page, one read of the file,
 // never a chain of overflow pages.
 constexpr size_t kBlockBytes = 65000;
@@ -31,7 +32,7 @@ constexpr const char kGenerationSelect[] =
     "coalesce(hex((SELECT value FROM meta WHERE key = 'collation')), '')";
 // Pages are read into a small cache, not mapped: a fresh process faulting in the mapped pages of
 // a large copy spent twice as long on the faults as on the search itself.
-constexpr const char kCachePragmas[] = "PRAGMA mmap_size=0; PRAGMA cache_size=-4096;";
+constexpr const char kCachePragmas[] = "PRAGMA mmap_size=0; PRAGMA cache_size=-1024;";
 // More date strings that may match than this, and a search tries every entry.
 constexpr size_t kMostDateProbes = 16;
 // A NULL DUPES_DATE: first in ascending order, as the server sorts it.
@@ -213,6 +214,23 @@ struct BlockBuilder {
     return out;
   }
   size_t Size() const { return 4 + 11 * ids.size() + dirs.size() + 1 + 2 * dss.size() + dssBytes; }
+  // The block's sketch, and the span of its dates (low above high when it has none).
+  std::string Sketch(int32_t& low, int32_t& high) const {
+    BlockSketch sketch;
+    for (size_t i = 0; i < dirEnds.size(); ++i) {
+      const size_t start = i ? dirEnds[i - 1] : 0;
+      sketch.AddName(std::string_view(dirs).substr(start, dirEnds[i] - start));
+    }
+    for (const std::string& ds : dss) sketch.AddDateStr(ds);
+    low = INT32_MAX;
+    high = INT32_MIN;
+    for (int32_t date : dates)
+      if (date != kNullDate) {
+        low = std::min(low, date);
+        high = std::max(high, date);
+      }
+    return sketch.Bits();
+  }
   void Clear() { *this = BlockBuilder(); }
 
  private:
@@ -223,16 +241,27 @@ struct BlockBuilder {
   }
 };
 
-// Writes block under its first id (replacing one there) and empties it; false when the file
-// refused it.
-bool PutBlock(Statement& putBlock, BlockBuilder& block) {
+// The statements that write a block and its sketch, each replacing one under the same first id.
+constexpr const char kPutBlock[] = "INSERT OR REPLACE INTO blocks VALUES(?, ?)";
+constexpr const char kPutSketch[] = "INSERT OR REPLACE INTO sketches VALUES(?, ?, ?, ?)";
+
+// Writes block and its sketch under its first id and empties it; false when the file refused it.
+bool PutBlock(Statement& putBlock, Statement& putSketch, BlockBuilder& block) {
   if (block.ids.empty()) return true;
   putBlock.Reset();
   putBlock.Bind(1, block.ids.front());
   const std::string bytes = block.Bytes();
   putBlock.BindBlob(2, bytes);
-  const bool ok = putBlock.Step() == SQLITE_DONE;
+  int32_t low = 0, high = 0;
+  const std::string sketch = block.Sketch(low, high);
+  putSketch.Reset();
+  putSketch.Bind(1, block.ids.front());
+  putSketch.Bind(2, low);
+  putSketch.Bind(3, high);
+  putSketch.BindBlob(4, sketch);
+  const bool ok = putBlock.Step() == SQLITE_DONE && putSketch.Step() == SQLITE_DONE;
   putBlock.Reset();
+  putSketch.Reset();
   block.Clear();
   return ok;
 }
@@ -474,21 +503,23 @@ bool LocalIndex::Load(const std::string& server, std::string& why) {
   m_ready = ready == "1";
   m_highest = std::atoll(highest.c_str());
   m_rows = std::atoll(rows.c_str());
-  // The last block ends with the highest id, and the rows end there too.
-  Statement last(m_db, "SELECT data FROM blocks ORDER BY first_id DESC LIMIT 1");
-  Statement top(m_db, "SELECT coalesce(max(id), 0) FROM entries");
+  // The last block ends with the highest id, the rows end there too, and so do the sketches.
+  Statement last(m_db, "SELECT data, first_id FROM blocks ORDER BY first_id DESC LIMIT 1");
+  Statement top(
+      m_db, "SELECT coalesce(max(id), 0), coalesce((SELECT max(first_id) FROM sketches), 0) FROM entries");
   if (!last.ok() || !top.ok() || top.Step() != SQLITE_ROW) {
     why = "tables missing";
     return false;
   }
-  const long long topId = sqlite3_column_int64(top.get(), 0);
+  const long long topId = sqlite3_column_int64(top.get(), 0), topSketch = sqlite3_column_int64(top.get(), 1);
   rc = last.Step();
   if (rc == SQLITE_DONE) {
-    if (m_rows == 0 && topId == 0) return true;
+    if (m_rows == 0 && topId == 0 && topSketch == 0) return true;
   } else if (rc == SQLITE_ROW) {
     BlockView view;
     const std::string_view data = last.Text(0);
-    if (view.Parse(data.data(), data.size()) && view.Id(view.n - 1) == m_highest && topId == m_highest)
+    if (view.Parse(data.data(), data.size()) && view.Id(view.n - 1) == m_highest && topId == m_highest &&
+        topSketch == sqlite3_column_int64(last.get(), 1))
       return true;
   }
   why = "rows and blocks disagree";
@@ -499,10 +530,13 @@ bool LocalIndex::Reset(const std::string& server, std::string& why) {
   const std::string sql =
       "BEGIN IMMEDIATE;"
       "DROP TABLE IF EXISTS meta; DROP TABLE IF EXISTS entries; DROP TABLE IF EXISTS blocks;"
-      "DROP TABLE IF EXISTS datestrs;"
+      "DROP TABLE IF EXISTS datestrs; DROP TABLE IF EXISTS sketches;"
       "CREATE TABLE meta(key TEXT PRIMARY KEY, value BLOB);"
       "CREATE TABLE entries(id INTEGER PRIMARY KEY, date_str BLOB, dir BLOB);"
       "CREATE TABLE blocks(first_id INTEGER PRIMARY KEY, data BLOB NOT NULL);"
+      // Every block's sketch and date span, under its first id: a search reads these first.
+      "CREATE TABLE sketches(first_id INTEGER PRIMARY KEY, low_date INTEGER NOT NULL, "
+      "high_date INTEGER NOT NULL, bits BLOB NOT NULL);"
       // Every folded date string once: a search tries them all, to find the entries that may
       // match by date string whatever their names.
       "CREATE TABLE datestrs(folded BLOB PRIMARY KEY) WITHOUT ROWID;"
@@ -577,12 +611,13 @@ LocalIndex::Result LocalIndex::CatchUp(const RowFetch& fetch, const std::string&
   }
   Statement insert(m_db, "INSERT INTO entries VALUES(?, ?, ?)");
   Statement lastBlock(m_db, "SELECT first_id, data FROM blocks ORDER BY first_id DESC LIMIT 1");
-  Statement putBlock(m_db, "INSERT OR REPLACE INTO blocks VALUES(?, ?)");
+  Statement putBlock(m_db, kPutBlock);
+  Statement putSketch(m_db, kPutSketch);
   Statement putDateStr(m_db, "INSERT OR IGNORE INTO datestrs VALUES(?)");
   Statement readMeta(m_db, "SELECT value FROM meta WHERE key = ?");
   Statement setMeta(m_db, "UPDATE meta SET value = ? WHERE key = ?");
-  if (!insert.ok() || !lastBlock.ok() || !putBlock.ok() || !putDateStr.ok() || !readMeta.ok() ||
-      !setMeta.ok()) {
+  if (!insert.ok() || !lastBlock.ok() || !putBlock.ok() || !putSketch.ok() || !putDateStr.ok() ||
+      !readMeta.ok() || !setMeta.ok()) {
     why = m_path + ": " + sqlite3_errmsg(m_db);
     return Result::Failed;
   }
@@ -630,7 +665,7 @@ LocalIndex::Result LocalIndex::CatchUp(const RowFetch& fetch, const std::string&
       if (data.size() + 1024 < kBlockBytes) block.Load(view);
     }
     lastBlock.Reset();
-    auto flush = [&] { return PutBlock(putBlock, block); };
+    auto flush = [&] { return PutBlock(putBlock, putSketch, block); };
 
     int got = 0;
     Result refused = Result::Done;
@@ -711,9 +746,11 @@ using Key = std::pair<int32_t, int32_t>;  // (date, id), the statements' order
 // What one part of a search looks for, and what it found in its blocks.
 struct ScanPart {
   const LocalQuery* query = nullptr;
-  const std::vector<TextFinder>* probes = nullptr;       // one per list of required texts
-  const std::vector<size_t>* probeTexts = nullptr;       // which text of its list each one finds
-  const std::vector<std::string>* dateProbes = nullptr;  // folded date strings that may match
+  const std::vector<TextFinder>* probes = nullptr;               // one per list of required texts
+  const std::vector<size_t>* probeTexts = nullptr;               // which text of its list each one finds
+  const std::vector<std::string>* dateProbes = nullptr;          // folded date strings that may match
+  const std::vector<std::vector<uint32_t>>* listBits = nullptr;  // the sketch bits of each list
+  const std::vector<uint32_t>* dateBits = nullptr;               // and of each date probe
   bool everyRow = false;
   bool range = false;
   int32_t from = 0, to = 0;
@@ -765,17 +802,40 @@ void Scan(sqlite3* db, ScanPart& part) {
     return true;
   };
 
-  Statement blocks(db, "SELECT data FROM blocks WHERE first_id >= ? AND first_id < ? ORDER BY first_id");
-  if (!blocks.ok()) {
+  // Whether a block of this sketch and date span may hold a match.
+  auto mayMatch = [&part](std::string_view bits, long long low, long long high) {
+    if (part.range && (high < part.from || low > part.to)) return false;
+    if (part.everyRow) return true;
+    for (const auto& wanted : *part.listBits)
+      if (BlockSketch::HasAll(bits, wanted)) return true;
+    for (uint32_t bit : *part.dateBits)
+      if (BlockSketch::HasAll(bits, {bit})) return true;
+    return false;
+  };
+  Statement sketches(db,
+                     "SELECT first_id, low_date, high_date, bits FROM sketches WHERE first_id >= ? AND "
+                     "first_id < ? ORDER BY first_id");
+  Statement blocks(db, "SELECT data FROM blocks WHERE first_id = ?");
+  if (!sketches.ok() || !blocks.ok()) {
     part.rc = sqlite3_extended_errcode(db);
     return;
   }
-  blocks.Bind(1, part.firstBlock);
-  blocks.Bind(2, part.endBlock);
+  sketches.Bind(1, part.firstBlock);
+  sketches.Bind(2, part.endBlock);
   enum : uint8_t { kNot, kTry, kMatches };
   std::vector<uint8_t> candidate;
   int rc;
-  while ((rc = blocks.Step()) == SQLITE_ROW) {
+  while ((rc = sketches.Step()) == SQLITE_ROW) {
+    if (!mayMatch(sketches.Text(3), sqlite3_column_int64(sketches.get(), 1),
+                  sqlite3_column_int64(sketches.get(), 2)))
+      continue;
+    blocks.Reset();
+    blocks.Bind(1, sqlite3_column_int64(sketches.get(), 0));
+    // A sketch without its block: the copy is not whole.
+    if ((rc = blocks.Step()) != SQLITE_ROW) {
+      part.rc = rc == SQLITE_DONE ? SQLITE_CORRUPT : rc;
+      return;
+    }
     BlockView b;
     const std::string_view data = blocks.Text(0);
     if (!b.Parse(data.data(), data.size())) {
@@ -853,6 +913,7 @@ LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answ
   // Every text one way of matching needs; the longest is looked for, the matcher decides.
   std::vector<TextFinder> probes;
   std::vector<size_t> probeTexts;
+  std::vector<std::vector<uint32_t>> listBits;
   bool everyRow = query.matcher.requiredTexts.empty();
   for (const auto& list : query.matcher.requiredTexts) {
     size_t longest = 0;
@@ -861,6 +922,9 @@ LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answ
     if (list.empty() || list[longest].empty()) everyRow = true;
     probes.emplace_back(list.empty() ? std::string_view() : list[longest]);
     probeTexts.push_back(longest);
+    listBits.emplace_back();
+    for (const std::string& text : list)
+      for (uint32_t bit : BlockSketch::TextBits(text)) listBits.back().push_back(bit);
   }
 
   auto failed = [&](int rc) {
@@ -910,6 +974,8 @@ LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answ
     }
     if (!everyRow && rc != SQLITE_DONE) return failed(rc);
   }
+  std::vector<uint32_t> dateBits;
+  for (const std::string& dateStr : dateProbes) dateBits.push_back(BlockSketch::DateStrBit(dateStr));
 
   // Two halves of the blocks, the second on a connection of its own in a thread of its own: a
   // scan is bound by memory, and the machine has two cores. The second connection reads a
@@ -922,6 +988,8 @@ LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answ
     part.probes = &probes;
     part.probeTexts = &probeTexts;
     part.dateProbes = &dateProbes;
+    part.listBits = &listBits;
+    part.dateBits = &dateBits;
     part.everyRow = everyRow;
     part.range = range;
     part.from = from;
@@ -1112,20 +1180,24 @@ LocalIndex::Result LocalIndex::CheckRange(DupesConnection& connection, const Loc
 
   // The blocks that hold ids of the range: the one the range starts in and those starting in it.
   Statement blocks(m_db,
-                   "SELECT first_id, data FROM blocks WHERE first_id <= ?2 AND first_id >= coalesce((SELECT "
-                   "max(first_id) FROM blocks WHERE first_id <= ?1), ?1) ORDER BY first_id");
+                   "SELECT first_id, data, bits, low_date, high_date FROM blocks LEFT JOIN sketches "
+                   "USING(first_id) WHERE first_id <= ?2 AND first_id >= coalesce((SELECT max(first_id) FROM "
+                   "blocks WHERE first_id <= ?1), ?1) ORDER BY first_id");
   Statement entries(m_db, "SELECT id, date_str, dir FROM entries WHERE id BETWEEN ? AND ? ORDER BY id");
   if (!blocks.ok() || !entries.ok()) return fileFailed();
   blocks.Bind(1, firstId);
   blocks.Bind(2, lastId);
   entries.Bind(1, firstId);
   entries.Bind(2, lastId);
-  std::vector<std::string> blockData;
+  std::vector<std::string> blockData, sketchData;
   std::vector<long long> blockFirsts;
+  std::vector<std::pair<long long, long long>> spans;
   int rc;
   while ((rc = blocks.Step()) == SQLITE_ROW) {
     blockFirsts.push_back(sqlite3_column_int64(blocks.get(), 0));
     blockData.emplace_back(blocks.Text(1));
+    sketchData.emplace_back(blocks.Text(2));
+    spans.emplace_back(sqlite3_column_int64(blocks.get(), 3), sqlite3_column_int64(blocks.get(), 4));
   }
   if (rc != SQLITE_DONE) return fileFailed();
   std::vector<BlockView> views(blockData.size());
@@ -1138,10 +1210,18 @@ LocalIndex::Result LocalIndex::CheckRange(DupesConnection& connection, const Loc
     }
 
   // The copy's digest: each entry of the range with the date its block holds. Rows and blocks
-  // that disagree count as a change, which the mend then puts right.
+  // that disagree count as a change, which the mend then puts right; so does a sketch that is not
+  // its block's, since a search would pass over what it leaves out.
   RangeDigest local;
   bool agree = true;
-  {
+  for (size_t k = 0; agree && k < views.size(); ++k) {
+    BlockBuilder block;
+    block.Load(views[k]);
+    int32_t low = 0, high = 0;
+    agree =
+        block.Sketch(low, high) == sketchData[k] && spans[k] == std::pair<long long, long long>(low, high);
+  }
+  if (agree) {
     size_t b = 0;
     uint32_t i = 0;
     auto nextInRange = [&]() -> bool {
@@ -1211,25 +1291,29 @@ LocalIndex::Result LocalIndex::CheckRange(DupesConnection& connection, const Loc
 
   // The affected blocks again, from their rows outside the range and the server's within it.
   Statement dropBlock(m_db, "DELETE FROM blocks WHERE first_id = ?");
+  Statement dropSketch(m_db, "DELETE FROM sketches WHERE first_id = ?");
   Statement dropEntries(m_db, "DELETE FROM entries WHERE id BETWEEN ? AND ?");
   Statement insert(m_db, "INSERT INTO entries VALUES(?, ?, ?)");
-  Statement putBlock(m_db, "INSERT INTO blocks VALUES(?, ?)");
+  Statement putBlock(m_db, kPutBlock);
+  Statement putSketch(m_db, kPutSketch);
   Statement putDateStr(m_db, "INSERT OR IGNORE INTO datestrs VALUES(?)");
   Statement setMeta(m_db, "UPDATE meta SET value = ? WHERE key = ?");
-  if (!dropBlock.ok() || !dropEntries.ok() || !insert.ok() || !putBlock.ok() || !putDateStr.ok() ||
-      !setMeta.ok())
+  if (!dropBlock.ok() || !dropSketch.ok() || !dropEntries.ok() || !insert.ok() || !putBlock.ok() ||
+      !putSketch.ok() || !putDateStr.ok() || !setMeta.ok())
     return fileFailed();
   for (long long first : blockFirsts) {
     dropBlock.Reset();
     dropBlock.Bind(1, first);
-    if (dropBlock.Step() != SQLITE_DONE) return fileFailed();
+    dropSketch.Reset();
+    dropSketch.Bind(1, first);
+    if (dropBlock.Step() != SQLITE_DONE || dropSketch.Step() != SQLITE_DONE) return fileFailed();
   }
   dropEntries.Bind(1, firstId);
   dropEntries.Bind(2, lastId);
   if (dropEntries.Step() != SQLITE_DONE) return fileFailed();
 
   BlockBuilder block;
-  auto flush = [&] { return PutBlock(putBlock, block); };
+  auto flush = [&] { return PutBlock(putBlock, putSketch, block); };
   auto add = [&](int32_t id, int32_t date, std::string_view dir, std::string_view ds) {
     if (!block.Fits(dir, ds) && !flush()) return false;
     block.Add(id, date, dir, ds);

@@ -6,6 +6,7 @@ target_sources(kestrel_core PRIVATE
   ${CMAKE_SOURCE_DIR}/index/CollationProbe.cpp
   ${CMAKE_SOURCE_DIR}/index/MaskProgram.cpp
   ${CMAKE_SOURCE_DIR}/index/TextFinder.cpp
+  ${CMAKE_SOURCE_DIR}/index/BlockSketch.cpp
   ${CMAKE_SOURCE_DIR}/index/CopyCollation.cpp
   ${CMAKE_SOURCE_DIR}/index/ExactNames.cpp
   ${CMAKE_SOURCE_DIR}/index/IndexPaths.cpp

@@ -2,8 +2,10 @@
 // UTF-8, weights wider than any the server gives, and the prefilter's contract at its edges.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
+#include "index/BlockSketch.h"
 #include "index/Collation.h"
 #include "index/MaskProgram.h"
 #include "index/TextFinder.h"
@@ -121,4 +123,35 @@ TEST(TextFinder, FindsWhatFindFinds) {
               at > bytes.size() ? std::string::npos : bytes.find(needle, at))
         << round;
   }
+}
+
+// A block's sketch never passes over a name that holds a text (nor a date string it was given),
+// and it does turn away texts no name holds, or it would save no reads.
+TEST(BlockSketch, PassesEveryTextANameHoldsAndTurnsOthersAway) {
+  std::mt19937 random(5);
+  const std::string alphabet("abcdefgh.-\xC3\xA9", 12);
+  auto text = [&](size_t n) {
+    std::string out;
+    for (size_t i = 0; i < n; ++i) out += alphabet[random() % alphabet.size()];
+    return out;
+  };
+  int turnedAway = 0;
+  for (int round = 0; round < 200; ++round) {
+    BlockSketch sketch;
+    std::vector<std::string> names(1 + random() % 40);
+    for (std::string& name : names) sketch.AddName(name = text(random() % 30));
+    const std::string dateStr = text(6);
+    sketch.AddDateStr(dateStr);
+    EXPECT_TRUE(BlockSketch::HasAll(sketch.Bits(), {BlockSketch::DateStrBit(dateStr)}));
+    for (int probe = 0; probe < 20; ++probe) {
+      const std::string needle = text(random() % 8);
+      const bool held = std::any_of(names.begin(), names.end(), [&](const std::string& name) {
+        return name.find(needle) != std::string::npos;
+      });
+      const bool passed = BlockSketch::HasAll(sketch.Bits(), BlockSketch::TextBits(needle));
+      EXPECT_TRUE(passed || !held) << round << " " << needle;
+      turnedAway += !passed;
+    }
+  }
+  EXPECT_GT(turnedAway, 1000);
 }

@@ -263,6 +263,8 @@ TEST_F(LocalIndexTest, UntrustedFilesAreRebuilt) {
 
   Tamper(path, "DELETE FROM entries WHERE id > 100");
   expectRebuilt("rows and blocks disagree", server.address());
+  Tamper(path, "DELETE FROM sketches WHERE first_id = (SELECT max(first_id) FROM sketches)");
+  expectRebuilt("the last block without its sketch", server.address());
 }
 
 // Every block's bytes, to see that a check of an unchanged range rewrites nothing.
@@ -314,6 +316,11 @@ TEST_F(LocalIndexTest, ChecksFindDeletedAndChangedRows) {
   EXPECT_EQ(CheckPass(*copy, db.connection, collation.fold, &statements), 0);
   EXPECT_EQ(statements, 3);  // 50006 ids, ranges of 20000
   EXPECT_EQ(Blocks(path), before);
+  // A sketch that is not its block's hides the block from searches: a check mends it.
+  Tamper(path,
+         "UPDATE sketches SET bits = zeroblob(2048) WHERE first_id = (SELECT min(first_id) FROM sketches)");
+  EXPECT_EQ(CheckPass(*copy, db.connection, collation.fold), 1);
+  EXPECT_EQ(CheckPass(*copy, db.connection, collation.fold), 0);
 
   server.Execute("DELETE FROM DUPES WHERE DUPES_ID IN (1, 3) OR DUPES_ID BETWEEN 1000 AND 1200");
   server.Execute("DELETE FROM DUPES WHERE DUPES_ID > 49990");
