@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 namespace {
@@ -15,6 +15,35 @@ int Commonness(unsigned char c) {
   const size_t place = kByShare.find(static_cast<char>(c));
   return place == std::string_view::npos ? 0 : int(kByShare.size() - place);
 }
+
+#if defined(__x86_64__)
+// Thirty-two places at once, where the processor can: the text's hit, or npos with at where the
+// narrower loop goes on.
+__attribute__((target("avx2"))) size_t FindWide(std::string_view bytes, size_t& at, std::string_view text,
+                                                size_t middle) {
+  const char* base = bytes.data();
+  const size_t n = text.size();
+  const __m256i first = _mm256_set1_epi8(text.front());
+  const __m256i mid = _mm256_set1_epi8(text[middle]);
+  const __m256i last = _mm256_set1_epi8(text.back());
+  for (; at + n - 1 + 32 <= bytes.size(); at += 32) {
+    const auto* p = reinterpret_cast<const __m256i*>(base + at);
+    const __m256i one = _mm256_loadu_si256(p),
+                  two = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + at + middle)),
+                  three = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + at + n - 1));
+    const __m256i both = _mm256_and_si256(_mm256_cmpeq_epi8(one, first), _mm256_cmpeq_epi8(three, last));
+    unsigned mask = unsigned(_mm256_movemask_epi8(_mm256_and_si256(both, _mm256_cmpeq_epi8(two, mid))));
+    while (mask) {
+      const unsigned bit = unsigned(__builtin_ctz(mask));
+      if (std::memcmp(base + at + bit, text.data(), n) == 0) return at + bit;
+      mask &= mask - 1;
+    }
+  }
+  return std::string_view::npos;
+}
+
+const bool kWide = __builtin_cpu_supports("avx2");
+#endif
 
 }  // namespace
 
@@ -37,7 +66,11 @@ size_t TextFinder::Find(std::string_view bytes, size_t at) const {
     const void* hit = std::memchr(base + at, m_text[0], bytes.size() - at);
     return hit ? size_t(static_cast<const char*>(hit) - base) : npos;
   }
-#if defined(__SSE2__)
+#if defined(__x86_64__)
+  if (kWide) {
+    const size_t hit = FindWide(bytes, at, m_text, m_middle);
+    if (hit != npos) return hit;
+  }
   const __m128i first = _mm_set1_epi8(m_text.front());
   const __m128i middle = _mm_set1_epi8(m_text[m_middle]);
   const __m128i last = _mm_set1_epi8(m_text.back());
