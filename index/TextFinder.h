@@ -1,7 +1,7 @@
 #pragma once
 // Finds one text in many large runs of bytes, faster than memmem for the short texts masks hold:
-// sixteen (or, where the processor can, thirty-two) places at once are tested for the text's first, last and
-// rarest byte, and only where all three sit is the whole text compared.
+// sixteen places at once (thirty-two where the processor can) are tested for the text's first,
+// last and rarest byte, and only where all three sit is the whole text compared.
 #include <cstddef>
 #include <string>
 #include <string_view>
