@@ -31,7 +31,8 @@ constexpr const char kGenerationSelect[] =
     "SELECT coalesce((SELECT value FROM meta WHERE key = 'generation'), '') || '|' || "
     "coalesce(hex((SELECT value FROM meta WHERE key = 'collation')), '')";
 // Pages are read into a small cache, not mapped: a fresh process faulting in the mapped pages of
-// a large copy spent twice as long on the faults as on the search itself.
+// a large copy spent twice as long on the faults as on the search itself. The cache is small for
+// the same reason: each page of it is fresh memory, faulted in once; 1 MiB measured fastest.
 constexpr const char kCachePragmas[] = "PRAGMA mmap_size=0; PRAGMA cache_size=-1024;";
 // More date strings that may match than this, and a search tries every entry.
 constexpr size_t kMostDateProbes = 16;

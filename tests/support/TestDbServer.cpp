@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -253,6 +254,18 @@ void TestDbServer::Resume() {
 
 void TestDbServer::Kill() {
   if (m_pid <= 0) return;
+  // A server that died on its own explains the failures before this: say so, with the end of
+  // its log, which goes with its folder.
+  int status = 0;
+  if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+    const std::string log = ReadWholeFile(m_dir.file("error.log"));
+    std::fprintf(stderr, "test server %s ended by itself (%s %d); the end of its log:\n%s\n",
+                 address().c_str(), WIFSIGNALED(status) ? "signal" : "status",
+                 WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status),
+                 log.substr(log.size() > 6000 ? log.size() - 6000 : 0).c_str());
+    m_pid = -1;
+    return;
+  }
   ::kill(m_pid, SIGKILL);
   ::waitpid(m_pid, nullptr, 0);
   m_pid = -1;
