@@ -91,6 +91,9 @@ void Exec(RootSession& session, const std::string& sql) {
 
 TestDbServer::TestDbServer(Guest guest) {
   fs::copy(TemplateDir(), m_dir.file("data"), fs::copy_options::recursive);
+  // Temporary tables in a folder of the server's own, which goes with it: a server killed in the
+  // middle of a statement leaves nothing in /tmp for another one to meet.
+  fs::create_directory(m_dir.file("tmp"));
   m_socket = m_dir.file("sock");
   Start();
   LoadSchema(guest);
@@ -109,7 +112,8 @@ void TestDbServer::Start() {
                                    "--extra-port=6033",
                                    "--socket=" + m_socket,
                                    "--pid-file=" + m_dir.file("pid"),
-                                   "--log-error=" + m_dir.file("error.log")};
+                                   "--log-error=" + m_dir.file("error.log"),
+                                   "--tmpdir=" + m_dir.file("tmp")};
   if (::getuid() == 0) args.push_back("--user=root");
   for (const char* option : kServerOptions) args.push_back(option);
   std::vector<char*> argv;
