@@ -14,17 +14,18 @@
 #include <utility>
 
 #include "db/DupesConnection.h"
+#include "index/BlockBuilder.h"
+#include "index/BlockScan.h"
 #include "index/BlockSketch.h"
+#include "index/BlockView.h"
 #include "index/CheckPlan.h"
+#include "index/SqliteStatement.h"
 #include "index/TextFinder.h"
 
 namespace {
 
 // Bumped whenever the tables or the block layout change: an older file is then rebuilt.
 constexpr const char kSchemaVersion[] = "4";
-// The bytes a block packs at most: a block then fits on one 64 KiB page, one read of the file,
-// never a chain of overflow pages.
-constexpr size_t kBlockBytes = 65000;
 // What tells one state of the copy's rows from another, beyond rows appended: mends count up the
 // generation, a rebuild empties the collation.
 constexpr const char kGenerationSelect[] =
@@ -36,218 +37,13 @@ constexpr const char kGenerationSelect[] =
 constexpr const char kCachePragmas[] = "PRAGMA mmap_size=0; PRAGMA cache_size=-1024;";
 // More date strings that may match than this, and a search tries every entry.
 constexpr size_t kMostDateProbes = 16;
-// A NULL DUPES_DATE: first in ascending order, as the server sorts it.
-constexpr int32_t kNullDate = INT32_MIN;
-
-// One prepared statement, finalized when it goes.
-class Statement {
- public:
-  Statement(sqlite3* db, const char* sql) { m_rc = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr); }
-  ~Statement() { sqlite3_finalize(m_stmt); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-  bool ok() const { return m_rc == SQLITE_OK; }
-  sqlite3_stmt* get() const { return m_stmt; }
-  int Step() { return sqlite3_step(m_stmt); }
-  void Reset() {
-    sqlite3_reset(m_stmt);
-    sqlite3_clear_bindings(m_stmt);
-  }
-  void Bind(int i, long long v) { sqlite3_bind_int64(m_stmt, i, v); }
-  void Bind(int i, std::string_view v) {
-    sqlite3_bind_text(m_stmt, i, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
-  }
-  void BindBlob(int i, const std::string& v) {
-    sqlite3_bind_blob(m_stmt, i, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
-  }
-  void BindNull(int i) { sqlite3_bind_null(m_stmt, i); }
-  std::string_view Text(int i) const {
-    const void* p = sqlite3_column_blob(m_stmt, i);
-    return {static_cast<const char*>(p), p ? size_t(sqlite3_column_bytes(m_stmt, i)) : 0};
-  }
-
- private:
-  sqlite3_stmt* m_stmt = nullptr;
-  int m_rc = SQLITE_ERROR;
-};
-
-// The i-th number of type T stored at p, and one appended to out, in the machine's order.
-template <typename T>
-T Stored(const char* p, size_t i) {
-  T v;
-  std::memcpy(&v, p + sizeof(T) * i, sizeof(T));
-  return v;
-}
-
-template <typename T>
-void PutStored(std::string& out, T v) {
-  out.append(reinterpret_cast<const char*>(&v), sizeof(T));
-}
-
-uint32_t U32(const char* p, size_t i) {
-  return Stored<uint32_t>(p, i);
-}
-
-uint16_t U16(const char* p, size_t i) {
-  return Stored<uint16_t>(p, i);
-}
-
-// A block as stored: n, ids[n], dates[n], ends of the folded directories[n] (16 bits: a block
-// holds less than 64 KiB), the index of each row's folded date string[n], then the directories
-// end to end, the count k of distinct date strings, their ends[k] and the date strings. A block's
-// rows span a few days: its date strings are kept once each, at one byte a row.
-struct BlockView {
-  uint32_t n = 0;
-  const char* ids = nullptr;
-  const char* dates = nullptr;
-  const char* dirEnds = nullptr;
-  const uint8_t* dsIndex = nullptr;
-  const char* dirs = nullptr;
-  uint32_t dsCount = 0;
-  const char* dsEnds = nullptr;
-  const char* dss = nullptr;
-
-  bool Parse(const char* p, size_t size) {
-    if (size < 4) return false;
-    std::memcpy(&n, p, 4);
-    if (n == 0 || (size - 4) / 11 < n) return false;
-    ids = p + 4;
-    dates = ids + 4 * size_t(n);
-    dirEnds = dates + 4 * size_t(n);
-    dsIndex = reinterpret_cast<const uint8_t*>(dirEnds + 2 * size_t(n));
-    dirs = reinterpret_cast<const char*>(dsIndex) + n;
-    for (uint32_t i = 1; i < n; ++i)
-      if (U16(dirEnds, i) < U16(dirEnds, i - 1)) return false;
-    const size_t head = 4 + 11 * size_t(n), dirBytes = U16(dirEnds, n - 1);
-    if (size < head + dirBytes + 1) return false;
-    dsCount = static_cast<uint8_t>(dirs[dirBytes]);
-    dsEnds = dirs + dirBytes + 1;
-    dss = dsEnds + 2 * size_t(dsCount);
-    if (dsCount == 0 || size < head + dirBytes + 1 + 2 * size_t(dsCount)) return false;
-    for (uint32_t k = 1; k < dsCount; ++k)
-      if (U16(dsEnds, k) < U16(dsEnds, k - 1)) return false;
-    if (size != head + dirBytes + 1 + 2 * size_t(dsCount) + U16(dsEnds, dsCount - 1)) return false;
-    for (uint32_t i = 0; i < n; ++i)
-      if (dsIndex[i] >= dsCount) return false;
-    return true;
-  }
-  int32_t Id(uint32_t i) const { return static_cast<int32_t>(U32(ids, i)); }
-  int32_t Date(uint32_t i) const { return static_cast<int32_t>(U32(dates, i)); }
-  uint32_t DirEnd(uint32_t i) const { return U16(dirEnds, i); }
-  uint32_t DirStart(uint32_t i) const { return i ? DirEnd(i - 1) : 0; }
-  std::string_view Dir(uint32_t i) const { return {dirs + DirStart(i), DirEnd(i) - DirStart(i)}; }
-  std::string_view Dirs() const { return {dirs, DirEnd(n - 1)}; }
-  std::string_view DateStrAt(uint32_t k) const {
-    const uint32_t start = k ? U16(dsEnds, k - 1) : 0;
-    return {dss + start, U16(dsEnds, k) - start};
-  }
-  std::string_view DateStr(uint32_t i) const { return DateStrAt(dsIndex[i]); }
-  // The row whose directory holds byte offset at, at or after row from: a few steps ahead first,
-  // then halving (hits come in order, often close together).
-  uint32_t RowAt(uint32_t at, uint32_t from) const {
-    uint32_t lo = from, step = 1;
-    while (lo + step < n && DirEnd(lo + step - 1) <= at) {
-      lo += step;
-      step *= 2;
-    }
-    uint32_t hi = std::min(n, lo + step);
-    while (lo < hi) {
-      const uint32_t mid = (lo + hi) / 2;
-      if (DirEnd(mid) > at) {
-        hi = mid;
-      } else {
-        lo = mid + 1;
-      }
-    }
-    return lo;
-  }
-};
-
-// Whether a row of these folded texts fits an empty block (no real name comes near).
-bool FitsABlock(std::string_view dir, std::string_view ds) {
-  return 4 + 11 + dir.size() + 1 + 2 + ds.size() <= kBlockBytes;
-}
-
-// A block being filled: the rows of the last stored block and those a catch-up adds.
-struct BlockBuilder {
-  std::vector<int32_t> ids, dates;
-  std::string dirs;
-  std::vector<uint16_t> dirEnds;
-  std::vector<uint8_t> dsIndex;
-  std::vector<std::string> dss;  // distinct, in the order first met
-  size_t dssBytes = 0;
-
-  // Whether a row of dir and ds still goes into this block.
-  bool Fits(std::string_view dir, std::string_view ds) const {
-    if (ids.empty()) return true;
-    const bool known = Find(ds) < dss.size();
-    if (!known && dss.size() == 255) return false;
-    return Size() + 11 + dir.size() + (known ? 0 : 2 + ds.size()) <= kBlockBytes;
-  }
-  void Add(int32_t id, int32_t date, std::string_view dir, std::string_view ds) {
-    ids.push_back(id);
-    dates.push_back(date);
-    dirs += dir;
-    dirEnds.push_back(static_cast<uint16_t>(dirs.size()));
-    size_t k = Find(ds);
-    if (k == dss.size()) {
-      dss.emplace_back(ds);
-      dssBytes += ds.size();
-    }
-    dsIndex.push_back(static_cast<uint8_t>(k));
-  }
-  void Load(const BlockView& b) {
-    for (uint32_t i = 0; i < b.n; ++i) Add(b.Id(i), b.Date(i), b.Dir(i), b.DateStr(i));
-  }
-  std::string Bytes() const {
-    std::string out;
-    out.reserve(Size());
-    PutStored<uint32_t>(out, static_cast<uint32_t>(ids.size()));
-    for (int32_t v : ids) PutStored<uint32_t>(out, static_cast<uint32_t>(v));
-    for (int32_t v : dates) PutStored<uint32_t>(out, static_cast<uint32_t>(v));
-    for (uint16_t v : dirEnds) PutStored<uint16_t>(out, v);
-    out.append(reinterpret_cast<const char*>(dsIndex.data()), dsIndex.size());
-    out += dirs;
-    out += static_cast<char>(dss.size());
-    uint16_t end = 0;
-    for (const std::string& ds : dss) PutStored<uint16_t>(out, end = static_cast<uint16_t>(end + ds.size()));
-    for (const std::string& ds : dss) out += ds;
-    return out;
-  }
-  size_t Size() const { return 4 + 11 * ids.size() + dirs.size() + 1 + 2 * dss.size() + dssBytes; }
-  // The block's sketch, and the span of its dates (low above high when it has none).
-  std::string Sketch(int32_t& low, int32_t& high) const {
-    BlockSketch sketch;
-    for (size_t i = 0; i < dirEnds.size(); ++i) {
-      const size_t start = i ? dirEnds[i - 1] : 0;
-      sketch.AddName(std::string_view(dirs).substr(start, dirEnds[i] - start));
-    }
-    for (const std::string& ds : dss) sketch.AddDateStr(ds);
-    low = INT32_MAX;
-    high = INT32_MIN;
-    for (int32_t date : dates)
-      if (date != kNullDate) {
-        low = std::min(low, date);
-        high = std::max(high, date);
-      }
-    return sketch.Bits();
-  }
-  void Clear() { *this = BlockBuilder(); }
-
- private:
-  size_t Find(std::string_view ds) const {
-    size_t k = 0;
-    while (k < dss.size() && dss[k] != ds) ++k;
-    return k;
-  }
-};
 
 // The statements that write a block and its sketch, each replacing one under the same first id.
 constexpr const char kPutBlock[] = "INSERT OR REPLACE INTO blocks VALUES(?, ?)";
 constexpr const char kPutSketch[] = "INSERT OR REPLACE INTO sketches VALUES(?, ?, ?, ?)";
 
 // Writes block and its sketch under its first id and empties it; false when the file refused it.
-bool PutBlock(Statement& putBlock, Statement& putSketch, BlockBuilder& block) {
+bool PutBlock(SqliteStatement& putBlock, SqliteStatement& putSketch, BlockBuilder& block) {
   if (block.ids.empty()) return true;
   putBlock.Reset();
   putBlock.Bind(1, block.ids.front());
@@ -457,7 +253,7 @@ bool LocalIndex::Load(const std::string& server, std::string& why) {
     why = sqlite3_errmsg(m_db);
     return false;
   }
-  Statement pages(m_db, "SELECT page_count * page_size FROM pragma_page_count(), pragma_page_size()");
+  SqliteStatement pages(m_db, "SELECT page_count * page_size FROM pragma_page_count(), pragma_page_size()");
   const long long counted =
       pages.ok() && pages.Step() == SQLITE_ROW ? sqlite3_column_int64(pages.get(), 0) : -1;
   struct stat wal {
@@ -471,7 +267,7 @@ bool LocalIndex::Load(const std::string& server, std::string& why) {
     why = "file cut off";
     return false;
   }
-  Statement meta(m_db, "SELECT key, value FROM meta");
+  SqliteStatement meta(m_db, "SELECT key, value FROM meta");
   if (!meta.ok()) {
     why = "no meta table";
     return false;
@@ -505,8 +301,8 @@ bool LocalIndex::Load(const std::string& server, std::string& why) {
   m_highest = std::atoll(highest.c_str());
   m_rows = std::atoll(rows.c_str());
   // The last block ends with the highest id, the rows end there too, and so do the sketches.
-  Statement last(m_db, "SELECT data, first_id FROM blocks ORDER BY first_id DESC LIMIT 1");
-  Statement top(
+  SqliteStatement last(m_db, "SELECT data, first_id FROM blocks ORDER BY first_id DESC LIMIT 1");
+  SqliteStatement top(
       m_db, "SELECT coalesce(max(id), 0), coalesce((SELECT max(first_id) FROM sketches), 0) FROM entries");
   if (!last.ok() || !top.ok() || top.Step() != SQLITE_ROW) {
     why = "tables missing";
@@ -549,7 +345,7 @@ bool LocalIndex::Reset(const std::string& server, std::string& why) {
     Exec("ROLLBACK", why);
     return false;
   }
-  Statement owner(m_db, "INSERT INTO meta VALUES('server', ?)");
+  SqliteStatement owner(m_db, "INSERT INTO meta VALUES('server', ?)");
   owner.Bind(1, server);
   if (owner.Step() != SQLITE_DONE) {
     why = m_path + ": " + sqlite3_errmsg(m_db);
@@ -602,7 +398,7 @@ LocalIndex::Result LocalIndex::CatchUp(const RowFetch& fetch, const std::string&
                                        const std::function<bool()>& stop) {
   if (collationKey != m_collationKey) {
     if (!m_collationKey.empty() && !Reset(m_server, why)) return Result::Failed;
-    Statement set(m_db, "UPDATE meta SET value = ? WHERE key = 'collation'");
+    SqliteStatement set(m_db, "UPDATE meta SET value = ? WHERE key = 'collation'");
     set.BindBlob(1, collationKey);
     if (set.Step() != SQLITE_DONE) {
       why = m_path + ": " + sqlite3_errmsg(m_db);
@@ -610,13 +406,13 @@ LocalIndex::Result LocalIndex::CatchUp(const RowFetch& fetch, const std::string&
     }
     m_collationKey = collationKey;
   }
-  Statement insert(m_db, "INSERT INTO entries VALUES(?, ?, ?)");
-  Statement lastBlock(m_db, "SELECT first_id, data FROM blocks ORDER BY first_id DESC LIMIT 1");
-  Statement putBlock(m_db, kPutBlock);
-  Statement putSketch(m_db, kPutSketch);
-  Statement putDateStr(m_db, "INSERT OR IGNORE INTO datestrs VALUES(?)");
-  Statement readMeta(m_db, "SELECT value FROM meta WHERE key = ?");
-  Statement setMeta(m_db, "UPDATE meta SET value = ? WHERE key = ?");
+  SqliteStatement insert(m_db, "INSERT INTO entries VALUES(?, ?, ?)");
+  SqliteStatement lastBlock(m_db, "SELECT first_id, data FROM blocks ORDER BY first_id DESC LIMIT 1");
+  SqliteStatement putBlock(m_db, kPutBlock);
+  SqliteStatement putSketch(m_db, kPutSketch);
+  SqliteStatement putDateStr(m_db, "INSERT OR IGNORE INTO datestrs VALUES(?)");
+  SqliteStatement readMeta(m_db, "SELECT value FROM meta WHERE key = ?");
+  SqliteStatement setMeta(m_db, "UPDATE meta SET value = ? WHERE key = ?");
   if (!insert.ok() || !lastBlock.ok() || !putBlock.ok() || !putSketch.ok() || !putDateStr.ok() ||
       !readMeta.ok() || !setMeta.ok()) {
     why = m_path + ": " + sqlite3_errmsg(m_db);
@@ -740,154 +536,6 @@ LocalIndex::Result LocalIndex::CatchUp(const RowFetch& fetch, const std::string&
   return Result::Failed;
 }
 
-namespace {
-
-using Key = std::pair<int32_t, int32_t>;  // (date, id), the statements' order
-
-// What one part of a search looks for, and what it found in its blocks.
-struct ScanPart {
-  const LocalQuery* query = nullptr;
-  const std::vector<TextFinder>* probes = nullptr;               // one per list of required texts
-  const std::vector<size_t>* probeTexts = nullptr;               // which text of its list each one finds
-  const std::vector<std::string>* dateProbes = nullptr;          // folded date strings that may match
-  const std::vector<std::vector<uint32_t>>* listBits = nullptr;  // the sketch bits of each list
-  const std::vector<uint32_t>* dateBits = nullptr;               // and of each date probe
-  bool everyRow = false;
-  bool range = false;
-  int32_t from = 0, to = 0;
-  long long firstBlock = 0, endBlock = 0;  // first_id in [firstBlock, endBlock)
-  long long highest = 0;                   // rows above it came after the search began
-
-  long long count = 0;
-  std::vector<Key> kept;
-  int rc = SQLITE_OK;
-};
-
-// The blocks of part on db: count, and the limit's best rows, kept in a buffer cut back to the
-// best limit rows whenever it fills, the worst of those then being the bar for the rest (a heap
-// costs a logarithm on every row when dates rise with ids, as they do).
-void Scan(sqlite3* db, ScanPart& part) {
-  const LocalQuery& query = *part.query;
-  const bool descending = query.order == 1;
-  auto better = [descending](const Key& a, const Key& b) { return descending ? a > b : a < b; };
-  const size_t keep = query.countOnly ? 0 : static_cast<size_t>(query.limit);
-  Key bar{};
-  bool haveBar = false;
-  auto cut = [&] {
-    if (part.kept.size() <= keep) return;
-    std::nth_element(part.kept.begin(), part.kept.begin() + static_cast<std::ptrdiff_t>(keep - 1),
-                     part.kept.end(), better);
-    part.kept.resize(keep);
-    bar = part.kept.back();
-    haveBar = true;
-  };
-  // known: the directory holds every text of a list that suffices, so it matches.
-  auto consider = [&](const BlockView& b, uint32_t i, bool known) {
-    const int32_t date = b.Date(i);
-    if (part.range && (date == kNullDate || date < part.from || date > part.to)) return;
-    if (b.Id(i) > part.highest) return;
-    if (!known && !query.matcher.matches(b.Dir(i), b.DateStr(i))) return;
-    ++part.count;
-    if (keep == 0) return;
-    const Key key{date, b.Id(i)};
-    if (haveBar && !better(key, bar)) return;
-    part.kept.push_back(key);
-    if (part.kept.size() >= 2 * keep + 1024) cut();
-  };
-  const auto& lists = query.matcher.requiredTexts;
-  // Whether dir holds every text of the list but the one its probe found.
-  auto holdsRest = [&](size_t list, std::string_view dir) {
-    const std::vector<std::string>& texts = lists[list];
-    for (size_t t = 0; t < texts.size(); ++t)
-      if (t != (*part.probeTexts)[list] && dir.find(texts[t]) == std::string_view::npos) return false;
-    return true;
-  };
-
-  // Whether a block of this sketch and date span may hold a match.
-  auto mayMatch = [&part](std::string_view bits, long long low, long long high) {
-    if (part.range && (high < part.from || low > part.to)) return false;
-    if (part.everyRow) return true;
-    for (const auto& wanted : *part.listBits)
-      if (BlockSketch::HasAll(bits, wanted)) return true;
-    for (uint32_t bit : *part.dateBits)
-      if (BlockSketch::HasAll(bits, {bit})) return true;
-    return false;
-  };
-  Statement sketches(db,
-                     "SELECT first_id, low_date, high_date, bits FROM sketches WHERE first_id >= ? AND "
-                     "first_id < ? ORDER BY first_id");
-  Statement blocks(db, "SELECT data FROM blocks WHERE first_id = ?");
-  if (!sketches.ok() || !blocks.ok()) {
-    part.rc = sqlite3_extended_errcode(db);
-    return;
-  }
-  sketches.Bind(1, part.firstBlock);
-  sketches.Bind(2, part.endBlock);
-  enum : uint8_t { kNot, kTry, kMatches };
-  std::vector<uint8_t> candidate;
-  int rc;
-  while ((rc = sketches.Step()) == SQLITE_ROW) {
-    if (!mayMatch(sketches.Text(3), sqlite3_column_int64(sketches.get(), 1),
-                  sqlite3_column_int64(sketches.get(), 2)))
-      continue;
-    blocks.Reset();
-    blocks.Bind(1, sqlite3_column_int64(sketches.get(), 0));
-    // A sketch without its block: the copy is not whole.
-    if ((rc = blocks.Step()) != SQLITE_ROW) {
-      part.rc = rc == SQLITE_DONE ? SQLITE_CORRUPT : rc;
-      return;
-    }
-    BlockView b;
-    const std::string_view data = blocks.Text(0);
-    if (!b.Parse(data.data(), data.size())) {
-      part.rc = SQLITE_CORRUPT;
-      return;
-    }
-    if (part.everyRow) {
-      for (uint32_t i = 0; i < b.n; ++i) consider(b, i, false);
-      continue;
-    }
-    candidate.assign(b.n, kNot);
-    const std::string_view dirs = b.Dirs();
-    for (size_t list = 0; list < part.probes->size(); ++list) {
-      const TextFinder& probe = (*part.probes)[list];
-      size_t at = 0;
-      uint32_t from = 0;
-      while ((at = probe.Find(dirs, at)) != TextFinder::npos) {
-        const uint32_t row = from = b.RowAt(uint32_t(at), from);
-        const uint32_t end = b.DirEnd(row);
-        // A hit across two names is none: look again from the next byte.
-        if (at + probe.Size() > end) {
-          ++at;
-          continue;
-        }
-        // A name missing one of the list's texts matches only by another list, whose own probe
-        // finds it, or by its date string, which is tried below.
-        if (candidate[row] != kMatches && holdsRest(list, b.Dir(row)))
-          candidate[row] = query.matcher.textsSuffice ? kMatches : kTry;
-        at = end;
-      }
-    }
-    // The block's date strings a word may match, then its rows that have one of them.
-    uint8_t probed[256] = {};
-    bool anyProbed = false;
-    for (const std::string& dateStr : *part.dateProbes)
-      for (uint32_t k = 0; k < b.dsCount; ++k)
-        if (b.DateStrAt(k) == dateStr) {
-          probed[k] = 1;
-          anyProbed = true;
-        }
-    for (uint32_t i = 0; anyProbed && i < b.n; ++i)
-      if (candidate[i] == kNot && probed[b.dsIndex[i]]) candidate[i] = kTry;
-    for (uint32_t i = 0; i < b.n; ++i)
-      if (candidate[i] != kNot) consider(b, i, candidate[i] == kMatches);
-  }
-  if (rc != SQLITE_DONE) part.rc = rc;
-  if (keep > 0) cut();
-}
-
-}  // namespace
-
 LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answer, std::string& why) {
   answer = LocalAnswer();
   if (!m_ready) {
@@ -944,11 +592,11 @@ LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answ
       "SELECT (SELECT value FROM meta WHERE key = 'rows'), (SELECT value FROM meta WHERE key = 'highest'), "
       "(" +
       std::string(kGenerationSelect) + ")";
-  Statement meta(m_db, metaSql.c_str());
+  SqliteStatement meta(m_db, metaSql.c_str());
   // The first ids of the first and last blocks, then of the block half-way between them: listing
   // them all would read every block once more.
-  Statement ends(m_db, "SELECT (SELECT min(first_id) FROM blocks), (SELECT max(first_id) FROM blocks)");
-  Statement middle(m_db, "SELECT first_id FROM blocks WHERE first_id > ? ORDER BY first_id LIMIT 1");
+  SqliteStatement ends(m_db, "SELECT (SELECT min(first_id) FROM blocks), (SELECT max(first_id) FROM blocks)");
+  SqliteStatement middle(m_db, "SELECT first_id FROM blocks WHERE first_id > ? ORDER BY first_id LIMIT 1");
   if (!meta.ok() || !ends.ok() || !middle.ok()) return failed(sqlite3_extended_errcode(m_db));
   int rc = meta.Step();
   if (rc != SQLITE_ROW) return failed(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
@@ -966,7 +614,7 @@ LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answ
   // strings and every entry is tried.
   std::vector<std::string> dateProbes;
   if (!everyRow && query.matcher.mayMatchByDate) {
-    Statement dateStrs(m_db, "SELECT folded FROM datestrs");
+    SqliteStatement dateStrs(m_db, "SELECT folded FROM datestrs");
     if (!dateStrs.ok()) return failed(sqlite3_extended_errcode(m_db));
     while (!everyRow && (rc = dateStrs.Step()) == SQLITE_ROW) {
       const std::string_view folded = dateStrs.Text(0);
@@ -983,8 +631,8 @@ LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answ
   // snapshot of its own: rows a catch-up added since are left out by id (a catch-up only
   // appends); a copy mended or rebuilt since has another generation, and the first connection
   // then scans that half too, in its own snapshot.
-  ScanPart parts[2];
-  for (ScanPart& part : parts) {
+  BlockScan parts[2];
+  for (BlockScan& part : parts) {
     part.query = &query;
     part.probes = &probes;
     part.probeTexts = &probeTexts;
@@ -1010,29 +658,31 @@ LocalIndex::Result LocalIndex::Search(const LocalQuery& query, LocalAnswer& answ
         parts[1].rc = sqlite3_extended_errcode(m_second);
         return;
       }
-      Statement same(m_second, kGenerationSelect);
+      SqliteStatement same(m_second, kGenerationSelect);
       stale = !same.ok() || same.Step() != SQLITE_ROW || same.Text(0) != generation;
-      if (!stale) Scan(m_second, parts[1]);
+      if (!stale) parts[1].Run(m_second);
       same.Reset();
       sqlite3_exec(m_second, "COMMIT", nullptr, nullptr, nullptr);
     });
-  Scan(m_db, parts[0]);
+  parts[0].Run(m_db);
   if (second.joinable()) second.join();
-  if (stale) Scan(m_db, parts[1]);
-  for (const ScanPart& part : parts)
+  if (stale) parts[1].Run(m_db);
+  for (const BlockScan& part : parts)
     if (part.rc != SQLITE_OK) return failed(part.rc);
 
   const bool descending = query.order == 1;
-  auto better = [descending](const Key& a, const Key& b) { return descending ? a > b : a < b; };
+  auto better = [descending](const BlockScan::Key& a, const BlockScan::Key& b) {
+    return descending ? a > b : a < b;
+  };
   const size_t keep = query.countOnly ? 0 : static_cast<size_t>(query.limit);
   answer.count = parts[0].count + parts[1].count;
-  std::vector<Key> keys = std::move(parts[0].kept);
+  std::vector<BlockScan::Key> keys = std::move(parts[0].kept);
   keys.insert(keys.end(), parts[1].kept.begin(), parts[1].kept.end());
   std::sort(keys.begin(), keys.end(), better);
   if (keys.size() > keep) keys.resize(keep);
-  Statement row(m_db, "SELECT date_str, dir FROM entries WHERE id = ?");
+  SqliteStatement row(m_db, "SELECT date_str, dir FROM entries WHERE id = ?");
   if (!row.ok()) return failed(sqlite3_extended_errcode(m_db));
-  for (const Key& key : keys) {
+  for (const BlockScan::Key& key : keys) {
     row.Reset();
     row.Bind(1, key.second);
     if ((rc = row.Step()) != SQLITE_ROW) return failed(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
@@ -1105,7 +755,7 @@ uint32_t RowDigest(std::string_view id, std::string_view date, std::string_view 
 }
 
 std::string LocalIndex::MetaValue(const char* key) {
-  Statement read(m_db, "SELECT value FROM meta WHERE key = ?");
+  SqliteStatement read(m_db, "SELECT value FROM meta WHERE key = ?");
   read.Bind(1, std::string_view(key));
   return read.ok() && read.Step() == SQLITE_ROW ? std::string(read.Text(0)) : std::string();
 }
@@ -1131,7 +781,7 @@ LocalIndex::Result LocalIndex::CheckNextRange(DupesConnection& connection, const
   const CheckStep step = CheckPlan::Next(m_checkCursor, m_rows, m_highest);
   const Result result = CheckRange(connection, fold, step.firstId, step.lastId, report, why);
   if (result != Result::Done) return result;
-  Statement put(m_db, "INSERT OR REPLACE INTO meta VALUES('check_next', ?), ('checked_at', ?)");
+  SqliteStatement put(m_db, "INSERT OR REPLACE INTO meta VALUES('check_next', ?), ('checked_at', ?)");
   const std::string next = std::to_string(step.nextCursor);
   const long long now = std::time(nullptr);
   const std::string at = std::to_string(now);
@@ -1180,11 +830,12 @@ LocalIndex::Result LocalIndex::CheckRange(DupesConnection& connection, const Loc
   m_highest = std::atoll(MetaValue("highest").c_str());
 
   // The blocks that hold ids of the range: the one the range starts in and those starting in it.
-  Statement blocks(m_db,
-                   "SELECT first_id, data, bits, low_date, high_date FROM blocks LEFT JOIN sketches "
-                   "USING(first_id) WHERE first_id <= ?2 AND first_id >= coalesce((SELECT max(first_id) FROM "
-                   "blocks WHERE first_id <= ?1), ?1) ORDER BY first_id");
-  Statement entries(m_db, "SELECT id, date_str, dir FROM entries WHERE id BETWEEN ? AND ? ORDER BY id");
+  SqliteStatement blocks(
+      m_db,
+      "SELECT first_id, data, bits, low_date, high_date FROM blocks LEFT JOIN sketches "
+      "USING(first_id) WHERE first_id <= ?2 AND first_id >= coalesce((SELECT max(first_id) FROM "
+      "blocks WHERE first_id <= ?1), ?1) ORDER BY first_id");
+  SqliteStatement entries(m_db, "SELECT id, date_str, dir FROM entries WHERE id BETWEEN ? AND ? ORDER BY id");
   if (!blocks.ok() || !entries.ok()) return fileFailed();
   blocks.Bind(1, firstId);
   blocks.Bind(2, lastId);
@@ -1245,7 +896,7 @@ LocalIndex::Result LocalIndex::CheckRange(DupesConnection& connection, const Loc
     if (agree && nextInRange()) agree = false;
   }
   entries.Reset();
-  Statement counted(m_db, "SELECT count(*) FROM entries WHERE id BETWEEN ? AND ?");
+  SqliteStatement counted(m_db, "SELECT count(*) FROM entries WHERE id BETWEEN ? AND ?");
   counted.Bind(1, firstId);
   counted.Bind(2, lastId);
   if (!counted.ok() || counted.Step() != SQLITE_ROW) return fileFailed();
@@ -1291,14 +942,14 @@ LocalIndex::Result LocalIndex::CheckRange(DupesConnection& connection, const Loc
   }
 
   // The affected blocks again, from their rows outside the range and the server's within it.
-  Statement dropBlock(m_db, "DELETE FROM blocks WHERE first_id = ?");
-  Statement dropSketch(m_db, "DELETE FROM sketches WHERE first_id = ?");
-  Statement dropEntries(m_db, "DELETE FROM entries WHERE id BETWEEN ? AND ?");
-  Statement insert(m_db, "INSERT INTO entries VALUES(?, ?, ?)");
-  Statement putBlock(m_db, kPutBlock);
-  Statement putSketch(m_db, kPutSketch);
-  Statement putDateStr(m_db, "INSERT OR IGNORE INTO datestrs VALUES(?)");
-  Statement setMeta(m_db, "UPDATE meta SET value = ? WHERE key = ?");
+  SqliteStatement dropBlock(m_db, "DELETE FROM blocks WHERE first_id = ?");
+  SqliteStatement dropSketch(m_db, "DELETE FROM sketches WHERE first_id = ?");
+  SqliteStatement dropEntries(m_db, "DELETE FROM entries WHERE id BETWEEN ? AND ?");
+  SqliteStatement insert(m_db, "INSERT INTO entries VALUES(?, ?, ?)");
+  SqliteStatement putBlock(m_db, kPutBlock);
+  SqliteStatement putSketch(m_db, kPutSketch);
+  SqliteStatement putDateStr(m_db, "INSERT OR IGNORE INTO datestrs VALUES(?)");
+  SqliteStatement setMeta(m_db, "UPDATE meta SET value = ? WHERE key = ?");
   if (!dropBlock.ok() || !dropSketch.ok() || !dropEntries.ok() || !insert.ok() || !putBlock.ok() ||
       !putSketch.ok() || !putDateStr.ok() || !setMeta.ok())
     return fileFailed();
@@ -1345,7 +996,7 @@ LocalIndex::Result LocalIndex::CheckRange(DupesConnection& connection, const Loc
   if (!flush()) return fileFailed();
 
   // The highest id falls when the rows at the top were deleted: the last block must end there.
-  Statement top(m_db, "SELECT coalesce(max(id), 0) FROM entries");
+  SqliteStatement top(m_db, "SELECT coalesce(max(id), 0) FROM entries");
   if (!top.ok() || top.Step() != SQLITE_ROW) return fileFailed();
   const long long rows = m_rows - report.rowsBefore + static_cast<long long>(fetched.size());
   const long long highest = sqlite3_column_int64(top.get(), 0);

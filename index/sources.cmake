@@ -10,7 +10,8 @@ target_sources(kestrel_core PRIVATE
   ${CMAKE_SOURCE_DIR}/index/CopyCollation.cpp
   ${CMAKE_SOURCE_DIR}/index/ExactNames.cpp
   ${CMAKE_SOURCE_DIR}/index/IndexPaths.cpp
+  ${CMAKE_SOURCE_DIR}/index/BlockScan.cpp
   ${CMAKE_SOURCE_DIR}/index/LocalIndex.cpp
   ${CMAKE_SOURCE_DIR}/index/CheckPlan.cpp)
-set_source_files_properties(${CMAKE_SOURCE_DIR}/index/LocalIndex.cpp PROPERTIES
+set_source_files_properties(${CMAKE_SOURCE_DIR}/index/LocalIndex.cpp ${CMAKE_SOURCE_DIR}/index/BlockScan.cpp PROPERTIES
   INCLUDE_DIRECTORIES "${SQLITE3_INCLUDE_DIRS}")
