@@ -38,30 +38,42 @@ constexpr const char kCachePragmas[] = "PRAGMA mmap_size=0; PRAGMA cache_size=-1
 // More date strings that may match than this, and a search tries every entry.
 constexpr size_t kMostDateProbes = 16;
 
-// The statements that write a block and its sketch, each replacing one under the same first id.
-constexpr const char kPutBlock[] = "INSERT OR REPLACE INTO blocks VALUES(?, ?)";
-constexpr const char kPutSketch[] = "INSERT OR REPLACE INTO sketches VALUES(?, ?, ?, ?)";
+// The statements that add rows and blocks, a catch-up's and a mend's alike; a block and its
+// sketch each replace one under the same first id.
+struct RowWrites {
+  explicit RowWrites(sqlite3* db)
+      : insert(db, "INSERT INTO entries VALUES(?, ?, ?)"),
+        putBlock(db, "INSERT OR REPLACE INTO blocks VALUES(?, ?)"),
+        putSketch(db, "INSERT OR REPLACE INTO sketches VALUES(?, ?, ?, ?)"),
+        putDateStr(db, "INSERT OR IGNORE INTO datestrs VALUES(?)"),
+        setMeta(db, "UPDATE meta SET value = ? WHERE key = ?") {}
+  bool ok() const {
+    return insert.ok() && putBlock.ok() && putSketch.ok() && putDateStr.ok() && setMeta.ok();
+  }
 
-// Writes block and its sketch under its first id and empties it; false when the file refused it.
-bool PutBlock(SqliteStatement& putBlock, SqliteStatement& putSketch, BlockBuilder& block) {
-  if (block.ids.empty()) return true;
-  putBlock.Reset();
-  putBlock.Bind(1, block.ids.front());
-  const std::string bytes = block.Bytes();
-  putBlock.BindBlob(2, bytes);
-  int32_t low = 0, high = 0;
-  const std::string sketch = block.Sketch(low, high);
-  putSketch.Reset();
-  putSketch.Bind(1, block.ids.front());
-  putSketch.Bind(2, low);
-  putSketch.Bind(3, high);
-  putSketch.BindBlob(4, sketch);
-  const bool ok = putBlock.Step() == SQLITE_DONE && putSketch.Step() == SQLITE_DONE;
-  putBlock.Reset();
-  putSketch.Reset();
-  block.Clear();
-  return ok;
-}
+  // Writes block and its sketch under its first id and empties it; false when the file refused it.
+  bool PutBlock(BlockBuilder& block) {
+    if (block.ids.empty()) return true;
+    putBlock.Reset();
+    putBlock.Bind(1, block.ids.front());
+    const std::string bytes = block.Bytes();
+    putBlock.BindBlob(2, bytes);
+    int32_t low = 0, high = 0;
+    const std::string sketch = block.Sketch(low, high);
+    putSketch.Reset();
+    putSketch.Bind(1, block.ids.front());
+    putSketch.Bind(2, low);
+    putSketch.Bind(3, high);
+    putSketch.BindBlob(4, sketch);
+    const bool ok = putBlock.Step() == SQLITE_DONE && putSketch.Step() == SQLITE_DONE;
+    putBlock.Reset();
+    putSketch.Reset();
+    block.Clear();
+    return ok;
+  }
+
+  SqliteStatement insert, putBlock, putSketch, putDateStr, setMeta;
+};
 
 bool ParseId(const char* text, unsigned long length, int32_t& id) {
   if (!text || length == 0 || length > 11) return false;
@@ -406,15 +418,13 @@ LocalIndex::Result LocalIndex::CatchUp(const RowFetch& fetch, const std::string&
     }
     m_collationKey = collationKey;
   }
-  SqliteStatement insert(m_db, "INSERT INTO entries VALUES(?, ?, ?)");
+  RowWrites writes(m_db);
+  SqliteStatement& insert = writes.insert;
+  SqliteStatement& putDateStr = writes.putDateStr;
+  SqliteStatement& setMeta = writes.setMeta;
   SqliteStatement lastBlock(m_db, "SELECT first_id, data FROM blocks ORDER BY first_id DESC LIMIT 1");
-  SqliteStatement putBlock(m_db, kPutBlock);
-  SqliteStatement putSketch(m_db, kPutSketch);
-  SqliteStatement putDateStr(m_db, "INSERT OR IGNORE INTO datestrs VALUES(?)");
   SqliteStatement readMeta(m_db, "SELECT value FROM meta WHERE key = ?");
-  SqliteStatement setMeta(m_db, "UPDATE meta SET value = ? WHERE key = ?");
-  if (!insert.ok() || !lastBlock.ok() || !putBlock.ok() || !putSketch.ok() || !putDateStr.ok() ||
-      !readMeta.ok() || !setMeta.ok()) {
+  if (!writes.ok() || !lastBlock.ok() || !readMeta.ok()) {
     why = m_path + ": " + sqlite3_errmsg(m_db);
     return Result::Failed;
   }
@@ -462,7 +472,7 @@ LocalIndex::Result LocalIndex::CatchUp(const RowFetch& fetch, const std::string&
       if (data.size() + 1024 < kBlockBytes) block.Load(view);
     }
     lastBlock.Reset();
-    auto flush = [&] { return PutBlock(putBlock, putSketch, block); };
+    auto flush = [&] { return writes.PutBlock(block); };
 
     int got = 0;
     Result refused = Result::Done;
@@ -945,14 +955,11 @@ LocalIndex::Result LocalIndex::CheckRange(DupesConnection& connection, const Loc
   SqliteStatement dropBlock(m_db, "DELETE FROM blocks WHERE first_id = ?");
   SqliteStatement dropSketch(m_db, "DELETE FROM sketches WHERE first_id = ?");
   SqliteStatement dropEntries(m_db, "DELETE FROM entries WHERE id BETWEEN ? AND ?");
-  SqliteStatement insert(m_db, "INSERT INTO entries VALUES(?, ?, ?)");
-  SqliteStatement putBlock(m_db, kPutBlock);
-  SqliteStatement putSketch(m_db, kPutSketch);
-  SqliteStatement putDateStr(m_db, "INSERT OR IGNORE INTO datestrs VALUES(?)");
-  SqliteStatement setMeta(m_db, "UPDATE meta SET value = ? WHERE key = ?");
-  if (!dropBlock.ok() || !dropSketch.ok() || !dropEntries.ok() || !insert.ok() || !putBlock.ok() ||
-      !putSketch.ok() || !putDateStr.ok() || !setMeta.ok())
-    return fileFailed();
+  RowWrites writes(m_db);
+  SqliteStatement& insert = writes.insert;
+  SqliteStatement& putDateStr = writes.putDateStr;
+  SqliteStatement& setMeta = writes.setMeta;
+  if (!dropBlock.ok() || !dropSketch.ok() || !dropEntries.ok() || !writes.ok()) return fileFailed();
   for (long long first : blockFirsts) {
     dropBlock.Reset();
     dropBlock.Bind(1, first);
@@ -965,7 +972,7 @@ LocalIndex::Result LocalIndex::CheckRange(DupesConnection& connection, const Loc
   if (dropEntries.Step() != SQLITE_DONE) return fileFailed();
 
   BlockBuilder block;
-  auto flush = [&] { return PutBlock(putBlock, putSketch, block); };
+  auto flush = [&] { return writes.PutBlock(block); };
   auto add = [&](int32_t id, int32_t date, std::string_view dir, std::string_view ds) {
     if (!block.Fits(dir, ds) && !flush()) return false;
     block.Add(id, date, dir, ds);
