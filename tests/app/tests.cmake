@@ -1,7 +1,10 @@
 # Tests of app/ (kestrel_test).
 kestrel_test(app_settings_test SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/app/SettingsTest.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/app/StartupSettingsTest.cpp)
+  ${CMAKE_CURRENT_SOURCE_DIR}/app/StartupSettingsTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/app/SettingsReplayTest.cpp)
+target_compile_definitions(app_settings_test PRIVATE
+  SETTINGS_REPLAY="${CMAKE_CURRENT_SOURCE_DIR}/app/data/settings-replay.txt")
 kestrel_test(app_main_frame_test GUI SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/MainFrameTest.cpp)
 kestrel_test(app_splash_test GUI SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/SplashDlgTest.cpp)
 kestrel_test(app_multi_screen_test GUI SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/MultiScreenTest.cpp)
