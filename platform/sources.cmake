@@ -13,7 +13,9 @@ target_sources(kestrel_core PRIVATE
   ${CMAKE_SOURCE_DIR}/platform/Registry.cpp
   ${CMAKE_SOURCE_DIR}/platform/RegistryFile.cpp
   ${CMAKE_SOURCE_DIR}/platform/RegistryText.cpp
-  ${CMAKE_SOURCE_DIR}/platform/RegistryTree.cpp)
+  ${CMAKE_SOURCE_DIR}/platform/RegistryTree.cpp
+  ${CMAKE_SOURCE_DIR}/platform/SettingsFile.cpp
+  ${CMAKE_SOURCE_DIR}/platform/SettingsText.cpp)
 target_sources(kestrel_gui PRIVATE
   ${CMAKE_SOURCE_DIR}/platform/QtMessageBox.cpp
   ${CMAKE_SOURCE_DIR}/platform/QtFileDialog.cpp

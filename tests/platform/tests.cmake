@@ -2,6 +2,9 @@ kestrel_test(platform_seams_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/platform/Se
 kestrel_test(platform_registry_test SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/platform/RegistryTextTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/platform/RegistryTest.cpp)
+kestrel_test(platform_settings_file_test SOURCES
+  ${CMAKE_CURRENT_SOURCE_DIR}/platform/SettingsTextTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/platform/SettingsFileTest.cpp)
 add_executable(registry_probe ${CMAKE_CURRENT_SOURCE_DIR}/platform/RegistryProbe.cpp)
 target_link_libraries(registry_probe PRIVATE kestrel_core)
 kestrel_test(platform_registry_process_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/platform/RegistryProcessTest.cpp)

@@ -8,17 +8,20 @@
 #include <string>
 
 #include "platform/Registry.h"
+#include "platform/SettingsFile.h"
 #include "tests/support/TempDir.h"
 
 class RegistryFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     SetRegistryFilePath(RegFile());
+    SettingsFile::Shared().SetPath(RegFile());
     if (const char* cache = std::getenv("XDG_CACHE_HOME")) m_cacheBefore = cache;
     setenv("XDG_CACHE_HOME", (m_dir.path() + "/cache").c_str(), 1);
   }
   void TearDown() override {
     SetRegistryFilePath("");
+    SettingsFile::Shared().SetPath("");
     if (m_cacheBefore) {
       setenv("XDG_CACHE_HOME", m_cacheBefore->c_str(), 1);
     } else {
