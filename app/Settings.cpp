@@ -1,177 +1,151 @@
 #include "app/Settings.h"
 
-#include <cstring>
-
-#include "platform/Registry.h"
+#include "platform/SettingsFile.h"
 
 namespace {
 
-const char kSettingsPath[] = "SOFTWARE\\Harrow\\Kestrel";
+const char kKey[] = "SOFTWARE\\Harrow\\Kestrel";
+// Results as the original's key calls reported them.
+constexpr long kDone = 0, kDenied = 5, kNotOpen = 6;
 
-// The one shared handle; null while no key is open, so every access then fails silently.
-HKEY g_settingsKey = nullptr;
+// Whether the settings key is open: while it is not, every read and write fails silently.
+bool g_open = false;
 
-// A second open replaces the handle; the replaced one is closed rather than leaked.
-void ReplaceHandle(HKEY key) {
-  if (g_settingsKey) RegCloseKey(g_settingsKey);
-  g_settingsKey = key;
+SettingsFile& Store() {
+  return SettingsFile::Shared();
 }
 
-bool ReadFourBytes(const char* name, BYTE (&bytes)[4]) {
-  DWORD size = sizeof bytes;
-  return RegQueryValueEx(g_settingsKey, name, nullptr, nullptr, bytes, &size) == ERROR_SUCCESS;
+std::optional<uint32_t> Number(const char* name) {
+  return g_open ? Store().Read().Number(kKey, name) : std::nullopt;
 }
 
-bool ReadFlag(const char* name) {
-  BYTE bytes[4] = {0, 0, 0, 0};
-  if (!ReadFourBytes(name, bytes)) return false;
-  return bytes[0] == 1;  // only the lowest byte counts
+// Only the lowest byte counts.
+bool Flag(const char* name) {
+  return (Number(name).value_or(0) & 0xff) == 1;
 }
 
-void WriteNumber(const char* name, DWORD value) {
-  BYTE bytes[4] = {BYTE(value), BYTE(value >> 8), BYTE(value >> 16), BYTE(value >> 24)};
-  RegSetValueEx(g_settingsKey, name, 0, REG_DWORD, bytes, sizeof bytes);
+// The text, when it fits a buffer of maxBytes, NUL included.
+std::string Text(const char* name, size_t maxBytes) {
+  return g_open ? Store().Read().Text(kKey, name, maxBytes).value_or("") : "";
 }
 
-bool ReadNumber(const char* name, int32_t& value) {
-  BYTE bytes[4] = {0, 0, 0, 0};
-  if (!ReadFourBytes(name, bytes)) return false;
-  value = int32_t(DWORD(bytes[0]) | DWORD(bytes[1]) << 8 | DWORD(bytes[2]) << 16 | DWORD(bytes[3]) << 24);
-  return true;
+void Write(const char* name, SettingValue value) {
+  if (g_open) Store().Write(kKey, {{name, std::move(value)}});
 }
 
-template <size_t N>
-std::string ReadText(const char* name) {
-  char buffer[N] = {};
-  DWORD size = N;
-  if (RegQueryValueEx(g_settingsKey, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) !=
-      ERROR_SUCCESS)
-    return "";
-  return std::string(buffer, strnlen(buffer, size));
-}
-
-void WriteText(const char* name, const std::string& text) {
-  RegSetValueEx(g_settingsKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                DWORD(text.size() + 1));
-}
-
-bool EqualsYes(const char* text) {
-  return (text[0] == 'Y' || text[0] == 'y') && (text[1] == 'E' || text[1] == 'e') &&
-         (text[2] == 'S' || text[2] == 's') && text[3] == 0;
-}
-
-// Turns an old "YES"/other string into a flag in place; numbers and long strings stay.
+// Turns an old "YES"/other text into a flag in place; numbers and texts longer than four stay.
 void ConvertStringFlag(const char* readName, const char* writeName) {
-  char buffer[5] = {};
-  DWORD size = sizeof buffer;
-  DWORD type = REG_NONE;
-  if (RegQueryValueEx(g_settingsKey, readName, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) !=
-          ERROR_SUCCESS ||
-      type != REG_SZ)
-    return;
-  buffer[sizeof buffer - 1] = 0;
-  WriteNumber(writeName, EqualsYes(buffer) ? 1 : 0);
+  if (!g_open) return;
+  const SettingsText text = Store().Read();
+  if (!text.IsText(kKey, readName)) return;
+  const std::optional<std::string> flag = text.Text(kKey, readName, 5);
+  if (!flag) return;
+  const bool yes = flag->size() == 3 && (flag->at(0) | 0x20) == 'y' && (flag->at(1) | 0x20) == 'e' &&
+                   (flag->at(2) | 0x20) == 's';
+  Write(writeName, uint32_t(yes));
 }
 
 }  // namespace
 
 bool OpenSettingsKey() {
-  HKEY key = nullptr;
-  bool ok = RegOpenKeyEx(HKEY_LOCAL_MACHINE, kSettingsPath, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS;
-  ReplaceHandle(key);
-  return ok;
+  g_open = Store().Read().HasKey(kKey) && Store().IsWritable();
+  return g_open;
 }
 
 long CreateSettingsKey() {
-  HKEY key = nullptr;
-  DWORD disposition = 0;
-  LONG result = RegCreateKeyEx(HKEY_LOCAL_MACHINE, kSettingsPath, 0, "", REG_OPTION_NON_VOLATILE,
-                               KEY_ALL_ACCESS, nullptr, &key, &disposition);
-  ReplaceHandle(key);
-  return result;
+  g_open = Store().IsWritable() && Store().Write(kKey);
+  return g_open ? kDone : kDenied;
 }
 
 long CloseSettingsKey() {
-  LONG result = RegCloseKey(g_settingsKey);
-  g_settingsKey = nullptr;
-  return result;
+  return std::exchange(g_open, false) ? kDone : kNotOpen;
+}
+
+void HoldSettingsWrites() {
+  Store().Hold();
+}
+
+void WriteHeldSettings() {
+  Store().Release();
 }
 
 bool ReadVersion(unsigned char& first, unsigned char& second) {
-  BYTE bytes[4] = {0, 0, 0, 0};
-  if (!ReadFourBytes("Version", bytes)) return false;
-  first = bytes[0];
-  second = bytes[1];
-  return true;
+  const std::optional<uint32_t> version = Number("Version");
+  if (version) first = *version & 0xff, second = *version >> 8 & 0xff;
+  return version.has_value();
 }
 
 void WriteVersion(unsigned char first, unsigned char second) {
-  WriteNumber("Version", DWORD(second) << 8 | first);
+  Write("Version", uint32_t(second) << 8 | first);
 }
 
 bool ReadStartMinimized() {
-  return ReadFlag("STARTMINIMIZED");
+  return Flag("STARTMINIMIZED");
 }
 bool ReadLocalIndex() {
-  return ReadFlag("LocalIndex");
+  return Flag("LocalIndex");
 }
 bool ReadGetAll() {
-  return ReadFlag("GetAll");
+  return Flag("GetAll");
 }
 bool ReadLog() {
-  return ReadFlag("Log");
+  return Flag("Log");
 }
 bool ReadUseBetween() {
-  return ReadFlag("UseBetween");
+  return Flag("UseBetween");
 }
 
 void WriteStartMinimized(bool on) {
-  WriteNumber("STARTMINIMIZED", on ? 1 : 0);
+  Write("STARTMINIMIZED", uint32_t(on));
 }
 void WriteLocalIndex(bool on) {
-  WriteNumber("LocalIndex", on ? 1 : 0);
+  Write("LocalIndex", uint32_t(on));
 }
 void WriteGetAll(bool on) {
-  WriteNumber("GetAll", on ? 1 : 0);
+  Write("GetAll", uint32_t(on));
 }
 void WriteLog(bool on) {
-  WriteNumber("LOG", on ? 1 : 0);
+  Write("LOG", uint32_t(on));
 }
 void WriteUseBetween(bool on) {
-  WriteNumber("UseBetween", on ? 1 : 0);
+  Write("UseBetween", uint32_t(on));
 }
 
 bool ReadLimit(int32_t& value) {
-  return ReadNumber("Limit", value);
+  const std::optional<uint32_t> n = Number("Limit");
+  if (n) value = int32_t(*n);
+  return n.has_value();
 }
 bool ReadOrder(int32_t& value) {
-  return ReadNumber("Order", value);
+  const std::optional<uint32_t> n = Number("Order");
+  if (n) value = int32_t(*n);
+  return n.has_value();
 }
 void WriteLimit(int32_t value) {
-  WriteNumber("Limit", DWORD(value));
+  Write("Limit", uint32_t(value));
 }
 void WriteOrder(int32_t value) {
-  WriteNumber("Order", DWORD(value));
+  Write("Order", uint32_t(value));
 }
 
 std::string ReadStartDate() {
-  return ReadText<20>("StartDate");
+  return Text("StartDate", 20);
 }
 std::string ReadEndDate() {
-  return ReadText<20>("EndDate");
+  return Text("EndDate", 20);
 }
 std::string ReadLogFile() {
-  return ReadText<255>("LOGFILE");
+  return Text("LOGFILE", 255);
 }
 
 void WriteStartDate(const std::string& text) {
-  WriteText("StartDate", text);
+  Write("StartDate", text);
 }
 void WriteEndDate(const std::string& text) {
-  WriteText("EndDate", text);
+  Write("EndDate", text);
 }
 void WriteLogFile(const std::string& text) {
-  WriteText("LOGFILE", text);
+  Write("LOGFILE", text);
 }
 
 void ConvertLogFlag() {

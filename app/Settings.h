@@ -1,6 +1,7 @@
 #pragma once
-// The settings store: one operation per value and direction over the shared settings key
-// HKEY_LOCAL_MACHINE\SOFTWARE\Harrow\Kestrel. Silent on every failure; reads yield defaults.
+// The settings: one operation per value and direction over the settings key
+// HKEY_LOCAL_MACHINE\SOFTWARE\Harrow\Kestrel of Kestrel.reg (platform/SettingsFile), which has to
+// be open. Silent on every failure; reads yield defaults.
 #include <cstdint>
 #include <string>
 
@@ -30,6 +31,10 @@ void WriteLogFile(const std::string&);
 void ConvertLogFlag();
 void ConvertStartMinimizedFlag();
 std::string GetDefaultLogin();
+// Writes between these two calls, to the settings and to the history, are read back at once and
+// reach the file together, in one write, before the second returns.
+void HoldSettingsWrites();
+void WriteHeldSettings();
 // "Keep Local &Index": whether searches keep and use a copy of the table on this machine.
 bool ReadLocalIndex();
 void WriteLocalIndex(bool);

@@ -23,7 +23,7 @@
 #include "app/Settings.h"
 #include "db/DupesConnection.h"
 #include "platform/MessageBox.h"
-#include "platform/Registry.h"
+#include "platform/SettingsFile.h"
 #include "res/ResourceIds.h"
 #include "search/KestrelView.h"
 #include "search/NfoTextView.h"
@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   InitDupesLibrary();
   QApplication app(argc, argv);
-  SetRegistryFilePath("/tmp/nfo-bench-" + std::to_string(getpid()) + "/Harrow/Kestrel.reg");
+  SettingsFile::Shared().SetPath("/tmp/nfo-bench-" + std::to_string(getpid()) + "/Harrow/Kestrel.reg");
   CreateSettingsKey();
   CloseSettingsKey();
   SetMessageBoxHandler([](void*, const std::string& text, const std::string&, unsigned) {

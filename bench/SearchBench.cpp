@@ -24,7 +24,7 @@
 #include "db/DupesConnection.h"
 #include "db/SearchRequest.h"
 #include "platform/MessageBox.h"
-#include "platform/Registry.h"
+#include "platform/SettingsFile.h"
 #include "res/ResourceIds.h"
 #include "search/KestrelView.h"
 #include "search/ResultListCtrl.h"
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   InitDupesLibrary();
   QApplication app(argc, argv);
-  SetRegistryFilePath(out + "/bench-settings/Harrow/Kestrel.reg");
+  SettingsFile::Shared().SetPath(out + "/bench-settings/Harrow/Kestrel.reg");
   CreateSettingsKey();
   CloseSettingsKey();
   SetMessageBoxHandler([](void*, const std::string&, const std::string&, unsigned flags) {

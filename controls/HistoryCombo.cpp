@@ -324,18 +324,18 @@ bool CHistoryCombo::BrowseForFile() {
 }
 
 bool CHistoryCombo::SaveHistory(const QString& valueName, const QString& company, const QString& application,
-                                RegistryKey* root, bool bAddCurrentText) {
+                                bool bAddCurrentText) {
   std::string c = FromQ(company), a = FromQ(application);
   if (!HistoryStore::ResolveNames(FromQ(valueName), c, a)) return false;
   if (bAddCurrentText) AddToHistory();
-  return HistoryStore::WriteHistory(root, c, a, FromQ(valueName), m_model.Items());
+  return HistoryStore::WriteHistory(c, a, FromQ(valueName), m_model.Items());
 }
 
 bool CHistoryCombo::RestoreHistory(const QString& valueName, const QString& company,
-                                   const QString& application, RegistryKey* root, bool bSelectFirst) {
+                                   const QString& application, bool bSelectFirst) {
   std::string c = FromQ(company), a = FromQ(application);
   if (!HistoryStore::ResolveNames(FromQ(valueName), c, a)) return false;
-  const HistoryStore::Stored stored = HistoryStore::ReadHistory(root, c, a, FromQ(valueName));
+  const HistoryStore::Stored stored = HistoryStore::ReadHistory(c, a, FromQ(valueName));
   if (stored.items)
     m_model.SetHistoryItems(*stored.items);
   else

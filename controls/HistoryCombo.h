@@ -1,6 +1,6 @@
 #pragma once
 // A drop-down combo that keeps a most-recent-first history of its texts, completes typing from
-// it, keeps it in the registry, and carries a small toolbar beside it (add, delete, browse).
+// it, keeps it in the settings file, and carries a small toolbar beside it (add, delete, browse).
 #include <QComboBox>
 #include <QPixmap>
 #include <QPointer>
@@ -9,11 +9,6 @@
 #include <vector>
 
 #include "controls/HistoryModel.h"
-
-// The root of the store the history is kept under. Keys are opened by the store alone, so the
-// widget needs neither its calls nor its types.
-struct RegistryKey;
-extern RegistryKey* const HKEY_LOCAL_MACHINE;
 
 class CHistoryCombo : public QComboBox {
   Q_OBJECT
@@ -39,10 +34,11 @@ class CHistoryCombo : public QComboBox {
   void SetMaxHistoryCount(unsigned count);
   QString GetHistoryString() const;
   void SetHistoryString(const QString& history);
+  // The history in the settings file (controls/HistoryStore).
   bool SaveHistory(const QString& valueName, const QString& company, const QString& application,
-                   RegistryKey* root, bool bAddCurrentText);
+                   bool bAddCurrentText);
   bool RestoreHistory(const QString& valueName, const QString& company, const QString& application,
-                      RegistryKey* root, bool bSelectFirst);
+                      bool bSelectFirst);
 
   // The selected item: one chosen from the list, by AddToHistory or by completion; -1 for none.
   int GetCurSel() const { return m_model.GetCurSel(); }

@@ -1,12 +1,10 @@
 #pragma once
-// Where a history combo keeps its history: under root\Software\<company>\<application>\HistoryCombo,
-// one string value of the items joined with '|', and beside it the same list kept whole as a
-// multi-string, because an item may hold '|' (the mask's OR operator).
+// Where a history combo keeps its history: in the key SOFTWARE\<company>\<application>\HistoryCombo
+// of the settings file, one text of the items joined with '|', and beside it the same list kept
+// whole, because an item may hold '|' (the mask's OR operator).
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "platform/Registry.h"
 
 struct HistoryStore {
   // The application's registry key and profile name, used for an empty company or application.
@@ -21,15 +19,13 @@ struct HistoryStore {
 
   // Fills in the defaults; false when the value name is empty.
   static bool ResolveNames(const std::string& valueName, std::string& company, std::string& application);
-  // The name of the multi-string copy beside valueName.
-  static std::string ItemsValueName(const std::string& valueName);
-  // Writes the items joined with '|' (an empty history deletes the value), then the copy (deleted
-  // when empty, or when an item holds a NUL a multi-string cannot carry). "Software" must exist;
-  // the keys below it are created. True exactly when the joined value's set or delete succeeded.
-  static bool WriteHistory(HKEY root, const std::string& company, const std::string& application,
+  // Writes the items joined with '|' (an empty history removes the value) and the list beside it
+  // (removed when empty, or when an item holds a NUL), both in one write. False when the file
+  // cannot be written, a name is malformed, or an empty history had no value to remove.
+  static bool WriteHistory(const std::string& company, const std::string& application,
                            const std::string& valueName, const std::vector<std::string>& items);
-  // The joined value read whole, whatever its type, up to its first NUL; and the copy, when it
-  // agrees with it. A missing key gives "" and no copy.
-  static Stored ReadHistory(HKEY root, const std::string& company, const std::string& application,
+  // The joined value read whole, whatever its type, up to its first NUL; and the list, when it
+  // agrees with it. A missing key gives "" and no list.
+  static Stored ReadHistory(const std::string& company, const std::string& application,
                             const std::string& valueName);
 };

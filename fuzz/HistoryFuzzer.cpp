@@ -18,7 +18,7 @@
 #include "controls/HistoryStore.h"
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/FuzzInput.h"
-#include "platform/Registry.h"
+#include "platform/SettingsFile.h"
 
 namespace {
 
@@ -90,7 +90,7 @@ void UseOwnStore() {
   done = true;
   static const std::string dir = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
                                  "/kestrel-history-fuzz-" + std::to_string(getpid());
-  SetRegistryFilePath(dir + "/Kestrel.reg");
+  SettingsFile::Shared().SetPath(dir + "/Kestrel.reg");
   std::atexit([] { std::filesystem::remove_all(dir); });
 }
 
@@ -98,11 +98,9 @@ void StoreRoundTrip(const CHistoryModel& h) {
   UseOwnStore();
   const std::string saved = h.GetHistoryString();
   // An empty history deletes the value, which fails when there is none.
-  const bool written =
-      HistoryStore::WriteHistory(HKEY_LOCAL_MACHINE, "Harrow", "Kestrel", "MaskHistory", h.Items());
+  const bool written = HistoryStore::WriteHistory("Harrow", "Kestrel", "MaskHistory", h.Items());
   FUZZ_CHECK(written || saved.empty());
-  const HistoryStore::Stored read =
-      HistoryStore::ReadHistory(HKEY_LOCAL_MACHINE, "Harrow", "Kestrel", "MaskHistory");
+  const HistoryStore::Stored read = HistoryStore::ReadHistory("Harrow", "Kestrel", "MaskHistory");
   FUZZ_CHECK(read.text == saved);
   FUZZ_CHECK(saved.empty() ? !read.items : read.items && *read.items == h.Items());
   CHistoryModel restored;

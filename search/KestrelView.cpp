@@ -180,7 +180,7 @@ void CKestrelView::OnInitialUpdate() {
   UpdateData(true);
   CloseSettingsKey();
 
-  m_pMask->RestoreHistory("MaskHistory", "Harrow", "Kestrel", HKEY_LOCAL_MACHINE, true);
+  m_pMask->RestoreHistory("MaskHistory", "Harrow", "Kestrel", true);
   WSADATA wsaData;
   WSAStartup(MAKEWORD(1, 1), &wsaData);
   m_pMask->setFocus();
@@ -212,6 +212,8 @@ void CKestrelView::OnDestroy(bool quiet) {
   if (m_bDestroyed || !m_bInitialised) return;
   m_bDestroyed = true;
   UpdateData(true, quiet);
+  // The inputs and the history reach the file in one write.
+  HoldSettingsWrites();
   OpenSettingsKey();
   WriteGetAll(m_bGetAll != 0);
   WriteLimit(m_nLimit);
@@ -220,7 +222,8 @@ void CKestrelView::OnDestroy(bool quiet) {
   WriteUseBetween(m_bUseBetween != 0);
   WriteOrder(m_pOrder->currentRow());
   CloseSettingsKey();
-  m_pMask->SaveHistory("MaskHistory", "Harrow", "Kestrel", HKEY_LOCAL_MACHINE, false);
+  m_pMask->SaveHistory("MaskHistory", "Harrow", "Kestrel", false);
+  WriteHeldSettings();
 }
 
 void CKestrelView::OnDupe() {

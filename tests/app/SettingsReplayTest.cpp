@@ -12,7 +12,7 @@
 #include "app/Settings.h"
 #include "app/StartupSettings.h"
 #include "controls/HistoryStore.h"
-#include "platform/Registry.h"
+#include "platform/SettingsFile.h"
 #include "tests/support/RegistryFixture.h"
 
 namespace {
@@ -106,9 +106,7 @@ std::string Replay(unsigned seed) {
         if (r() % 7 == 0) items.push_back(std::string("n\0ul", 4));
         const char* company = r() % 5 ? "Harrow" : "";
         note(std::string("history ") +
-             (HistoryStore::WriteHistory(HKEY_LOCAL_MACHINE, company, "Kestrel", "MaskHistory", items)
-                  ? "1"
-                  : "0"));
+             (HistoryStore::WriteHistory(company, "Kestrel", "MaskHistory", items) ? "1" : "0"));
         break;
       }
       case 15:
@@ -135,8 +133,7 @@ std::string Replay(unsigned seed) {
   note("logfile [" + ReadLogFile() + "]");
   CloseSettingsKey();
   for (const char* company : {"Harrow", HistoryStore::kDefaultCompany}) {
-    const HistoryStore::Stored stored =
-        HistoryStore::ReadHistory(HKEY_LOCAL_MACHINE, company, "Kestrel", "MaskHistory");
+    const HistoryStore::Stored stored = HistoryStore::ReadHistory(company, "Kestrel", "MaskHistory");
     note("history [" + stored.text + "] " + (stored.items ? std::to_string(stored.items->size()) : "-"));
     if (stored.items)
       for (const std::string& item : *stored.items) note("  [" + item + "]");
@@ -171,7 +168,7 @@ TEST_F(SettingsReplay, WritesTheSameFileAndReadsTheSameValues) {
   for (unsigned seed = 1; seed <= cases.size(); ++seed) {
     const std::string file = m_dir.path() + "/" + std::to_string(seed) + "/Harrow/Kestrel.reg";
     std::filesystem::create_directories(m_dir.path() + "/" + std::to_string(seed) + "/Harrow");
-    SetRegistryFilePath(file);
+    SettingsFile::Shared().SetPath(file);
     if (StartOf(seed) >= 2) WriteWholeFile(file, kHandMade[StartOf(seed) - 2]);
     EXPECT_EQ(Replay(seed), cases[seed - 1].second) << "case " << seed;
     EXPECT_EQ(ReadWholeFile(file), cases[seed - 1].first) << "case " << seed;

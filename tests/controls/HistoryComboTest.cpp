@@ -35,12 +35,8 @@ class HistoryComboTest : public RegistryFixture {
     return items;
   }
   QStringList Items() const { return Items(*combo); }
-  bool Save(CHistoryCombo& box) {
-    return box.SaveHistory("MaskHistory", "Harrow", "Kestrel", HKEY_LOCAL_MACHINE, false);
-  }
-  bool Restore(CHistoryCombo& box) {
-    return box.RestoreHistory("MaskHistory", "Harrow", "Kestrel", HKEY_LOCAL_MACHINE, true);
-  }
+  bool Save(CHistoryCombo& box) { return box.SaveHistory("MaskHistory", "Harrow", "Kestrel", false); }
+  bool Restore(CHistoryCombo& box) { return box.RestoreHistory("MaskHistory", "Harrow", "Kestrel", true); }
   // A restart as the search form makes it: restore into a new combo, save again on the way out.
   QStringList Restart() {
     CHistoryCombo next(12, false, IDR_HISTORY_TOOLBAR, window.get());
@@ -219,13 +215,13 @@ TEST_F(HistoryComboTest, SavesAndRestoresThroughTheRegistry) {
   combo->AddToHistory("d");
   combo->AddToHistory("b|c");
   combo->AddToHistory("a");
-  EXPECT_TRUE(combo->SaveHistory("MaskHistory", "Harrow", "Kestrel", HKEY_LOCAL_MACHINE, false));
+  EXPECT_TRUE(combo->SaveHistory("MaskHistory", "Harrow", "Kestrel", false));
   const std::string file = FileText();
   EXPECT_NE(file.find("\\Harrow\\Kestrel\\HistoryCombo]"), std::string::npos) << file;
   EXPECT_NE(file.find("\"MaskHistory\"=\"a|b|c|d\""), std::string::npos) << file;
 
   CHistoryCombo other(12, false, IDR_HISTORY_TOOLBAR, window.get());
-  EXPECT_TRUE(other.RestoreHistory("MaskHistory", "Harrow", "Kestrel", HKEY_LOCAL_MACHINE, true));
+  EXPECT_TRUE(other.RestoreHistory("MaskHistory", "Harrow", "Kestrel", true));
   EXPECT_EQ(Items(other), QStringList({"a", "b|c", "d"}));  // whole, from the copy beside the value
   EXPECT_EQ(other.currentText(), "a");
   EXPECT_EQ(other.GetCurSel(), 0);
@@ -233,13 +229,13 @@ TEST_F(HistoryComboTest, SavesAndRestoresThroughTheRegistry) {
 
   // Saving with the current text adds it first.
   other.setEditText("e");
-  EXPECT_TRUE(other.SaveHistory("MaskHistory", "Harrow", "Kestrel", HKEY_LOCAL_MACHINE, true));
+  EXPECT_TRUE(other.SaveHistory("MaskHistory", "Harrow", "Kestrel", true));
   EXPECT_EQ(other.itemText(0), "e");
   // An empty history deletes the value; restoring it then empties the list.
   CHistoryCombo empty(12, false, IDR_HISTORY_TOOLBAR, window.get());
-  EXPECT_TRUE(empty.SaveHistory("MaskHistory", "Harrow", "Kestrel", HKEY_LOCAL_MACHINE, false));
+  EXPECT_TRUE(empty.SaveHistory("MaskHistory", "Harrow", "Kestrel", false));
   EXPECT_EQ(FileText().find("MaskHistory"), std::string::npos);
-  EXPECT_TRUE(other.RestoreHistory("MaskHistory", "Harrow", "Kestrel", HKEY_LOCAL_MACHINE, true));
+  EXPECT_TRUE(other.RestoreHistory("MaskHistory", "Harrow", "Kestrel", true));
   EXPECT_EQ(other.count(), 0);
 }
 
@@ -329,7 +325,7 @@ TEST_F(HistoryComboTest, PastedOrDroppedLineBreaksDoNotEnterTheOneLineBox) {
 
 TEST_F(HistoryComboTest, AnOlderHistoryWithLineBreaksComesBackAsOneLineItems) {
   ASSERT_TRUE(
-      HistoryStore::WriteHistory(HKEY_LOCAL_MACHINE, "Harrow", "Kestrel", "MaskHistory",
+      HistoryStore::WriteHistory("Harrow", "Kestrel", "MaskHistory",
                                  {"Golden.Legacy\n", "Other", "golden.legacy", "\r\n", "Two\nLines"}));
   ASSERT_TRUE(Restore(*combo));
   EXPECT_EQ(Items(), QStringList({"Golden.Legacy", "Other", "Two Lines"}));
@@ -370,21 +366,21 @@ TEST_F(HistoryComboTest, ChoosingTheOldItemAgainAfterTypingSelectsIt) {
 
 TEST_F(HistoryComboTest, RegistryNamesAndMissingKeys) {
   combo->SetHistoryString("kept");
-  EXPECT_FALSE(combo->SaveHistory("", "Harrow", "Kestrel", HKEY_LOCAL_MACHINE, false));
-  EXPECT_FALSE(combo->RestoreHistory("", "Harrow", "Kestrel", HKEY_LOCAL_MACHINE, false));
+  EXPECT_FALSE(combo->SaveHistory("", "Harrow", "Kestrel", false));
+  EXPECT_FALSE(combo->RestoreHistory("", "Harrow", "Kestrel", false));
   EXPECT_EQ(combo->count(), 1);
   // No key at all: an empty list, and success.
-  EXPECT_TRUE(combo->RestoreHistory("MaskHistory", "Nobody", "Nothing", HKEY_LOCAL_MACHINE, true));
+  EXPECT_TRUE(combo->RestoreHistory("MaskHistory", "Nobody", "Nothing", true));
   EXPECT_EQ(combo->count(), 0);
   // Empty names become the application's registry key and profile name.
   combo->AddToHistory("x");
-  EXPECT_TRUE(combo->SaveHistory("v", "", "", HKEY_LOCAL_MACHINE, false));
+  EXPECT_TRUE(combo->SaveHistory("v", "", "", false));
   const std::string file = FileText();
   EXPECT_NE(file.find("\\Local AppWizard-Generated Applications\\Kestrel\\HistoryCombo]"), std::string::npos)
       << file;
   // A maximum of 0 restores nothing.
   combo->SetMaxHistoryCount(0);
-  EXPECT_TRUE(combo->RestoreHistory("v", "", "", HKEY_LOCAL_MACHINE, true));
+  EXPECT_TRUE(combo->RestoreHistory("v", "", "", true));
   EXPECT_EQ(combo->count(), 0);
 }
 

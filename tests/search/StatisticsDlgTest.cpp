@@ -13,7 +13,7 @@
 #include <QTimer>
 
 #include "db/DupesConnection.h"
-#include "platform/Registry.h"
+#include "platform/SettingsFile.h"
 #include "platform/WorkerRun.h"
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
@@ -81,14 +81,14 @@ class StatisticsDlgTest : public ::testing::Test {
     S();
   }
   void SetUp() override {
-    SetRegistryFilePath(m_dir.file("Harrow/Kestrel.reg"));
+    SettingsFile::Shared().SetPath(m_dir.file("Harrow/Kestrel.reg"));
     owner = std::make_unique<QWidget>();
     owner->resize(300, 200);
     owner->show();
   }
   void TearDown() override {
     owner.reset();
-    SetRegistryFilePath("");
+    SettingsFile::Shared().SetPath("");
   }
 
   TempDir m_dir;
