@@ -10,10 +10,6 @@ target_sources(kestrel_core PRIVATE
   ${CMAKE_SOURCE_DIR}/platform/SocketsStartup.cpp
   ${CMAKE_SOURCE_DIR}/platform/Utf8.cpp
   ${CMAKE_SOURCE_DIR}/platform/WorkerRun.cpp
-  ${CMAKE_SOURCE_DIR}/platform/Registry.cpp
-  ${CMAKE_SOURCE_DIR}/platform/RegistryFile.cpp
-  ${CMAKE_SOURCE_DIR}/platform/RegistryText.cpp
-  ${CMAKE_SOURCE_DIR}/platform/RegistryTree.cpp
   ${CMAKE_SOURCE_DIR}/platform/SettingsFile.cpp
   ${CMAKE_SOURCE_DIR}/platform/SettingsText.cpp)
 target_sources(kestrel_gui PRIVATE

@@ -27,16 +27,16 @@
 #include "tests/support/FindById.h"
 #include "tests/support/RecordingMessageBox.h"
 #include "tests/support/RecordingShell.h"
-#include "tests/support/RegistryFixture.h"
+#include "tests/support/SettingsFixture.h"
 #include "tests/support/SilentListener.h"
 
 namespace {
 
 constexpr int kSplashPeriod = 150;
 
-class KestrelApp : public RegistryFixture {
+class KestrelApp : public SettingsFixture {
  protected:
-  void SetUp() override { RegistryFixture::SetUp(); }
+  void SetUp() override { SettingsFixture::SetUp(); }
 
   // Runs start-up and notes whether a splash screen was up meanwhile.
   bool Start() {

@@ -13,7 +13,7 @@
 #include "app/StartupSettings.h"
 #include "controls/HistoryStore.h"
 #include "platform/SettingsFile.h"
-#include "tests/support/RegistryFixture.h"
+#include "tests/support/SettingsFixture.h"
 
 namespace {
 
@@ -160,7 +160,7 @@ std::vector<std::pair<std::string, std::string>> Recorded() {
 
 }  // namespace
 
-using SettingsReplay = RegistryFixture;
+using SettingsReplay = SettingsFixture;
 
 TEST_F(SettingsReplay, WritesTheSameFileAndReadsTheSameValues) {
   const auto cases = Recorded();

@@ -3,39 +3,33 @@
 #include <string>
 
 #include "app/Settings.h"
-#include "platform/Registry.h"
-#include "tests/support/RegistryFixture.h"
+#include "platform/SettingsFile.h"
+#include "tests/support/SettingsFixture.h"
 
 namespace {
 
 const char kKestrel[] = "SOFTWARE\\Harrow\\Kestrel";
 
-// Puts a value in place behind the settings store's back.
-void PutRaw(const std::string& name, DWORD type, const std::string& bytes) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, kKestrel, 0, "", 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  ASSERT_EQ(
-      RegSetValueEx(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()), DWORD(bytes.size())),
-      ERROR_SUCCESS);
-  RegCloseKey(key);
+// Puts a value in place behind the settings' back.
+void Put(const std::string& name, SettingValue value) {
+  ASSERT_TRUE(SettingsFile::Shared().Write(kKestrel, {{name, std::move(value)}}));
 }
-void PutNumber(const std::string& name, DWORD n) {
-  PutRaw(name, REG_DWORD, std::string(reinterpret_cast<char*>(&n), 4));
+void PutNumber(const std::string& name, uint32_t n) {
+  Put(name, n);
 }
 void PutText(const std::string& name, const std::string& text) {
-  PutRaw(name, REG_SZ, text + '\0');
+  Put(name, text);
 }
 
-class Settings : public RegistryFixture {
+class Settings : public SettingsFixture {
  protected:
   void SetUp() override {
-    RegistryFixture::SetUp();
-    ASSERT_EQ(CreateSettingsKey(), ERROR_SUCCESS);
+    SettingsFixture::SetUp();
+    ASSERT_EQ(CreateSettingsKey(), 0);
   }
   void TearDown() override {
     CloseSettingsKey();
-    RegistryFixture::TearDown();
+    SettingsFixture::TearDown();
   }
   bool FileHas(const std::string& line) const { return FileText().find(line + "\r\n") != std::string::npos; }
 };
@@ -50,7 +44,7 @@ TEST_F(Settings, FlagsCountOnlyTheLowestByteOfFourAndWriteOneOrZero) {
   EXPECT_FALSE(ReadStartMinimized());
   PutText("GetAll", "YES");
   EXPECT_FALSE(ReadGetAll());
-  PutRaw("UseBetween", REG_BINARY, std::string("\x01\0\0\0\0", 5));  // longer than 4 bytes
+  PutFile(FileText() + "\"UseBetween\"=hex:01,00,00,00,00\r\n");  // longer than 4 bytes
   EXPECT_FALSE(ReadUseBetween());
 
   WriteGetAll(true);
@@ -130,18 +124,15 @@ TEST_F(Settings, LegacyStringFlagsConvertInPlaceOnlyWhenTheyFitAndAreStrings) {
   EXPECT_TRUE(FileHas("\"LOG\"=\"YESNO\""));
   EXPECT_TRUE(FileHas("\"STARTMINIMIZED\"=dword:00000101"));
 
-  HKEY key = nullptr;
-  RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKestrel, 0, KEY_ALL_ACCESS, &key);
-  RegDeleteValue(key, "LOG");
-  RegCloseKey(key);
+  Put("LOG", std::monostate());
   ConvertLogFlag();  // a missing value stays missing
   EXPECT_EQ(FileText().find("\"LOG\""), std::string::npos);
 }
 
 TEST_F(Settings, WithoutAnOpenKeyEverythingFailsSilently) {
   WriteLimit(5);
-  ASSERT_EQ(CloseSettingsKey(), ERROR_SUCCESS);
-  EXPECT_NE(CloseSettingsKey(), ERROR_SUCCESS);
+  ASSERT_EQ(CloseSettingsKey(), 0);
+  EXPECT_NE(CloseSettingsKey(), 0);
   WriteLimit(7);
   WriteLogFile("x.log");
   int32_t limit = 20;

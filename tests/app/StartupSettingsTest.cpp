@@ -10,7 +10,7 @@
 #include "app/Settings.h"
 #include "app/StartupSettings.h"
 #include "controls/HistoryStore.h"
-#include "tests/support/RegistryFixture.h"
+#include "tests/support/SettingsFixture.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ const Notices kNone, kFirst{StartupNotice::FirstTimeUsage}, kUpgrade{StartupNoti
 const std::string kHeader =
     "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Harrow\\Kestrel]\r\n";
 
-class StartupSettingsTest : public RegistryFixture {
+class StartupSettingsTest : public SettingsFixture {
  protected:
   bool FileHas(const std::string& line) const { return FileText().find(line + "\r\n") != std::string::npos; }
 };

@@ -14,14 +14,14 @@
 #include "platform/FileDialog.h"
 #include "res/ResourceIds.h"
 #include "res/ToolbarResource.h"
-#include "tests/support/RegistryFixture.h"
+#include "tests/support/SettingsFixture.h"
 
 namespace {
 
-class HistoryComboTest : public RegistryFixture {
+class HistoryComboTest : public SettingsFixture {
  protected:
   void SetUp() override {
-    RegistryFixture::SetUp();
+    SettingsFixture::SetUp();
     window = std::make_unique<QWidget>();
     window->resize(400, 200);
     combo = new CHistoryCombo(12, false, IDR_HISTORY_TOOLBAR, window.get());
@@ -211,7 +211,7 @@ TEST_F(HistoryComboTest, BrowseFillsTheEditField) {
   SetFileDialogHandler(previous);
 }
 
-TEST_F(HistoryComboTest, SavesAndRestoresThroughTheRegistry) {
+TEST_F(HistoryComboTest, SavesAndRestoresThroughTheSettingsFile) {
   combo->AddToHistory("d");
   combo->AddToHistory("b|c");
   combo->AddToHistory("a");
@@ -364,7 +364,7 @@ TEST_F(HistoryComboTest, ChoosingTheOldItemAgainAfterTypingSelectsIt) {
   EXPECT_EQ(combo->GetCurSel(), 0);
 }
 
-TEST_F(HistoryComboTest, RegistryNamesAndMissingKeys) {
+TEST_F(HistoryComboTest, KeyNamesAndMissingKeys) {
   combo->SetHistoryString("kept");
   EXPECT_FALSE(combo->SaveHistory("", "Harrow", "Kestrel", false));
   EXPECT_FALSE(combo->RestoreHistory("", "Harrow", "Kestrel", false));

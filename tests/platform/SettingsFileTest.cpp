@@ -6,7 +6,7 @@
 
 #include "platform/SettingsFile.h"
 #include "tests/support/FailureLines.h"
-#include "tests/support/RegistryFixture.h"
+#include "tests/support/SettingsFixture.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ bool SetText(const std::string& name, const std::string& text) {
 
 }  // namespace
 
-using SettingsFileTest = RegistryFixture;
+using SettingsFileTest = SettingsFixture;
 
 TEST_F(SettingsFileTest, AnUnreadableFileReadsAsEmptyAndIsMovedAsideByTheFirstWrite) {
   const std::string garbage[] = {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/SettingsFile.h"
-#include "tests/support/RegistryFixture.h"
+#include "tests/support/SettingsFixture.h"
 #include "tests/support/UnprivilegedProgram.h"
 
 namespace {
@@ -31,7 +31,7 @@ bool ReadNumberValue(const std::string& name, uint32_t& value) {
 
 }  // namespace
 
-using SettingsProcesses = RegistryFixture;
+using SettingsProcesses = SettingsFixture;
 
 TEST_F(SettingsProcesses, TwoWritersAtOnceLoseNothing) {
   const int kEach = 150;
@@ -107,10 +107,10 @@ TEST_F(SettingsProcesses, AWriterKilledAtAnyMomentLeavesAWholeFile) {
   EXPECT_TRUE(ReadNumberValue("After", after));
 }
 
-class SettingsReadOnly : public RegistryFixture {
+class SettingsReadOnly : public SettingsFixture {
  protected:
   void SetUp() override {
-    RegistryFixture::SetUp();
+    SettingsFixture::SetUp();
     // The store must be reachable by the unprivileged user.
     chmod(m_dir.path().c_str(), 0755);
     std::filesystem::create_directories(m_dir.path() + "/Harrow");

@@ -1,7 +1,4 @@
 kestrel_test(platform_seams_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/platform/SeamsTest.cpp)
-kestrel_test(platform_registry_test SOURCES
-  ${CMAKE_CURRENT_SOURCE_DIR}/platform/RegistryTextTest.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/platform/RegistryTest.cpp)
 kestrel_test(platform_settings_file_test SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/platform/SettingsTextTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/platform/SettingsFileTest.cpp)

@@ -8,7 +8,7 @@
 #include "tests/support/GuiTestApp.h"
 
 void KestrelViewFixture::SetUp() {
-  RegistryFixture::SetUp();
+  SettingsFixture::SetUp();
   // Start-up has made the key by the time the form exists.
   CreateSettingsKey();
   CloseSettingsKey();
@@ -17,7 +17,7 @@ void KestrelViewFixture::SetUp() {
 void KestrelViewFixture::TearDown() {
   if (view && view->RunningWorker()) view->RunningWorker()->Stop();
   view.reset();
-  RegistryFixture::TearDown();
+  SettingsFixture::TearDown();
 }
 
 void KestrelViewFixture::RecordStatus() {

@@ -7,9 +7,9 @@
 
 #include "search/KestrelView.h"
 #include "tests/support/RecordingMessageBox.h"
-#include "tests/support/RegistryFixture.h"
+#include "tests/support/SettingsFixture.h"
 
-class KestrelViewFixture : public RegistryFixture {
+class KestrelViewFixture : public SettingsFixture {
  protected:
   void SetUp() override;
   void TearDown() override;

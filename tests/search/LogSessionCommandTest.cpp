@@ -3,15 +3,15 @@
 #include "app/Settings.h"
 #include "platform/FileDialog.h"
 #include "search/LogSessionCommand.h"
-#include "tests/support/RegistryFixture.h"
+#include "tests/support/SettingsFixture.h"
 
 namespace {
 
 // The store as start-up leaves it, with logging on and a file named.
-class LogSessionCommand : public RegistryFixture {
+class LogSessionCommand : public SettingsFixture {
  protected:
   void SetUp() override {
-    RegistryFixture::SetUp();
+    SettingsFixture::SetUp();
     CreateSettingsKey();
     WriteLog(true);
     WriteLogFile("stored.log");

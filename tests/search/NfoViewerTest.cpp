@@ -26,7 +26,7 @@
 #include "tests/support/FindById.h"
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/RecordingMessageBox.h"
-#include "tests/support/RegistryFixture.h"
+#include "tests/support/SettingsFixture.h"
 #include "tests/support/SilentListener.h"
 #include "tests/support/TestDbServer.h"
 
@@ -41,16 +41,16 @@ const std::string kArt =
     "\xb3 \xdb\xdb\xdc\xdc\xdc\xdc\xdb\xdb \xb3  \xc8\xcd\xcd\xcd\xcd\xcd\xcd\xbc\r\n"
     "\xc0\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xd9  Kestrel NFO\r\n";
 
-class NfoViewer : public RegistryFixture {
+class NfoViewer : public SettingsFixture {
  protected:
   void SetUp() override {
-    RegistryFixture::SetUp();
+    SettingsFixture::SetUp();
     InitDupesLibrary();
   }
   void TearDown() override {
     for (QWidget* w : QApplication::topLevelWidgets())
       if (qobject_cast<CNfoViewerDlg*>(w)) delete w;
-    RegistryFixture::TearDown();
+    SettingsFixture::TearDown();
   }
 
   static int ViewerCount() {

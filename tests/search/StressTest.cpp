@@ -23,7 +23,7 @@
 #include "tests/support/FindById.h"
 #include "tests/support/GuiTestApp.h"
 #include "tests/support/RecordingMessageBox.h"
-#include "tests/support/RegistryFixture.h"
+#include "tests/support/SettingsFixture.h"
 #include "tests/support/TestDbServer.h"
 
 namespace {
@@ -52,7 +52,7 @@ int Rounds(const char* name, int fallback) {
   return value ? std::atoi(value) : fallback;
 }
 
-class Stress : public RegistryFixture {
+class Stress : public SettingsFixture {
  protected:
   static void SetUpTestSuite() {
     server = new TestDbServer;
@@ -63,7 +63,7 @@ class Stress : public RegistryFixture {
     server = nullptr;
   }
   void SetUp() override {
-    RegistryFixture::SetUp();
+    SettingsFixture::SetUp();
     // Qt's own pool (image conversion for painting) keeps idle threads for a while; only ours
     // are counted.
     QThreadPool::globalInstance()->setExpiryTimeout(0);

@@ -2,7 +2,7 @@ target_sources(kestrel_test_support PRIVATE
   ${CMAKE_CURRENT_SOURCE_DIR}/support/TempDir.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/FailureLines.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/UnprivilegedProgram.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/support/RegistryFixture.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/SettingsFixture.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/RecordingShell.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/LoopbackAddress.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/SilentListener.cpp

@@ -1,13 +1,13 @@
-#include "tests/support/RegistryFixture.h"
+#include "tests/support/SettingsFixture.h"
 
 #include <filesystem>
 
-void RegistryFixture::PutFile(const std::string& text) const {
+void SettingsFixture::PutFile(const std::string& text) const {
   std::filesystem::create_directories(m_dir.path() + "/Harrow");
   WriteWholeFile(RegFile(), text);
 }
 
-int RegistryFixture::CountFiles(const std::string& prefix) const {
+int SettingsFixture::CountFiles(const std::string& prefix) const {
   int n = 0;
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(m_dir.path() + "/Harrow", ec))

@@ -1,5 +1,5 @@
 #pragma once
-// Points the registry stand-in, and the cache folder of the local copies, at a scratch folder for
+// Points the settings file, and the cache folder of the local copies, at a scratch folder for
 // the length of a test, so no test ever touches the user's own store or copies.
 #include <gtest/gtest.h>
 
@@ -7,20 +7,17 @@
 #include <optional>
 #include <string>
 
-#include "platform/Registry.h"
 #include "platform/SettingsFile.h"
 #include "tests/support/TempDir.h"
 
-class RegistryFixture : public ::testing::Test {
+class SettingsFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetRegistryFilePath(RegFile());
     SettingsFile::Shared().SetPath(RegFile());
     if (const char* cache = std::getenv("XDG_CACHE_HOME")) m_cacheBefore = cache;
     setenv("XDG_CACHE_HOME", (m_dir.path() + "/cache").c_str(), 1);
   }
   void TearDown() override {
-    SetRegistryFilePath("");
     SettingsFile::Shared().SetPath("");
     if (m_cacheBefore) {
       setenv("XDG_CACHE_HOME", m_cacheBefore->c_str(), 1);
