@@ -19,6 +19,13 @@ std::optional<uint32_t> Number(const char* name) {
   return g_open ? Store().Read().Number(kKey, name) : std::nullopt;
 }
 
+// value stays as it was when there is none.
+bool ReadInteger(const char* name, int32_t& value) {
+  const std::optional<uint32_t> n = Number(name);
+  value = int32_t(n.value_or(uint32_t(value)));
+  return n.has_value();
+}
+
 // Only the lowest byte counts.
 bool Flag(const char* name) {
   return (Number(name).value_or(0) & 0xff) == 1;
@@ -70,9 +77,10 @@ void WriteHeldSettings() {
 }
 
 bool ReadVersion(unsigned char& first, unsigned char& second) {
-  const std::optional<uint32_t> version = Number("Version");
-  if (version) first = *version & 0xff, second = *version >> 8 & 0xff;
-  return version.has_value();
+  int32_t version = first | second << 8;
+  const bool found = ReadInteger("Version", version);
+  first = version & 0xff, second = version >> 8 & 0xff;
+  return found;
 }
 
 void WriteVersion(unsigned char first, unsigned char second) {
@@ -112,14 +120,10 @@ void WriteUseBetween(bool on) {
 }
 
 bool ReadLimit(int32_t& value) {
-  const std::optional<uint32_t> n = Number("Limit");
-  if (n) value = int32_t(*n);
-  return n.has_value();
+  return ReadInteger("Limit", value);
 }
 bool ReadOrder(int32_t& value) {
-  const std::optional<uint32_t> n = Number("Order");
-  if (n) value = int32_t(*n);
-  return n.has_value();
+  return ReadInteger("Order", value);
 }
 void WriteLimit(int32_t value) {
   Write("Limit", uint32_t(value));

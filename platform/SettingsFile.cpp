@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
@@ -21,14 +22,11 @@ constexpr size_t kMaxFileSize = 16 << 20;
 // again without its stamp showing it, so it is read again next time.
 constexpr time_t kRacySeconds = 2;
 
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd(fd) {}
+// Closes its descriptor when it goes.
+struct Descriptor {
   ~Descriptor() {
     if (fd >= 0) ::close(fd);
   }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
   int fd;
 };
 
@@ -68,14 +66,14 @@ bool FileBehindLinks(const std::string& path, std::string& file) {
   return false;
 }
 
-}  // namespace
-
 // What identifies one version of the file: a writer replaces it (new inode), an editor changes its
 // size or times.
-SettingsFile::Stamp SettingsFile::StampOf(const struct stat& st) {
-  return {st.st_dev,          st.st_ino,         st.st_size,        st.st_mtim.tv_sec,
-          st.st_mtim.tv_nsec, st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
+std::array<long long, 7> StampOf(const struct stat& st) {
+  return {(long long)st.st_dev, (long long)st.st_ino, st.st_size,        st.st_mtim.tv_sec,
+          st.st_mtim.tv_nsec,   st.st_ctim.tv_sec,    st.st_ctim.tv_nsec};
 }
+
+}  // namespace
 
 SettingsFile& SettingsFile::Shared() {
   static SettingsFile store;
@@ -84,10 +82,6 @@ SettingsFile& SettingsFile::Shared() {
 
 std::string SettingsFile::Path() {
   std::lock_guard lock(m_mutex);
-  return PathLocked();
-}
-
-std::string SettingsFile::PathLocked() const {
   if (!m_path.empty()) return m_path;
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   const char* home = std::getenv("HOME");
@@ -110,11 +104,6 @@ SettingsText SettingsFile::Read() {
   Load(text);
   for (const Held& held : m_held) text.Apply(held.first, held.second);
   return text;
-}
-
-bool SettingsFile::IsWritable() {
-  std::lock_guard lock(m_mutex);
-  return IsWritableLocked();
 }
 
 bool SettingsFile::Write(const std::string& key, const std::vector<SettingChange>& changes) {
@@ -144,7 +133,7 @@ bool SettingsFile::Release() {
 }
 
 bool SettingsFile::Report(const std::string& step, const std::string& why) {
-  const std::string path = PathLocked();
+  const std::string path = Path();
   const std::string line =
       "settings file " + (path.empty() ? "(none)" : path) + ": " + step + " failed: " + why;
   if (std::find(m_reported.begin(), m_reported.end(), line) != m_reported.end()) return false;
@@ -158,7 +147,7 @@ bool SettingsFile::ReportErrno(const std::string& step) {
 }
 
 SettingsFile::State SettingsFile::Load(SettingsText& text) {
-  const std::string path = PathLocked();
+  const std::string path = Path();
   struct stat st;
   text = SettingsText();
   if (::stat(path.c_str(), &st) != 0) {
@@ -168,7 +157,7 @@ SettingsFile::State SettingsFile::Load(SettingsText& text) {
     return State::Good;
   }
   m_cachedPath.clear();
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  Descriptor fd{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
   if (fd.fd < 0 && (errno == ENOENT || errno == ENOTDIR)) return State::Missing;
   if (fd.fd < 0 || ::fstat(fd.fd, &st) != 0) return ReportErrno("read"), State::Bad;
   if (!S_ISREG(st.st_mode) || size_t(st.st_size) > kMaxFileSize)
@@ -191,8 +180,9 @@ SettingsFile::State SettingsFile::Load(SettingsText& text) {
   return State::Good;
 }
 
-bool SettingsFile::IsWritableLocked() {
-  const std::string path = PathLocked();
+bool SettingsFile::IsWritable() {
+  std::lock_guard lock(m_mutex);
+  const std::string path = Path();
   if (path.empty()) return Report("locate", "neither XDG_CONFIG_HOME nor HOME is set");
   std::string file;
   if (!FileBehindLinks(path, file)) return ReportErrno("follow link");
@@ -214,14 +204,11 @@ bool SettingsFile::MoveAside(const std::string& file) {
   std::tm local{};
   localtime_r(&now, &local);
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  // Every writer holds the lock, so a name seen free stays free.
   for (int n = 0; n < 1000; ++n) {
     const std::string target = file + ".bad-" + stamp + (n ? "-" + std::to_string(n) : "");
-    if (::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
-    if (errno == EEXIST) continue;
-    if (errno != EINVAL && errno != ENOSYS) return ReportErrno("move aside to " + target);
-    // No RENAME_NOREPLACE here: every writer holds the lock, so look, then move.
-    if (Exists(target)) continue;
-    return ::rename(file.c_str(), target.c_str()) == 0 || ReportErrno("move aside to " + target);
+    if (!Exists(target))
+      return ::rename(file.c_str(), target.c_str()) == 0 || ReportErrno("move aside to " + target);
   }
   return Report("move aside", "every name is taken");
 }
@@ -229,7 +216,7 @@ bool SettingsFile::MoveAside(const std::string& file) {
 bool SettingsFile::WriteReplacing(const std::string& file, const std::string& text) {
   const std::string temp = file + ".tmp";
   ::unlink(temp.c_str());  // a crashed writer's leftover
-  Descriptor fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  Descriptor fd{::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600)};
   if (fd.fd < 0) return ReportErrno("create " + temp);
   struct stat old;
   if (::stat(file.c_str(), &old) == 0) ::fchmod(fd.fd, old.st_mode & 07777);
@@ -247,7 +234,7 @@ bool SettingsFile::WriteReplacing(const std::string& file, const std::string& te
     ::unlink(temp.c_str());
     return Report(std::string(step) + " " + temp, ErrnoText(error));
   }
-  Descriptor folder(::open(FolderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  Descriptor folder{::open(FolderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
   return (folder.fd >= 0 && ::fsync(folder.fd) == 0) || ReportErrno("flush folder " + FolderOf(file));
 }
 
@@ -261,13 +248,13 @@ bool SettingsFile::Update(const std::vector<Held>& changes) {
   SettingsText text;
   if (Load(text) == State::Good && !apply(text)) return true;
   // A read-only file counts as read-only even though its folder would let a rename replace it.
-  if (!IsWritableLocked()) return false;
-  const std::string path = PathLocked();
+  if (!IsWritable()) return false;
+  const std::string path = Path();
   if (!MakeFolders(FolderOf(path))) return ReportErrno("create folder " + FolderOf(path));
   const std::string lockPath = path + ".lock";
   int lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (lockFd < 0) lockFd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
-  Descriptor lock(lockFd);  // held until the new file is in place
+  Descriptor lock{lockFd};  // held until the new file is in place
   if (lock.fd < 0) return ReportErrno("open lock file " + lockPath);
   while (::flock(lock.fd, LOCK_EX) != 0)
     if (errno != EINTR) return ReportErrno("lock " + lockPath);

@@ -5,14 +5,13 @@
 // file through a flushed temporary, so two instances never lose each other's values and a crash
 // never leaves half a file. A file that cannot be read reads as empty and is moved aside
 // (Kestrel.reg.bad-<time>) by the first write. Failures are told on standard error, once each.
+#include <array>
 #include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/SettingsText.h"
-
-struct stat;
 
 class SettingsFile {
  public:
@@ -38,27 +37,19 @@ class SettingsFile {
   enum class State { Missing, Good, Bad };
   // A key and a change to it; no change only makes the key.
   using Held = std::pair<std::string, std::optional<SettingChange>>;
-  struct Stamp {
-    bool operator==(const Stamp&) const = default;
-    unsigned long long dev, ino;
-    long long size, mtime, mtimeNs, ctime, ctimeNs;
-  };
-
-  static Stamp StampOf(const struct stat& st);
-  std::string PathLocked() const;
   State Load(SettingsText& text);
-  bool IsWritableLocked();
   bool Update(const std::vector<Held>& changes);
   bool MoveAside(const std::string& file);
   bool WriteReplacing(const std::string& file, const std::string& text);
+  // One line on standard error, once until a write goes through; false.
   bool Report(const std::string& step, const std::string& why);
   bool ReportErrno(const std::string& step);
 
-  std::mutex m_mutex;
+  std::recursive_mutex m_mutex;
   std::string m_path;  // "" for the user's file
   // The file as last read or written, so unchanged files are parsed once.
   std::string m_cachedPath;
-  Stamp m_stamp{};
+  std::array<long long, 7> m_stamp{};
   SettingsText m_cached;
   bool m_holding = false;
   std::vector<Held> m_held;  // in the order they were made

@@ -13,14 +13,13 @@ const std::string kRoot = "HKEY_LOCAL_MACHINE";
 const char kEol[] = "\r\n";
 constexpr uint32_t kText = 1, kBinary = 3, kNumber = 4, kList = 7;
 
-bool EqualsNoCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
-}
-
 std::string Lower(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(), AsciiLower);
   return s;
+}
+
+bool EqualsNoCase(const std::string& a, const std::string& b) {
+  return Lower(a) == Lower(b);
 }
 
 // True when path lies strictly below parent ("A\B" below "a").
@@ -36,12 +35,6 @@ std::string Trim(std::string s, bool left = false) {
   return s;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  c = AsciiLower(c);
-  return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-}
-
 // A quoted text from s[pos] == '"', with \\ and \" escapes; pos ends after the closing quote.
 bool ParseQuoted(const std::string& s, size_t& pos, std::string& out) {
   if (pos >= s.size() || s[pos] != '"') return false;
@@ -53,16 +46,17 @@ bool ParseQuoted(const std::string& s, size_t& pos, std::string& out) {
   return false;  // cut off before the closing quote
 }
 
+bool IsHex(const std::string& s) {
+  return s.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+}
+
+// Bytes as two hex digits each, separated by commas.
 bool ParseHexBytes(const std::string& s, std::string& out) {
-  const std::string t = Trim(s, true);
-  for (size_t pos = 0; !t.empty();) {
-    while (pos < t.size() && (t[pos] == ' ' || t[pos] == '\t')) ++pos;
-    if (pos + 2 > t.size() || HexDigit(t[pos]) < 0 || HexDigit(t[pos + 1]) < 0) return false;
-    out += char(HexDigit(t[pos]) * 16 + HexDigit(t[pos + 1]));
-    pos += 2;
-    while (pos < t.size() && (t[pos] == ' ' || t[pos] == '\t')) ++pos;
-    if (pos == t.size()) break;
-    if (t[pos++] != ',') return false;
+  for (size_t start = 0, end; start <= s.size() && !Trim(s).empty(); start = end + 1) {
+    end = std::min(s.find(',', start), s.size());
+    const std::string byte = Trim(s.substr(start, end - start), true);
+    if (byte.size() != 2 || !IsHex(byte)) return false;
+    out += char(std::stoi(byte, nullptr, 16));
   }
   return true;
 }
@@ -79,23 +73,18 @@ bool ParseData(const std::string& raw, uint32_t& type, std::string& data, bool& 
   const std::string s = Lower(raw.substr(0, raw.find(':'))) + raw.substr(std::min(raw.find(':'), raw.size()));
   if (s.compare(0, 6, "dword:") == 0) {
     const std::string digits = Trim(s.substr(6));
-    if (digits.size() != 8 ||
-        !std::all_of(digits.begin(), digits.end(), [](char c) { return HexDigit(c) >= 0; }))
-      return false;
+    if (digits.size() != 8 || !IsHex(digits)) return false;
     const uint32_t v = uint32_t(std::stoul(digits, nullptr, 16));
     type = kNumber;
     data = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
     return true;
   }
   if (s.compare(0, 4, "hex:") == 0) return type = kBinary, ParseHexBytes(s.substr(4), data);
-  const size_t close = s.find("):", 4);
-  if (s.compare(0, 4, "hex(") != 0 || close == std::string::npos || close == 4 || close > 12) return false;
-  type = 0;
-  for (size_t i = 4; i < close; ++i) {
-    if (HexDigit(s[i]) < 0) return false;
-    type = type * 16 + uint32_t(HexDigit(s[i]));
-  }
-  return ParseHexBytes(s.substr(close + 2), data);
+  if (s.compare(0, 4, "hex(") != 0) return false;
+  const std::string digits = s.substr(4, std::min(s.find("):", 4), s.size()) - 4);
+  if (digits.size() + 4 == s.size() || digits.empty() || digits.size() > 8 || !IsHex(digits)) return false;
+  type = uint32_t(std::stoul(digits, nullptr, 16));
+  return ParseHexBytes(s.substr(digits.size() + 6), data);
 }
 
 std::string Quote(const std::string& s) {
@@ -141,13 +130,13 @@ bool FromUtf16(const std::string& in, std::string& out) {
 
 }  // namespace
 
-bool SettingsText::Parse(const std::string& text) {
+bool SettingsText::Parse(const std::string& input) {
   m_keys.clear();
   std::string decoded;
-  const bool ok = text.compare(0, 2, "\xFF\xFE") == 0 ? FromUtf16(text, decoded) && ParseLines(decoded)
-                                                      : ParseLines(text);
-  if (!ok) m_keys.clear();
-  return ok;
+  if (input.compare(0, 2, "\xFF\xFE") == 0) return FromUtf16(input, decoded) && Parse(decoded);
+  if (ParseLines(input)) return true;
+  m_keys.clear();  // nothing half-read is kept
+  return false;
 }
 
 bool SettingsText::ParseLines(const std::string& input) {

@@ -48,7 +48,7 @@ class SettingsText {
     std::vector<Value> values;
   };
 
-  bool ParseLines(const std::string& text);
+  bool ParseLines(const std::string& text);  // UTF-8
   Key* FindKey(const std::string& path);
   const Value* Find(const std::string& key, const std::string& name) const;
   std::string StoredPath(const std::string& path) const;
