@@ -21,7 +21,8 @@ constexpr unsigned char kSettingsVersion = kVersionMajor * 10 + kVersionMinor;
 // Order of calls: OpenSettingsKey, or on failure CreateSettingsKey, the first-run writes and the
 // "First Time Usage" notice; ReadVersion, and when it fails WriteVersion, ConvertLogFlag,
 // ConvertStartMinimizedFlag and the "Upgrade Complete" notice, or when it finds a version below
-// 75 WriteVersion and the same notice; ReadStartMinimized; CloseSettingsKey. showNotice, when
-// given, is called at the moment each notice falls due, so the box appears between the same
-// writes as it would inline. A key that can neither be opened nor created yields both notices.
+// 75 WriteVersion and the same notice; ReadStartMinimized; CloseSettingsKey. The writes before a
+// notice reach the file together, in one write, before it. showNotice, when given, is called at
+// the moment each notice falls due, so the box appears between the same writes as it would inline. A key that
+// can neither be opened nor created yields both notices.
 StartupSettings ApplyStartupSettings(const std::function<void(StartupNotice)>& showNotice = nullptr);
