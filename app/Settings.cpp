@@ -5,7 +5,7 @@
 namespace {
 
 const char kKey[] = "SOFTWARE\\Harrow\\Kestrel";
-// Results as the original's key calls reported them.
+// What the key calls return: done, refused (the file cannot be written), no key open.
 constexpr long kDone = 0, kDenied = 5, kNotOpen = 6;
 
 // Whether the settings key is open: while it is not, every read and write fails silently.

@@ -1,5 +1,6 @@
-// Generated sequences of settings and history writes, replayed against a record the store of
-// release 7.5 made of them: the file byte for byte, and every value read back.
+// Generated sequences of settings and history writes, replayed against a record that the store
+// before this one made of them (data/settings-replay.txt): the file byte for byte, and every value
+// read back.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -52,11 +53,13 @@ int StartOf(unsigned seed) {
   return int(seed % 4);
 }
 
-std::string Replay(unsigned seed) {
+// held: every write after the start is held and made in one at the end, which must change nothing.
+std::string Replay(unsigned seed, bool held) {
   std::mt19937 r(seed);
   std::string record;
   auto note = [&](const std::string& s) { record += s + "\n"; };
   if (StartOf(seed) == 1) note("startup " + std::to_string(ApplyStartupSettings().notices.size()));
+  if (held) HoldSettingsWrites();
   note(std::string("open ") + (OpenSettingsKey() ? "1" : "0"));
   for (unsigned steps = 5 + r() % 20; steps > 0; --steps) {
     switch (r() % 18) {
@@ -120,6 +123,7 @@ std::string Replay(unsigned seed) {
         break;
     }
   }
+  if (held) WriteHeldSettings();
   OpenSettingsKey();
   unsigned char first = 0, second = 0;
   int32_t limit = 7, order = 7;
@@ -166,11 +170,14 @@ TEST_F(SettingsReplay, WritesTheSameFileAndReadsTheSameValues) {
   const auto cases = Recorded();
   ASSERT_EQ(cases.size(), 64u);
   for (unsigned seed = 1; seed <= cases.size(); ++seed) {
-    const std::string file = m_dir.path() + "/" + std::to_string(seed) + "/Harrow/Kestrel.reg";
-    std::filesystem::create_directories(m_dir.path() + "/" + std::to_string(seed) + "/Harrow");
-    SettingsFile::Shared().SetPath(file);
-    if (StartOf(seed) >= 2) WriteWholeFile(file, kHandMade[StartOf(seed) - 2]);
-    EXPECT_EQ(Replay(seed), cases[seed - 1].second) << "case " << seed;
-    EXPECT_EQ(ReadWholeFile(file), cases[seed - 1].first) << "case " << seed;
+    for (bool held : {false, true}) {
+      const std::string folder = m_dir.path() + "/" + std::to_string(seed) + (held ? "held" : "");
+      std::filesystem::create_directories(folder + "/Harrow");
+      SettingsFile::Shared().SetPath(folder + "/Harrow/Kestrel.reg");
+      if (StartOf(seed) >= 2) WriteWholeFile(folder + "/Harrow/Kestrel.reg", kHandMade[StartOf(seed) - 2]);
+      EXPECT_EQ(Replay(seed, held), cases[seed - 1].second) << "case " << seed << (held ? " held" : "");
+      EXPECT_EQ(ReadWholeFile(folder + "/Harrow/Kestrel.reg"), cases[seed - 1].first)
+          << "case " << seed << (held ? " held" : "");
+    }
   }
 }
