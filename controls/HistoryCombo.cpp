@@ -113,6 +113,8 @@ CHistoryCombo::CHistoryCombo(int toolbarPosition, bool bOutside, unsigned toolba
       m_bOutside(bOutside),
       m_nToolbarResource(toolbarResource) {
   setEditable(true);
+  m_pListModel = new CHistoryListModel(m_model, this);
+  setModel(m_pListModel);
   // Completion is our own, and only AddToHistory puts items in: not Enter, not Qt's completer.
   setCompleter(nullptr);
   setInsertPolicy(QComboBox::NoInsert);
@@ -262,14 +264,7 @@ bool CHistoryCombo::CanBrowse() {
 void CHistoryCombo::SyncList(const QString& editText) {
   {
     const QSignalBlocker block(this);
-    QStringList items;
-    for (const std::string& item : m_model.Items()) items << ToQ(item);
-    QStringList shown;
-    for (int i = 0; i < count(); ++i) shown << itemText(i);
-    if (items != shown) {
-      clear();
-      addItems(items);
-    }
+    m_pListModel->Refresh();
     setCurrentIndex(m_model.GetCurSel());
     if (m_model.GetCurSel() < 0) setEditText(editText);
   }

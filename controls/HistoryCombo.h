@@ -8,6 +8,7 @@
 #include <QToolBar>
 #include <vector>
 
+#include "controls/HistoryListModel.h"
 #include "controls/HistoryModel.h"
 
 class CHistoryCombo : public QComboBox {
@@ -67,6 +68,7 @@ class CHistoryCombo : public QComboBox {
   void SyncList(const QString& editText);
 
   CHistoryModel m_model;
+  CHistoryListModel* m_pListModel = nullptr;  // the drop-down's view of m_model, owned by the combo
   int m_nToolbarPosition;
   bool m_bOutside;
   QPointer<QToolBar> m_pToolbar;

@@ -7,4 +7,5 @@ target_sources(kestrel_core PRIVATE
   ${CMAKE_SOURCE_DIR}/controls/ToolbarPlacement.cpp)
 target_sources(kestrel_gui PRIVATE
   ${CMAKE_SOURCE_DIR}/controls/MaskedEdit.cpp
+  ${CMAKE_SOURCE_DIR}/controls/HistoryListModel.cpp
   ${CMAKE_SOURCE_DIR}/controls/HistoryCombo.cpp)
