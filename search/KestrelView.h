@@ -15,7 +15,7 @@
 #include "platform/SocketsStartup.h"
 #include "platform/WorkerRun.h"
 #include "search/IndexBuildWorker.h"
-#include "search/SearchFormPort.h"
+#include "search/WorkerPorts.h"
 
 class CHistoryCombo;
 class IndexBuildBadge;
