@@ -72,9 +72,8 @@ bool CKestrelApp::InitInstance() {
   auto* frame = new CMainFrame;
   auto* view = new CKestrelView(m_endpoints);
   frame->SetView(view);
-  // The form asks; the frame decides how it shows itself and how the program ends.
+  // The form asks; the frame decides how the program ends.
   connect(view, &CKestrelView::quitRequested, frame, &CMainFrame::DestroyWindow);
-  connect(view, &CKestrelView::showFrameRequested, frame, &CMainFrame::ShowNormalOnTop);
   view->OnInitialUpdate();
   m_pMainWnd = frame;
   m_pView = view;

@@ -50,7 +50,8 @@ class CMainFrame : public QWidget, public ShellNotifySink {
   void OnShellNotify(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
 
   // A menu command: delivered to the view as a CCommandEvent; when the view does not take it,
-  // "&Show Kestrel" and "&Exit Kestrel" are handled here so the tray works without a form.
+  // "&Show Kestrel" and "&Exit Kestrel" are handled here (the form takes only the latter, to stop
+  // its own work first), so the tray works without a form too.
   // True when someone handled the command.
   bool OnCommand(unsigned id);
 

@@ -3,19 +3,20 @@
 #include "platform/MessageBox.h"
 #include "res/Texts.h"
 
-FormRun::FormRun(UiLink& link, FormPort& form, const std::shared_ptr<WorkerRun>& run,
-                 const DupesEndpoints& endpoints, const std::string& loginId, const std::string& password)
-    : m_connection(endpoints, loginId, password, run.get()), m_link(link), m_formPort(form), m_run(*run) {}
+FormRun::FormRun(const WorkerContext& context, FormPort& form)
+    : m_connection(context.endpoints, context.loginId, context.password, context.run.get()),
+      m_context(context),
+      m_formPort(form) {}
 
 void FormRun::SetStatus(const std::string& text) {
-  Visit([&] {
+  m_context.Visit([&] {
     m_formPort.SetStatusText(text);
     m_formPort.Repaint();
   });
 }
 
 void FormRun::SetCaption(const char* text) {
-  Visit([&] { m_formPort.SetButtonCaption(text); });
+  m_context.Visit([&] { m_formPort.SetButtonCaption(text); });
 }
 
 void FormRun::SqlFailed(const char* step) {

@@ -2,24 +2,20 @@
 // What the search and the NFO run share: the run's connection and its way to the form. Every
 // change reaches the form inside a visit of the run's link, so a stopped run changes nothing.
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "db/ConnectionFeedback.h"
 #include "db/DupesConnection.h"
-#include "platform/UiLink.h"
-#include "platform/WorkerRun.h"
-#include "search/FormPort.h"
+#include "search/WorkerContext.h"
+#include "search/WorkerPorts.h"
 
 class FormRun : public ConnectionFeedback {
  public:
-  FormRun(UiLink& link, FormPort& form, const std::shared_ptr<WorkerRun>& run,
-          const DupesEndpoints& endpoints, const std::string& loginId, const std::string& password);
+  FormRun(const WorkerContext& context, FormPort& form);
 
  protected:
-  bool Stopped() const { return m_run.IsStopped(); }
-  // False when the call was dropped (run stopped, window gone).
-  bool Visit(const std::function<void()>& call) { return m_link.Visit(&m_run, call); }
+  bool Stopped() const { return m_context.Stopped(); }
+  bool Visit(const std::function<void()>& call) { return m_context.Visit(call); }
   // Status line, then repaint, in one visit.
   void SetStatus(const std::string& text) override;
   void SetCaption(const char* text);
@@ -30,7 +26,6 @@ class FormRun : public ConnectionFeedback {
   DupesConnection m_connection;
 
  private:
-  UiLink& m_link;
+  const WorkerContext& m_context;
   FormPort& m_formPort;
-  const WorkerRun& m_run;
 };

@@ -32,21 +32,18 @@ class BuildRun {
  public:
   explicit BuildRun(const IndexBuildContext& context)
       : m_context(context),
-        m_run(*context.run),
         m_connection(context.endpoints, context.loginId, context.password, context.run.get()) {}
 
   void Run() {
     if (const auto& before = m_context.after) {
       while (!before->WaitFinished(200))
-        if (Stopped()) return;
+        if (m_context.Stopped()) return;
     }
     if (m_context.onlyWhenNotReady && ReadyAlready()) return;
-    if (!Steps() && !Stopped()) Visit([&] { m_context.port->IndexBuildFailed(m_why); });
+    if (!Steps() && !m_context.Stopped()) m_context.Visit([&] { m_context.port->IndexBuildFailed(m_why); });
   }
 
  private:
-  bool Stopped() const { return m_run.IsStopped(); }
-  void Visit(const std::function<void()>& call) { m_context.link->Visit(&m_run, call); }
   bool Fail(std::string why) {
     m_why = std::move(why);
     return false;
@@ -59,7 +56,7 @@ class BuildRun {
       auto copy = LocalIndex::OpenExisting(IndexFilePath(m_context.folder, address), address, why);
       if (!copy) continue;
       const long long rows = copy->Rows();
-      Visit([&] { m_context.port->IndexBuildReady(rows); });
+      m_context.Visit([&] { m_context.port->IndexBuildReady(rows); });
       return true;
     }
     return false;
@@ -69,7 +66,7 @@ class BuildRun {
     QuietFeedback quiet;
     if (!m_connection.Open(quiet)) return Fail(quiet.Text());
     // Switched off meanwhile: the copy is not even opened.
-    if (Stopped()) return false;
+    if (m_context.Stopped()) return false;
     if (m_context.folder.empty()) return Fail("no cache folder (neither XDG_CACHE_HOME nor HOME is set)");
     std::string why;
     if (!MakeIndexFolder(m_context.folder, why)) return Fail(why);
@@ -83,19 +80,19 @@ class BuildRun {
     const auto collation = collations.load(key);
     if (!collation) return Fail("the server's collation does not load");
     if (!ServerSize()) return Fail(m_connection.LastError());
-    if (Stopped()) return false;
+    if (m_context.Stopped()) return false;
 
     // Between batches: how far it got, then whether to go on.
     auto between = [&] {
       m_progress.rows = copy->Rows();
       m_progress.highestId = copy->HighestId();
-      Visit([&] { m_context.port->IndexBuildAdvanced(m_progress); });
-      return Stopped();
+      m_context.Visit([&] { m_context.port->IndexBuildAdvanced(m_progress); });
+      return m_context.Stopped();
     };
     switch (copy->CatchUp(m_connection, key, collation->fold, why, m_context.batch, between)) {
       case LocalIndex::Result::Done: {
         const long long rows = copy->Rows();
-        Visit([&] { m_context.port->IndexBuildReady(rows); });
+        m_context.Visit([&] { m_context.port->IndexBuildReady(rows); });
         return true;
       }
       case LocalIndex::Result::Fallback:
@@ -118,7 +115,6 @@ class BuildRun {
   }
 
   const IndexBuildContext& m_context;
-  const WorkerRun& m_run;
   DupesConnection m_connection;
   IndexBuildProgress m_progress;
   std::string m_why;

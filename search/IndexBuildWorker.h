@@ -6,10 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "db/DupesEndpoints.h"
 #include "index/CopyCollation.h"
-#include "platform/UiLink.h"
-#include "platform/WorkerRun.h"
+#include "search/WorkerContext.h"
 
 struct IndexBuildProgress {
   long long rows = 0;             // in the copy so far
@@ -29,14 +27,9 @@ class IndexBuildPort {
   virtual void IndexBuildFailed(const std::string& reason) = 0;
 };
 
-struct IndexBuildContext {
-  std::shared_ptr<UiLink> link;
-  IndexBuildPort* port = nullptr;  // touched inside the link's visits only
-  std::shared_ptr<WorkerRun> run = WorkerRun::Create();
-  DupesEndpoints endpoints;
-  std::string loginId;
-  std::string password;
-  std::string folder;  // IndexFolder(), read by the caller
+struct IndexBuildContext : WorkerContext {
+  IndexBuildPort* port = nullptr;  // touched inside the visits only
+  std::string folder;              // IndexFolder(), read by the caller
   // At start-up: a copy of either server that is ready already is left as it is, unasked.
   bool onlyWhenNotReady = false;
   // The build before this one (stopped, maybe not yet ended): the copy is its until it ends.

@@ -311,9 +311,6 @@ bool CKestrelView::OnCommand(unsigned id) {
     case ID_RETRIEVE_NFO:
       RetrieveNfo();
       return true;
-    case ID_SHOW_KESTREL:
-      emit showFrameRequested();
-      return true;
     case ID_EXIT_KESTREL:
       OnQuit();
       return true;

@@ -1,8 +1,9 @@
 #pragma once
 // The search form: the one window the user works in. It holds the inputs of a search, the
 // results list, the status line and the button that starts a search or cancels the running
-// work; it carries out the commands of the results list's pop-up and of the tray menu, loads its
-// inputs from the settings store when it is created and saves them when it goes away.
+// work; it carries out the commands of the results list's pop-up and the tray's "&Exit Kestrel"
+// (its own work stops first), loads its inputs from the settings store when it is created and
+// saves them when it goes away.
 #include <QPixmap>
 #include <QPointer>
 #include <QWidget>
@@ -15,7 +16,7 @@
 #include "platform/SocketsStartup.h"
 #include "platform/WorkerRun.h"
 #include "search/IndexBuildWorker.h"
-#include "search/SearchFormPort.h"
+#include "search/WorkerPorts.h"
 
 class CHistoryCombo;
 class IndexBuildBadge;
@@ -95,7 +96,6 @@ class CKestrelView : public QWidget, public SearchFormPort, public IndexBuildPor
  signals:
   // What the form asks of the frame around it, which start-up connects.
   void quitRequested();
-  void showFrameRequested();
   // Each word of the local index's build.
   void indexBuildChanged();
 

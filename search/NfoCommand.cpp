@@ -4,10 +4,10 @@
 #include "platform/MessageBox.h"
 #include "platform/UiThread.h"
 #include "res/Texts.h"
-#include "search/FormPort.h"
 #include "search/NfoViewerDlg.h"
 #include "search/NfoWorker.h"
 #include "search/ResultListCtrl.h"
+#include "search/WorkerPorts.h"
 
 namespace {
 

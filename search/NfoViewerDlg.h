@@ -11,7 +11,7 @@
 #include <QString>
 #include <string>
 
-#include "search/NfoWorker.h"
+#include "search/WorkerPorts.h"
 
 class CNfoTextView;
 class QPushButton;

@@ -15,10 +15,7 @@ constexpr unsigned long kNfoPacketBytes = kNfoBytes + (1UL << 16);
 
 class NfoRun : public FormRun {
  public:
-  explicit NfoRun(const NfoWorkerContext& context)
-      : FormRun(*context.link, *context.form, context.run, context.endpoints, context.loginId,
-                context.password),
-        m_context(context) {
+  explicit NfoRun(const NfoWorkerContext& context) : FormRun(context, *context.form), m_context(context) {
     m_connection.SetPacketLimit(kNfoPacketBytes);
   }
 

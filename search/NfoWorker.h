@@ -5,33 +5,12 @@
 #include <memory>
 #include <string>
 
-#include "db/DupesEndpoints.h"
-#include "platform/UiLink.h"
-#include "platform/WorkerRun.h"
-#include "search/FormPort.h"
-#include "search/NfoText.h"
+#include "search/WorkerContext.h"
+#include "search/WorkerPorts.h"
 
-// The viewer made for one retrieval, as the NFO worker reaches it: inside its UiLink's visits
-// only, on the UI thread.
-class NfoViewerPort {
- public:
-  virtual ~NfoViewerPort() = default;
-
-  // A message box owned by the (hidden) viewer, so the form stays usable; waits for the answer.
-  virtual int ShowMessage(const std::string& text, const std::string& caption, unsigned flags) = 0;
-  // The viewer takes caption (the directory's bytes), is shown and repainted, then takes over
-  // text (made from the stored bytes off the UI thread) and is repainted again.
-  virtual void ShowNfo(const std::string& caption, NfoText&& text) = 0;
-};
-
-struct NfoWorkerContext {
-  std::shared_ptr<UiLink> link;
-  FormPort* form = nullptr;  // touched inside the link's visits only, like viewer
+struct NfoWorkerContext : WorkerContext {
+  FormPort* form = nullptr;  // touched inside the visits only, like viewer
   NfoViewerPort* viewer = nullptr;
-  std::shared_ptr<WorkerRun> run = WorkerRun::Create();
-  DupesEndpoints endpoints;
-  std::string loginId;
-  std::string password;
   std::string dateText;       // the row's "Date" bytes, as the server sent them
   std::string directoryText;  // the row's "Directory" bytes, likewise
 };

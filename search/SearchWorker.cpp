@@ -26,8 +26,7 @@ constexpr size_t kRowBatch = 200;
 class SearchRun : public FormRun {
  public:
   explicit SearchRun(const SearchWorkerContext& context)
-      : FormRun(*context.link, *context.form, context.run, context.endpoints, context.loginId,
-                context.password),
+      : FormRun(context, *context.form),
         m_form(*context.form),
         m_endpoints(context.endpoints),
         m_keepLocalIndex(context.keepLocalIndex) {}

@@ -4,18 +4,11 @@
 #include <memory>
 #include <string>
 
-#include "db/DupesEndpoints.h"
-#include "platform/UiLink.h"
-#include "platform/WorkerRun.h"
-#include "search/SearchFormPort.h"
+#include "search/WorkerContext.h"
+#include "search/WorkerPorts.h"
 
-struct SearchWorkerContext {
-  std::shared_ptr<UiLink> link;
-  SearchFormPort* form = nullptr;  // touched inside the link's visits only
-  std::shared_ptr<WorkerRun> run = WorkerRun::Create();
-  DupesEndpoints endpoints;
-  std::string loginId;
-  std::string password;
+struct SearchWorkerContext : WorkerContext {
+  SearchFormPort* form = nullptr;  // touched inside the visits only
   // "Keep Local &Index": answers from the local copy where it can give the statements' answers.
   bool keepLocalIndex = false;
 };

@@ -26,25 +26,24 @@ struct ServerSteps {
 class CheckRun {
  public:
   explicit CheckRun(const StatisticsCheckContext& context)
-      : m_context(context), m_endpoints(context.endpoints), m_run(*context.run) {}
+      : m_context(context), m_endpoints(context.endpoints) {}
 
   void Run() {
     Check({"Primary", "primary", m_endpoints.m_strPrimary, m_endpoints.m_nPrimaryProbePort,
            IDC_PRIMARY_ACTIVE, IDC_PRIMARY_UPDATE, IDC_PRIMARY_COUNT});
-    if (Stopped()) return;
+    if (m_context.Stopped()) return;
     Check({"Backup", "backup", m_endpoints.m_strBackup, m_endpoints.m_nBackupProbePort, IDC_BACKUP_ACTIVE,
            IDC_BACKUP_UPDATE, IDC_BACKUP_COUNT});
     Status(kStatusDone);
-    m_context.link->Visit(&m_run, [&] { m_context.window->CheckDone(); });
+    m_context.Visit([&] { m_context.window->CheckDone(); });
   }
 
  private:
-  bool Stopped() const { return m_run.IsStopped(); }
   void Status(const std::string& text) {
-    m_context.link->Visit(&m_run, [&] { m_context.window->SetStatus(text); });
+    m_context.Visit([&] { m_context.window->SetStatus(text); });
   }
   void Field(int id, const std::string& text) {
-    m_context.link->Visit(&m_run, [&] { m_context.window->SetField(id, text); });
+    m_context.Visit([&] { m_context.window->SetField(id, text); });
   }
 
   void Down(const ServerSteps& s) {
@@ -57,7 +56,7 @@ class CheckRun {
 
   // One line per server, for the first step that failed on it; none once stopped.
   void Failed(const std::string& server, const std::string& step, const std::string& why) {
-    if (Stopped()) return;
+    if (m_context.Stopped()) return;
     const std::string reason =
         Late() ? "no answer within " + std::to_string(m_context.serverSeconds) + " s" : why;
     ReportFailure("statistics: " + server + ": " + step + " failed: " + reason);
@@ -67,15 +66,16 @@ class CheckRun {
     m_deadline = std::chrono::steady_clock::now() + std::chrono::seconds(m_context.serverSeconds);
     Status(TestingServerText(s.name));
     std::string why;
-    if (!IsServerReachable(s.address, s.probePort, m_endpoints.m_nProbeSeconds, m_run.WakeFd(), &why)) {
+    if (!IsServerReachable(s.address, s.probePort, m_endpoints.m_nProbeSeconds, m_context.run->WakeFd(),
+                           &why)) {
       Failed(DescribeServer(s.role, s.address, unsigned(s.probePort)), "probe", why);
       return Down(s);
     }
-    if (Stopped()) return;
+    if (m_context.Stopped()) return;
     Field(s.activeId, kTextYes);
     Status(ConnectingServerText(s.name));
     const std::string server = DescribeServer(s.role, s.address, m_endpoints.m_nConnectPort);
-    DupesConnection c(m_endpoints, m_context.loginId, m_context.password, &m_run);
+    DupesConnection c(m_endpoints, m_context.loginId, m_context.password, m_context.run.get());
     c.SetDeadline(m_deadline);
     if (!c.Connect(s.role, s.address, why)) {
       Failed(server, "connect", why);
@@ -84,14 +84,14 @@ class CheckRun {
     // A database that cannot be selected makes both statements fail: the fields read "N/A".
     bool reported = !c.SelectDatabase();
     if (reported) Failed(server, "select database dupesnukes", c.LastError());
-    if (!Stopped()) {
+    if (!m_context.Stopped()) {
       Status(kStatusCheckingUpdate);
       const std::string update = LastUpdate(c);
       if (update == kTextNotAvailable && c.HasError() && !std::exchange(reported, true))
         Failed(server, "last update query", c.LastError());
       Field(s.updateId, update);
     }
-    if (!Stopped()) {
+    if (!m_context.Stopped()) {
       Status(kStatusCountingEntries);
       std::string count;
       const bool counted = c.QueryCount(kTotalCountQuery, count);
@@ -100,7 +100,7 @@ class CheckRun {
       Field(s.countId, counted ? count : kTextNotAvailable);
     }
     // Out of time: the server reads as not answering, whatever it showed before.
-    if (!Stopped() && Late()) {
+    if (!m_context.Stopped() && Late()) {
       if (!reported) Failed(server, "check", "");
       Down(s);
     }
@@ -126,7 +126,6 @@ class CheckRun {
 
   const StatisticsCheckContext& m_context;
   const DupesEndpoints& m_endpoints;
-  WorkerRun& m_run;
   std::chrono::steady_clock::time_point m_deadline;
 };
 

@@ -5,29 +5,11 @@
 #include <memory>
 #include <string>
 
-#include "db/DupesEndpoints.h"
-#include "platform/UiLink.h"
-#include "platform/WorkerRun.h"
+#include "search/WorkerContext.h"
+#include "search/WorkerPorts.h"
 
-// The statistics window as its check reaches it: inside the check's UiLink visits only.
-class StatisticsPort {
- public:
-  virtual ~StatisticsPort() = default;
-  // The window's status field.
-  virtual void SetStatus(const std::string& text) = 0;
-  // One of the fields 1023-1025 (primary) or 1029-1031 (backup) of template 153.
-  virtual void SetField(int controlId, const std::string& text) = 0;
-  // After "Done": the OK button may be enabled.
-  virtual void CheckDone() = 0;
-};
-
-struct StatisticsCheckContext {
-  std::shared_ptr<UiLink> link;
-  StatisticsPort* window = nullptr;  // touched inside the link's visits only
-  std::shared_ptr<WorkerRun> run = WorkerRun::Create();
-  DupesEndpoints endpoints;
-  std::string loginId;
-  std::string password;
+struct StatisticsCheckContext : WorkerContext {
+  StatisticsPort* window = nullptr;  // touched inside the visits only
   // The most one server's check may take: the window has no Cancel, so a server that stalls
   // then reads as not answering and the check goes on. Long enough for an honest count.
   int serverSeconds = 30;

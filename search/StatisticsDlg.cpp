@@ -17,6 +17,7 @@
 #include "platform/WorkerRun.h"
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
+#include "search/StatisticsCheck.h"
 
 namespace {
 

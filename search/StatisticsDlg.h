@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "db/DupesEndpoints.h"
-#include "search/StatisticsCheck.h"
+#include "search/WorkerPorts.h"
 
 class QLineEdit;
 class QPushButton;

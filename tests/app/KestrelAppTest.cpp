@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <map>
 
+#include "app/CommandEvent.h"
 #include "app/KestrelApp.h"
 #include "app/MainFrame.h"
 #include "app/Settings.h"
@@ -131,6 +132,11 @@ TEST_F(KestrelApp, StartMinimizedShowsOnlyTheTrayIcon) {
   EXPECT_TRUE(app->MainFrame()->findChild<CKestrelView*>()->IsStartMinimized());
   // A click on the tray icon brings the window back.
   EXPECT_TRUE(shell.Click(WM_LBUTTONDOWN));
+  EXPECT_TRUE(app->MainFrame()->isVisible());
+  // So does "&Show Kestrel" from the tray's menu, the form in the frame passing it on.
+  app->MainFrame()->hide();
+  CCommandEvent::Post(app->MainFrame(), ID_SHOW_KESTREL);
+  QCoreApplication::processEvents();
   EXPECT_TRUE(app->MainFrame()->isVisible());
 }
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/UiLink.h"
-#include "search/SearchFormPort.h"
+#include "search/WorkerPorts.h"
 #include "tests/support/EventRecorder.h"
 
 class RecordingSearchPort : public SearchFormPort, public UiLink, public EventRecorder {
