@@ -26,7 +26,8 @@ class SharedDbServer {
   SharedDbServer& operator=(const SharedDbServer&) = delete;
 
   TestDbServer& get();
-  // For a case that loads rows of its own or changes the tables: emptied and made anew first.
+  // For a case that loads rows of its own or changes the tables: made anew first, as the
+  // fixture made it (the schema, the guest and the rows of load).
   TestDbServer& Fresh();
   TestDbServer& operator*() { return get(); }
   TestDbServer* operator->() { return &get(); }
