@@ -87,6 +87,10 @@ int Keep(const std::string& stateFile, int watched, int report) {
   ::signal(SIGPIPE, SIG_IGN);  // a setup killed by its timeout must not kill us before the cleanup
   const int signals = ::signalfd(-1, &stops, SFD_CLOEXEC);
   const int parent = PidFd(watched);
+  if (parent < 0 && errno == ESRCH) {
+    Say(report, "the process that started the shared test servers is gone");
+    return 1;
+  }
 
   std::vector<std::unique_ptr<TestDbServer>> servers;
   const std::string base = fs::path(stateFile).parent_path().string();
