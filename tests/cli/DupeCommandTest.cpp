@@ -13,8 +13,8 @@
 #include "db/Statements.h"
 #include "platform/ServerText.h"
 #include "tests/support/FakeDbServer.h"
+#include "tests/support/SharedDbServer.h"
 #include "tests/support/TempDir.h"
-#include "tests/support/TestDbServer.h"
 
 namespace {
 
@@ -35,13 +35,14 @@ struct Answer {
   std::string out, err;
 };
 
+SharedDbServer sharedPrimary("primary", [](TestDbServer& s) {
+  s.AddDupes(kRows);
+  s.AddGeneratedDupes(2100, "Bulk");
+});
+
 struct Servers {
-  TestDbServer primary;
+  TestDbServer& primary = *sharedPrimary;
   LoopbackAddress refused;
-  Servers() {
-    primary.AddDupes(kRows);
-    primary.AddGeneratedDupes(2100, "Bulk");
-  }
 };
 
 Servers& S() {

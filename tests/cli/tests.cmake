@@ -5,7 +5,7 @@ set(KESTREL_DUPE_TEST_BACKUP "127.0.0.177")
 set(_unreachable ${CMAKE_CURRENT_BINARY_DIR}/dupe-unreachable)
 kestrel_dupe_programs(kestrel_dupe_unreachable kestrel_dupe_unreachable_check ${_unreachable}
   ${KESTREL_DUPE_TEST_PRIMARY} ${KESTREL_DUPE_TEST_BACKUP})
-kestrel_test(kestrel_dupe_test SOURCES
+kestrel_test(kestrel_dupe_test SERVERS SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/cli/DupeCommandTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/cli/DupeProcessTest.cpp)
 add_dependencies(kestrel_dupe_test kestrel_dupe_unreachable)

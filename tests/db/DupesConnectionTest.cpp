@@ -12,8 +12,8 @@
 #include "tests/support/FailureLines.h"
 #include "tests/support/FakeDbServer.h"
 #include "tests/support/LoopbackAddress.h"
+#include "tests/support/SharedDbServer.h"
 #include "tests/support/SilentListener.h"
-#include "tests/support/TestDbServer.h"
 
 namespace {
 
@@ -23,19 +23,23 @@ double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+SharedDbServer sharedGood("good", [](TestDbServer& s) {
+  s.AddDupes({{"1998-02-05", "020598", "O'Neil.Tools-GRP"},
+              {"1998-02-06", "020698", "Back\\Slash-GRP"},
+              {"1998-02-07", "020798", "Plain.Release-GRP"},
+              {"1998-02-08", "020898", "Ends.With\\"}});
+});
+SharedDbServer sharedOther("other");
+SharedDbServer sharedNoLogin("noLogin", {}, TestDbServer::Guest::Missing);
+SharedDbServer sharedNoRights("noRights", {}, TestDbServer::Guest::NoRights);
+
 struct Servers {
-  TestDbServer good;
-  TestDbServer other;
-  TestDbServer noLogin{TestDbServer::Guest::Missing};
-  TestDbServer noRights{TestDbServer::Guest::NoRights};
+  TestDbServer& good = *sharedGood;
+  TestDbServer& other = *sharedOther;
+  TestDbServer& noLogin = *sharedNoLogin;
+  TestDbServer& noRights = *sharedNoRights;
   LoopbackAddress refused;
   SilentListener silent;
-  Servers() {
-    good.AddDupes({{"1998-02-05", "020598", "O'Neil.Tools-GRP"},
-                   {"1998-02-06", "020698", "Back\\Slash-GRP"},
-                   {"1998-02-07", "020798", "Plain.Release-GRP"},
-                   {"1998-02-08", "020898", "Ends.With\\"}});
-  }
 };
 
 Servers& S() {

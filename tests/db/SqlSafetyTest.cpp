@@ -14,7 +14,7 @@
 #include "db/DupesConnection.h"
 #include "db/SearchRequest.h"
 #include "tests/support/MaskTokens.h"
-#include "tests/support/TestDbServer.h"
+#include "tests/support/SharedDbServer.h"
 
 namespace {
 
@@ -272,16 +272,17 @@ struct Feedback : ConnectionFeedback {
   }
 };
 
+SharedDbServer sharedServer("server", [](TestDbServer& s) {
+  s.AddDupes(AllRows());
+  s.Execute("CREATE TABLE CANARY (C INT)");
+  s.Execute("INSERT INTO CANARY VALUES (7)");
+  // Every right, so an injected statement could do its damage.
+  s.Execute("GRANT ALL ON dupesnukes.* TO 'ZEBRANO'@'%'");
+});
+
 struct Fixture {
-  TestDbServer server;
+  TestDbServer& server = *sharedServer;
   std::vector<DupeSample> rows = AllRows();
-  Fixture() {
-    server.AddDupes(rows);
-    server.Execute("CREATE TABLE CANARY (C INT)");
-    server.Execute("INSERT INTO CANARY VALUES (7)");
-    // Every right, so an injected statement could do its damage.
-    server.Execute("GRANT ALL ON dupesnukes.* TO 'ZEBRANO'@'%'");
-  }
 };
 
 Fixture& F() {

@@ -16,8 +16,8 @@
 #include "index/IndexPaths.h"
 #include "index/LocalIndex.h"
 #include "tests/index/TestCollation.h"
+#include "tests/support/SharedDbServer.h"
 #include "tests/support/TempDir.h"
-#include "tests/support/TestDbServer.h"
 
 namespace {
 
@@ -109,6 +109,10 @@ void ExpectSameAnswer(LocalIndex& copy, DupesConnection& connection, const std::
   ExpectSameAnswer(copy, connection, CopyCollation{TestFold, TestMatcher, {}}, mask, from, to, limit, order);
 }
 
+// Each case loads its own rows; the second server is for a table of another character set.
+SharedDbServer scratch("scratch");
+SharedDbServer scratchUnicode("scratchUnicode");
+
 class LocalIndexTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { InitDupesLibrary(); }
@@ -125,7 +129,7 @@ class LocalIndexTest : public ::testing::Test {
 // Several blocks and many rows of one day: the ties are ordered by id as the server orders them.
 // Entries found by their date string alone are found whatever their names.
 TEST_F(LocalIndexTest, SearchesAnswerAsTheStatements) {
-  TestDbServer server;
+  TestDbServer& server = scratch.Fresh();
   server.AddDupes(kRows);
   server.AddGeneratedDupes(20000, "Bulk");
   Connected db(server);
@@ -159,7 +163,7 @@ TEST_F(LocalIndexTest, SearchesAnswerAsTheStatements) {
 }
 
 TEST_F(LocalIndexTest, CatchUpFetchesWhatWasAddedAndKeepsIt) {
-  TestDbServer server;
+  TestDbServer& server = scratch.Fresh();
   server.AddDupes(kRows);
   Connected db(server);
   {
@@ -186,7 +190,7 @@ TEST_F(LocalIndexTest, CatchUpFetchesWhatWasAddedAndKeepsIt) {
 
 // A build stopped between batches (as a quit does) goes on where it stopped.
 TEST_F(LocalIndexTest, InterruptedBuildGoesOn) {
-  TestDbServer server;
+  TestDbServer& server = scratch.Fresh();
   server.AddGeneratedDupes(5000, "Bulk");
   Connected db(server);
   long long highest = 0;
@@ -225,7 +229,7 @@ void Tamper(const std::string& path, const char* sql) {
 // Whatever is wrong with the file, the copy starts afresh and then answers as the server does;
 // a copy answers for its own server only.
 TEST_F(LocalIndexTest, UntrustedFilesAreRebuilt) {
-  TestDbServer server;
+  TestDbServer& server = scratch.Fresh();
   server.AddDupes(kRows);
   server.AddGeneratedDupes(30000, "Bulk");
   Connected db(server);
@@ -302,7 +306,7 @@ int CheckPass(LocalIndex& copy, DupesConnection& connection, const LocalFolder& 
 // copy answers as the statements again, holds together when reopened, and goes on catching up
 // above its highest id even when the rows at the top were the ones deleted.
 TEST_F(LocalIndexTest, ChecksFindDeletedAndChangedRows) {
-  TestDbServer server;
+  TestDbServer& server = scratch.Fresh();
   server.AddDupes(kRows);
   server.AddGeneratedDupes(50000, "Bulk");
   Connected db(server);
@@ -347,7 +351,7 @@ TEST_F(LocalIndexTest, ChecksFindDeletedAndChangedRows) {
 // Ranges of any size, a block split by one, every row of the table deleted, and a row the
 // collation cannot fold (the copy is then left as it was).
 TEST_F(LocalIndexTest, EachRangeIsMendedAlone) {
-  TestDbServer server;
+  TestDbServer& server = scratch.Fresh();
   server.AddDupes(kRows);
   server.AddGeneratedDupes(20000, "Bulk");
   Connected db(server);
@@ -402,7 +406,8 @@ TEST_F(LocalIndexTest, DigestsAgreeWhateverTheTablesCharacterSet) {
                                          "98",
                                          "\xC3\x80 la Fen\xC3\xAAtre-GRP"},
                                         {"1998-02-07", "020798", "Plain-GRP"}};
-  TestDbServer latin1, unicode;
+  TestDbServer& latin1 = scratch.Fresh();
+  TestDbServer& unicode = scratchUnicode.Fresh();
   unicode.Execute("ALTER TABLE DUPES CONVERT TO CHARACTER SET utf8mb4");
   latin1.AddDupes(rows);
   unicode.AddDupes(rows);

@@ -20,20 +20,17 @@
 #include "tests/support/FindById.h"
 #include "tests/support/GuiTestApp.h"
 #include "tests/support/LoopbackAddress.h"
+#include "tests/support/SharedDbServer.h"
 #include "tests/support/TempDir.h"
-#include "tests/support/TestDbServer.h"
 
 namespace {
 
 constexpr int kRows = 3000;
 
+SharedDbServer shared("server", [](TestDbServer& s) { s.AddGeneratedDupes(kRows, "Copy"); });
+
 TestDbServer& Server() {
-  static TestDbServer* server = [] {
-    auto* s = new TestDbServer;
-    s->AddGeneratedDupes(kRows, "Copy");
-    return s;
-  }();
-  return *server;
+  return *shared;
 }
 
 std::string Grouped(const std::string& digits) {

@@ -17,14 +17,19 @@
 #include "tests/search/KestrelViewFixture.h"
 #include "tests/support/FindById.h"
 #include "tests/support/LoopbackAddress.h"
+#include "tests/support/SharedDbServer.h"
 #include "tests/support/SilentListener.h"
-#include "tests/support/TestDbServer.h"
 
 namespace {
 
 void Fill(TestDbServer& server) {
   server.AddGeneratedDupes(300, "Fault");
 }
+
+// A live one that no case kills, and two that turn the guest away.
+SharedDbServer sharedAlive("alive", Fill);
+SharedDbServer sharedNoGuest("noGuest", {}, TestDbServer::Guest::Missing);
+SharedDbServer sharedNoRights("noRights", {}, TestDbServer::Guest::NoRights);
 
 class KestrelViewFaults : public KestrelViewFixture {
  protected:
@@ -68,7 +73,7 @@ TEST_F(KestrelViewFaults, ServersThatCannotBeReached) {
   EXPECT_EQ(view->StatusText(), "Idle");
 
   // The primary answers but refuses the guest; the backup refuses the connection.
-  TestDbServer noGuest(TestDbServer::Guest::Missing);
+  TestDbServer& noGuest = *sharedNoGuest;
   view.reset();
   Open(noGuest.address(), refused.address());
   EXPECT_EQ(Search(), std::vector<std::string>{"Cannot connect to either database server!"});
@@ -78,7 +83,7 @@ TEST_F(KestrelViewFaults, ServersThatCannotBeReached) {
 }
 
 TEST_F(KestrelViewFaults, AGuestWithoutRightsIsToldAndDisconnected) {
-  TestDbServer noRights(TestDbServer::Guest::NoRights);
+  TestDbServer& noRights = *sharedNoRights;
   Open(noRights.address(), noRights.address());
   EXPECT_EQ(Search(), std::vector<std::string>{"Cannot access database!"});
   EXPECT_EQ(statuses.back(), "Idle");
@@ -100,8 +105,7 @@ TEST_F(KestrelViewFaults, AServerThatDiesHalfWayGivesCannotExecuteSql) {
     EXPECT_EQ(FindById<CResultListCtrl>(*view, IDC_RESULTS)->topLevelItemCount() > 0, rowsShown);
 
     // The form goes on: the next search, on a live server, works.
-    TestDbServer alive;
-    Fill(alive);
+    TestDbServer& alive = *sharedAlive;
     view.reset();
     Open(alive.address(), alive.address());
     const std::vector<std::string> messages = Search();
@@ -112,8 +116,7 @@ TEST_F(KestrelViewFaults, AServerThatDiesHalfWayGivesCannotExecuteSql) {
 }
 
 TEST_F(KestrelViewFaults, ALogThatCannotBeWrittenDoesNotStopTheSearch) {
-  TestDbServer server;
-  Fill(server);
+  TestDbServer& server = *sharedAlive;
   ASSERT_TRUE(OpenSettingsKey());
   WriteLog(true);
   WriteLogFile(m_dir.path() + "/missing-folder/kestrel.log");
@@ -128,8 +131,7 @@ TEST_F(KestrelViewFaults, ALogThatCannotBeWrittenDoesNotStopTheSearch) {
 }
 
 TEST_F(KestrelViewFaults, MasksThatBreakTheStatementAreReportedNotRun) {
-  TestDbServer server;
-  Fill(server);
+  TestDbServer& server = *sharedAlive;
   Open(server.address(), server.address());
   EXPECT_EQ(Search("(fault"), std::vector<std::string>{"Cannot execute SQL!"});
   // Quotes and backslashes are words like any other: nothing matches, nothing breaks.

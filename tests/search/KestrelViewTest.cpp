@@ -29,23 +29,25 @@
 #include "tests/support/FindById.h"
 #include "tests/support/GuiTestApp.h"
 #include "tests/support/LoopbackAddress.h"
+#include "tests/support/SharedDbServer.h"
 #include "tests/support/SilentListener.h"
 #include "tests/support/TempDir.h"
-#include "tests/support/TestDbServer.h"
 
 namespace {
 
+SharedDbServer shared("server", [](TestDbServer& s) {
+  s.AddDupes({{"1998-02-05", "020598", "Shadow.Empire-GRP"},
+              {"1998-03-01", "030198", "Shadow.Runner-GRP"},
+              {"1999-07-04", "070499", "Shadow.Garden-GRP"},
+              {"1999-08-01", "080199", "Night.Signal-GRP"}});
+  s.AddGeneratedDupes(1200, "Bulk");
+});
+
+// For the cases that change the columns and load rows of their own.
+SharedDbServer scratch("scratch");
+
 TestDbServer& Server() {
-  static TestDbServer* server = [] {
-    auto* s = new TestDbServer;
-    s->AddDupes({{"1998-02-05", "020598", "Shadow.Empire-GRP"},
-                 {"1998-03-01", "030198", "Shadow.Runner-GRP"},
-                 {"1999-07-04", "070499", "Shadow.Garden-GRP"},
-                 {"1999-08-01", "080199", "Night.Signal-GRP"}});
-    s->AddGeneratedDupes(1200, "Bulk");
-    return s;
-  }();
-  return *server;
+  return *shared;
 }
 
 std::string Sep() {
@@ -559,7 +561,7 @@ TEST_F(KestrelView, DoubleClickRetrievesThatRowsNfoAndEscCancelsOnlyRunningWork)
 }
 
 TEST_F(KestrelView, ANamesHiddenCharactersReadTheSameInTheListTheClipboardAndTheLog) {
-  TestDbServer server;
+  TestDbServer& server = scratch.Fresh();
   server.Execute("ALTER TABLE DUPES MODIFY DUPES_DIR VARBINARY(255) NOT NULL");
   server.AddDupes({{"1998-02-05", "020598", "Rev.\xe2\x80\xaePRG-GRP"},
                    {"1998-02-06", "020698",
@@ -599,7 +601,7 @@ TEST_F(KestrelView, ANamesHiddenCharactersReadTheSameInTheListTheClipboardAndThe
 
 TEST_F(KestrelView, RowsKeepTheBytesSentShowEachOneAndFindTheirNfoByThem) {
   // Binary columns hand out their bytes as stored, whatever the connection's character set.
-  TestDbServer server;
+  TestDbServer& server = scratch.Fresh();
   for (const char* column : {"DUPES DUPES_DIR", "NFOS NFOS_DIR", "NFO_DATA NFO_DATA_DIR"}) {
     const std::string c = column;
     server.Execute("ALTER TABLE " + c.substr(0, c.find(' ')) + " MODIFY " + c.substr(c.find(' ') + 1) +

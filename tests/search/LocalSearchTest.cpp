@@ -20,8 +20,8 @@
 #include "search/SearchWorker.h"
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/RecordingSearchPort.h"
+#include "tests/support/SharedDbServer.h"
 #include "tests/support/TempDir.h"
-#include "tests/support/TestDbServer.h"
 
 namespace {
 
@@ -49,6 +49,9 @@ bool ShowsRow(const Texts& events, const std::string& row) {
            e.compare(e.size() - row.size(), row.size(), row) == 0;
   });
 }
+
+// Each case loads its own rows; the one that kills its server has one of its own.
+SharedDbServer scratch("scratch");
 
 class LocalSearchTest : public ::testing::Test {
  protected:
@@ -90,7 +93,7 @@ class LocalSearchTest : public ::testing::Test {
 };
 
 TEST_F(LocalSearchTest, TheCopyShowsWhatTheStatementsShowAndFindsNewRowsAtOnce) {
-  TestDbServer server;
+  TestDbServer& server = scratch.Fresh();
   server.AddDupes(
       {{"1998-02-05", "020598", "Some.Release-GRP"}, {"1998-02-06", "020698", "Café.Straße-GRP"}});
   server.AddGeneratedDupes(3000, "Local");
@@ -163,7 +166,7 @@ TEST_F(LocalSearchTest, BothServersDownTheCopyIsOfferedAndSaysHowOldItIs) {
 }
 
 TEST_F(LocalSearchTest, OffTheCopyIsNeitherReadNorWrittenAndASearchNeverMakesOne) {
-  TestDbServer server;
+  TestDbServer& server = scratch.Fresh();
   server.AddGeneratedDupes(50, "Untouched");
   const DupesEndpoints both = TestEndpoints(server.address(), server.address());
   Search(both, Request("untouched"), true);
@@ -180,7 +183,7 @@ TEST_F(LocalSearchTest, OffTheCopyIsNeitherReadNorWrittenAndASearchNeverMakesOne
 // The background check mends the copy: rows deleted and renamed on the server are gone from its
 // answers after a pass; Stop ends its wait for the next range at once.
 TEST_F(LocalSearchTest, TheBackgroundCheckMendsWhatTheServerDeletedOrRenamed) {
-  TestDbServer server;
+  TestDbServer& server = scratch.Fresh();
   server.AddGeneratedDupes(3000, "Checked");
   BuildCopy(server);
   server.Execute("DELETE FROM DUPES WHERE DUPES_ID % 7 = 0");

@@ -27,8 +27,8 @@
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/RecordingMessageBox.h"
 #include "tests/support/SettingsFixture.h"
+#include "tests/support/SharedDbServer.h"
 #include "tests/support/SilentListener.h"
-#include "tests/support/TestDbServer.h"
 
 namespace {
 
@@ -438,12 +438,23 @@ TEST_F(NfoViewer, CommandWantsExactlyOneSelectedRow) {
   EXPECT_TRUE(form.events.empty());
 }
 
+namespace {
+
+const std::string kSecond = "It's \\ Second-GRP";
+
+// The retrieval cases' rows: two with their NFO, one without.
+SharedDbServer shared("server", [](TestDbServer& s) {
+  s.AddNfo("020598", "First-GRP", &kArt);
+  s.AddNfo("030598", kSecond, &kSecond);
+  s.AddNfo("040598", "No.Data-GRP", nullptr);
+});
+
+}  // namespace
+
 TEST_F(NfoViewer, TwoRetrievalsLeaveTwoViewersEachCaptionedByItsDirectory) {
-  TestDbServer server;
+  TestDbServer& server = *shared;
   LoopbackAddress refused;
-  const std::string second = "It's \\ Second-GRP";
-  server.AddNfo("020598", "First-GRP", &kArt);
-  server.AddNfo("030598", second, &second);
+  const std::string& second = kSecond;
   const DupesEndpoints ends{server.address(), refused.address()};
   Form form;
   form.Add("020598", "First-GRP");
@@ -486,9 +497,8 @@ TEST_F(NfoViewer, TwoRetrievalsLeaveTwoViewersEachCaptionedByItsDirectory) {
 }
 
 TEST_F(NfoViewer, WorkerMessagesBelongToTheHiddenViewerWhichStaysHidden) {
-  TestDbServer server;
+  TestDbServer& server = *shared;
   LoopbackAddress refused;
-  server.AddNfo("040598", "No.Data-GRP", nullptr);
   Form form;
   form.Add("040598", "No.Data-GRP");
   form.Select({0});
@@ -528,7 +538,7 @@ TEST_F(NfoViewer, CancelledRetrievalChangesNothingMore) {
 // still takes a click. A box without an owner, for contrast, blocks the form.
 TEST_F(NfoViewer, FormStaysUsableWhileTheViewersMessageIsUp) {
   InstallQtMessageBox();
-  TestDbServer server;
+  TestDbServer& server = *shared;
   LoopbackAddress refused;
   Form form;
   auto* probe = new QPushButton("probe", &form.window);

@@ -13,8 +13,8 @@
 #include "tests/support/FailureLines.h"
 #include "tests/support/FakeDbServer.h"
 #include "tests/support/LoopbackAddress.h"
+#include "tests/support/SharedDbServer.h"
 #include "tests/support/SilentListener.h"
-#include "tests/support/TestDbServer.h"
 
 namespace {
 
@@ -76,23 +76,28 @@ const Entry kFound[] = {
     {"09'598", "Odd.Date-GRP", "odd date\n"},
 };
 
+SharedDbServer sharedPrimary("primary", [](TestDbServer& s) {
+  for (const Entry& e : kFound) s.AddNfo(e.date, e.dir, &e.info);
+  // Near misses of the backslash entries, which a wrong escaping would find instead.
+  const std::string decoy = "decoy\n";
+  s.AddNfo("080598", "BackSlash-GRP", &decoy);
+  s.AddNfo("080598", "Back\\\\\\\\Slash-GRP", &decoy);
+  s.AddNfo("040598", "No.Data-GRP", nullptr);
+  s.AddNfo("050598", "Null.Info-GRP", nullptr);
+  s.Execute("INSERT INTO NFO_DATA VALUES ('050598', 'Null.Info-GRP', NULL)");
+  const std::string empty;
+  s.AddNfo("060598", "Empty.Info-GRP", &empty);
+  s.Execute("INSERT INTO NFO_DATA VALUES ('070598', 'Data.Without.Index-GRP', 'never read')");
+});
+
+SharedDbServer sharedNoRights("noRights", {}, TestDbServer::Guest::NoRights);
+// For a case that changes the guest's rights.
+SharedDbServer scratch("scratch");
+
 struct Servers {
-  TestDbServer primary;
+  TestDbServer& primary = *sharedPrimary;
   LoopbackAddress refused;
   SilentListener silent;
-  Servers() {
-    for (const Entry& e : kFound) primary.AddNfo(e.date, e.dir, &e.info);
-    // Near misses of the backslash entries, which a wrong escaping would find instead.
-    const std::string decoy = "decoy\n";
-    primary.AddNfo("080598", "BackSlash-GRP", &decoy);
-    primary.AddNfo("080598", "Back\\\\\\\\Slash-GRP", &decoy);
-    primary.AddNfo("040598", "No.Data-GRP", nullptr);
-    primary.AddNfo("050598", "Null.Info-GRP", nullptr);
-    primary.Execute("INSERT INTO NFO_DATA VALUES ('050598', 'Null.Info-GRP', NULL)");
-    const std::string empty;
-    primary.AddNfo("060598", "Empty.Info-GRP", &empty);
-    primary.Execute("INSERT INTO NFO_DATA VALUES ('070598', 'Data.Without.Index-GRP', 'never read')");
-  }
 };
 
 Servers& S() {
@@ -202,7 +207,7 @@ TEST_F(NfoWorkerTest, ServerAndStatementFailuresEachShowTheirMessage) {
 
   // The guest may read the index but not the data: the second statement fails.
   {
-    TestDbServer indexOnly;
+    TestDbServer& indexOnly = scratch.Fresh();
     const std::string info = "x";
     indexOnly.AddNfo("020598", "Art.Release-GRP", &info);
     indexOnly.Execute("REVOKE SELECT ON dupesnukes.* FROM 'ZEBRANO'@'%'");
@@ -223,7 +228,7 @@ TEST_F(NfoWorkerTest, ServerAndStatementFailuresEachShowTheirMessage) {
   }
   // No rights on the database: connected, not selected, closed at the end.
   {
-    TestDbServer noRights(TestDbServer::Guest::NoRights);
+    TestDbServer& noRights = *sharedNoRights;
     port = std::make_shared<RecordingNfoPort>();
     NfoThreadProc(Context("020598", "Art.Release-GRP", noRights.address()));
     EXPECT_EQ(Messages(), Texts{Failure("Cannot access database!")});

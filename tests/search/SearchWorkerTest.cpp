@@ -12,27 +12,31 @@
 #include "tests/support/FakeDbServer.h"
 #include "tests/support/LoopbackAddress.h"
 #include "tests/support/RecordingSearchPort.h"
+#include "tests/support/SharedDbServer.h"
 #include "tests/support/SilentListener.h"
 #include "tests/support/TempDir.h"
-#include "tests/support/TestDbServer.h"
 
 namespace {
 
 using Texts = std::vector<std::string>;
 
+SharedDbServer sharedPrimary("primary", [](TestDbServer& s) {
+  s.AddGeneratedDupes(57, "Alpha");
+  s.AddGeneratedDupes(3000, "Bulk");
+  s.AddGeneratedDupes(1500, "Mid");
+  s.AddGeneratedDupes(1000, "Thousand");
+  s.AddGeneratedDupes(999, "Under");
+});
+
+// For the cases that load rows of their own: a latin1 table and one to convert to utf8mb4.
+SharedDbServer scratch("scratch");
+SharedDbServer scratchUnicode("scratchUnicode");
+
 struct Servers {
-  TestDbServer primary;
+  TestDbServer& primary = *sharedPrimary;
   LoopbackAddress refused;
   SilentListener silent;
-  std::string total;
-  Servers() {
-    primary.AddGeneratedDupes(57, "Alpha");
-    primary.AddGeneratedDupes(3000, "Bulk");
-    primary.AddGeneratedDupes(1500, "Mid");
-    primary.AddGeneratedDupes(1000, "Thousand");
-    primary.AddGeneratedDupes(999, "Under");
-    total = primary.QueryValue("SELECT COUNT(*) FROM DUPES");
-  }
+  std::string total = primary.QueryValue("SELECT COUNT(*) FROM DUPES");
 };
 
 Servers& S() {
@@ -348,7 +352,8 @@ TEST_F(SearchWorkerTest, UnwritableLogStillListsAndSaysSoOnceAfterTheSummary) {
 // A letter the table's character set cannot hold matches nothing instead of failing the
 // statement; the letters it can hold match and come back whole.
 TEST_F(SearchWorkerTest, MasksMatchWhatTheTablesCharacterSetCanHold) {
-  TestDbServer latin1, unicode;
+  TestDbServer& latin1 = scratch.Fresh();
+  TestDbServer& unicode = scratchUnicode.Fresh();
   LoadBothCharsets(latin1, unicode,
                    {{"1998-02-05", "020598", "Café.Straße-GRP"}, {"1998-02-06", "020698", "Plain-GRP"}},
                    {"1998-02-07", "020798", "Łódź.Дом.中文.😀-GRP"});
@@ -367,7 +372,8 @@ TEST_F(SearchWorkerTest, MasksMatchWhatTheTablesCharacterSetCanHold) {
 // The server would turn such a letter into '?': the word must not then match the names that
 // hold a real '?'. Letters of the table's set still match, a Unicode table's too.
 TEST_F(SearchWorkerTest, AWordTheTableCannotHoldMatchesNoQuestionMark) {
-  TestDbServer latin1, unicode;
+  TestDbServer& latin1 = scratch.Fresh();
+  TestDbServer& unicode = scratchUnicode.Fresh();
   LoadBothCharsets(
       latin1, unicode,
       {{"1998-02-05", "020598", "What?.Now-GRP"}, {"1998-02-06", "020698", "Price.\xe2\x82\xac.Only-GRP"}},

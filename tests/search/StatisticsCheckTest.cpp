@@ -11,8 +11,8 @@
 #include "tests/support/FailureLines.h"
 #include "tests/support/FakeDbServer.h"
 #include "tests/support/LoopbackAddress.h"
+#include "tests/support/SharedDbServer.h"
 #include "tests/support/SilentListener.h"
-#include "tests/support/TestDbServer.h"
 
 namespace {
 
@@ -76,16 +76,26 @@ Texts Join(std::initializer_list<Texts> parts) {
 
 const Texts kDone = {"status:Done", "done"};
 
+SharedDbServer sharedPrimary("primary", [](TestDbServer& s) {
+  s.AddGeneratedDupes(42, "Primary");
+  // Spaces and an "@" of their own: the texts must come through untouched.
+  s.SetLastUpdate(" 2024-03-01 ", "@ 12:34:56 ");
+});
+SharedDbServer sharedBackup("backup", [](TestDbServer& s) {
+  s.AddGeneratedDupes(7, "Backup");
+  s.SetLastUpdate("Jan 5 2001", "23:59");
+});
+
+// Cases that turn the guest away, and one that stalls a server for a while.
+SharedDbServer sharedRefusing("refusing", {}, TestDbServer::Guest::Missing);
+SharedDbServer sharedNoRights("noRights", {}, TestDbServer::Guest::NoRights);
+SharedDbServer sharedStalling("stalling");
+// For a case that changes the tables.
+SharedDbServer scratch("scratch");
+
 struct Servers {
-  TestDbServer primary;
-  TestDbServer backup;
-  Servers() {
-    primary.AddGeneratedDupes(42, "Primary");
-    // Spaces and an "@" of their own: the texts must come through untouched.
-    primary.SetLastUpdate(" 2024-03-01 ", "@ 12:34:56 ");
-    backup.AddGeneratedDupes(7, "Backup");
-    backup.SetLastUpdate("Jan 5 2001", "23:59");
-  }
+  TestDbServer& primary = *sharedPrimary;
+  TestDbServer& backup = *sharedBackup;
 };
 
 Servers& S() {
@@ -158,7 +168,7 @@ TEST_F(StatisticsCheckTest, BothDownAfterBothProbes) {
 }
 
 TEST_F(StatisticsCheckTest, RefusedLoginReadsNoAfterYes) {
-  TestDbServer refusing(TestDbServer::Guest::Missing);
+  TestDbServer& refusing = *sharedRefusing;
   FailureLines lines;
   EXPECT_EQ(
       Check(TestEndpoints(refusing.address(), S().backup.address())),
@@ -175,7 +185,7 @@ TEST_F(StatisticsCheckTest, RefusedLoginReadsNoAfterYes) {
 
 TEST_F(StatisticsCheckTest, FieldsThatCannotBeReadShowNotAvailable) {
   // A guest without rights connects but cannot select the database: both statements fail.
-  TestDbServer noRights(TestDbServer::Guest::NoRights);
+  TestDbServer& noRights = *sharedNoRights;
   LoopbackAddress refused;
   FailureLines lines;
   EXPECT_EQ(Check(TestEndpoints(noRights.address(), refused.address())),
@@ -188,7 +198,7 @@ TEST_F(StatisticsCheckTest, FieldsThatCannotBeReadShowNotAvailable) {
   EXPECT_EQ(got[0].substr(0, head.size()), head) << got[0];
   EXPECT_TRUE(noRights.WaitGuestConnections(0, 2000));
 
-  TestDbServer server;
+  TestDbServer& server = scratch.Fresh();
   server.AddGeneratedDupes(3, "Few");
   // No LASTUPDATE row: only that field is lost.
   EXPECT_EQ(Check(TestEndpoints(server.address(), refused.address())),
@@ -220,7 +230,7 @@ TEST_F(StatisticsCheckTest, StopDuringTheProbeEndsAtOnceAndReportsNothingMore) {
 }
 
 TEST_F(StatisticsCheckTest, StopWhileTheServerStallsInAStatementEndsAtOnce) {
-  TestDbServer stalling;
+  TestDbServer& stalling = *sharedStalling;
   auto sink = std::make_shared<RecordingSink>();
   // The server stops answering right after the connection was made.
   sink->hook = [&](const std::string& event) {

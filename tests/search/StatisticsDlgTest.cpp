@@ -20,19 +20,23 @@
 #include "search/StatisticsDlg.h"
 #include "tests/support/FindById.h"
 #include "tests/support/LoopbackAddress.h"
+#include "tests/support/SharedDbServer.h"
 #include "tests/support/SilentListener.h"
 #include "tests/support/TempDir.h"
-#include "tests/support/TestDbServer.h"
 
 namespace {
 
+SharedDbServer sharedPrimary("primary", [](TestDbServer& s) {
+  s.AddGeneratedDupes(12, "Gui");
+  s.SetLastUpdate("2023-12-24", "18:00:00");
+});
+
+SharedDbServer sharedHostile("hostile",
+                             [](TestDbServer& s) { s.SetLastUpdate("2023-12-24\x1b[8m", "18:00\r\n\x07"); });
+
 struct Servers {
-  TestDbServer primary;
+  TestDbServer& primary = *sharedPrimary;
   LoopbackAddress refused;
-  Servers() {
-    primary.AddGeneratedDupes(12, "Gui");
-    primary.SetLastUpdate("2023-12-24", "18:00:00");
-  }
 };
 
 Servers& S() {
@@ -273,8 +277,7 @@ TEST_F(StatisticsDlgTest, DestroyingTheWindowMidCheckStopsTheCheck) {
 }  // namespace
 
 TEST_F(StatisticsDlgTest, TheLastUpdateTextIsShownWithItsControlCharactersVisible) {
-  TestDbServer hostile;
-  hostile.SetLastUpdate("2023-12-24\x1b[8m", "18:00\r\n\x07");
+  TestDbServer& hostile = *sharedHostile;
   CStatisticsDlg* dlg =
       CStatisticsDlg::Open(TestEndpoints(hostile.address(), S().refused.address()), owner.get());
   ASSERT_TRUE(WaitDone(dlg));

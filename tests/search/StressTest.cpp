@@ -24,7 +24,7 @@
 #include "tests/support/GuiTestApp.h"
 #include "tests/support/RecordingMessageBox.h"
 #include "tests/support/SettingsFixture.h"
-#include "tests/support/TestDbServer.h"
+#include "tests/support/SharedDbServer.h"
 
 namespace {
 
@@ -52,16 +52,11 @@ int Rounds(const char* name, int fallback) {
   return value ? std::atoi(value) : fallback;
 }
 
+SharedDbServer shared("server", [](TestDbServer& s) { s.AddGeneratedDupes(3000, "Stress"); });
+
 class Stress : public SettingsFixture {
  protected:
-  static void SetUpTestSuite() {
-    server = new TestDbServer;
-    server->AddGeneratedDupes(3000, "Stress");
-  }
-  static void TearDownTestSuite() {
-    delete server;
-    server = nullptr;
-  }
+  static void SetUpTestSuite() { server = &*shared; }
   void SetUp() override {
     SettingsFixture::SetUp();
     // Qt's own pool (image conversion for painting) keeps idle threads for a while; only ours

@@ -9,24 +9,25 @@ kestrel_test(search_session_log_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/
 target_compile_definitions(search_session_log_test PRIVATE SESSION_LOG_WRITER="$<TARGET_FILE:session_log_writer>")
 add_dependencies(search_session_log_test session_log_writer)
 
-kestrel_test(search_statistics_check_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/StatisticsCheckTest.cpp THREADED)
-kestrel_test(search_statistics_dlg_test GUI THREADED SOURCES
+kestrel_test(search_statistics_check_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/StatisticsCheckTest.cpp THREADED SERVERS)
+kestrel_test(search_statistics_dlg_test GUI THREADED SERVERS SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/StatisticsDlgTest.cpp)
 kestrel_test(search_result_list_test GUI SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/ResultListCtrlTest.cpp)
-kestrel_test(search_worker_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/SearchWorkerTest.cpp THREADED)
-kestrel_test(search_kestrel_view_test GUI THREADED SOURCES
+kestrel_test(search_worker_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/SearchWorkerTest.cpp THREADED SERVERS)
+kestrel_test(search_kestrel_view_test GUI THREADED SERVERS SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewFixture.cpp)
-kestrel_test(search_kestrel_view_faults_test GUI THREADED SOURCES
+kestrel_test(search_kestrel_view_faults_test GUI THREADED SERVERS SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewFaultsTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewFixture.cpp)
-kestrel_test(search_stress_test GUI THREADED TIMEOUT 1500 SOURCES
+# Long: the plain pass alone runs it.
+kestrel_test(search_stress_test GUI THREADED STRESS SERVERS TIMEOUT 1500 SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/StressTest.cpp)
 
 kestrel_test(search_nfo_text_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/NfoTextTest.cpp)
-kestrel_test(search_nfo_worker_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/NfoWorkerTest.cpp THREADED)
-kestrel_test(search_nfo_viewer_test GUI THREADED SOURCES
+kestrel_test(search_nfo_worker_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/NfoWorkerTest.cpp THREADED SERVERS)
+kestrel_test(search_nfo_viewer_test GUI THREADED SERVERS SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/NfoViewerTest.cpp)
 
 # The form's look, at each scale factor.
@@ -41,8 +42,8 @@ add_test(NAME search_nfo_viewer_x11_test
 set_tests_properties(search_nfo_viewer_x11_test PROPERTIES TIMEOUT 120 LABELS gui ENVIRONMENT
   "QT_QPA_PLATFORM=xcb;ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=0")
 
-kestrel_test(search_index_build_test GUI THREADED SOURCES
+kestrel_test(search_index_build_test GUI THREADED SERVERS SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/search/IndexBuildTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/search/KestrelViewFixture.cpp)
 # The search answering from the local copy; the copy's search reads half its blocks on a thread.
-kestrel_test(search_local_search_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/LocalSearchTest.cpp THREADED)
+kestrel_test(search_local_search_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/search/LocalSearchTest.cpp THREADED SERVERS)

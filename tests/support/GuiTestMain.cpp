@@ -1,11 +1,16 @@
 // The main() of every GUI test program: one QApplication, set up as the program sets it up, on
-// the offscreen platform unless the environment chose another.
+// the offscreen platform unless the environment chose another; or its server fixture.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <cstdlib>
 
+#include "tests/support/SharedDbServer.h"
+
 int main(int argc, char** argv) {
+  // The fixture's server start or stop: before Qt, whose threads a fork must not meet.
+  const int fixture = RunServerFixture(argc, argv);
+  if (fixture >= 0) return fixture;
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   // Never destroyed: at exit Qt's own globals may already be gone.
   static QApplication* app = new QApplication(argc, argv);

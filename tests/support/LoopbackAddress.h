@@ -13,6 +13,7 @@ class LoopbackAddress {
   LoopbackAddress& operator=(const LoopbackAddress&) = delete;
 
   const std::string& address() const { return m_address; }
+  int fd() const { return m_lockFd; }  // the lock's: whoever holds it open holds the address
 
  private:
   std::string m_address;

@@ -89,31 +89,54 @@ void Exec(RootSession& session, const std::string& sql) {
 
 }  // namespace
 
-TestDbServer::TestDbServer(Guest guest) {
-  fs::copy(TemplateDir(), m_dir.file("data"), fs::copy_options::recursive);
-  // Temporary tables in a folder of the server's own, which goes with it: a server killed in the
-  // middle of a statement leaves nothing in /tmp for another one to meet.
-  fs::create_directory(m_dir.file("tmp"));
-  m_socket = m_dir.file("sock");
+TestDbServer::TestDbServer(Guest guest) : m_ownFolder(std::make_unique<TempDir>()) {
+  m_folder = m_ownFolder->path();
+  m_socket = file("sock");
   Start();
   LoadSchema(guest);
 }
 
+TestDbServer::TestDbServer(Guest guest, const std::string& folder)
+    : m_socketFolder(std::make_unique<TempDir>()), m_folder(folder) {
+  fs::remove_all(m_folder);
+  fs::create_directories(m_folder);
+  m_socket = m_socketFolder->file("sock");
+  Start();
+  LoadSchema(guest);
+}
+
+std::unique_ptr<TestDbServer> TestDbServer::Attach(const std::string& address, const std::string& folder,
+                                                   const std::string& socket, int pid) {
+  std::unique_ptr<TestDbServer> server(new TestDbServer(Attached{}));
+  server->m_addressText = address;
+  server->m_folder = folder;
+  server->m_socket = socket;
+  server->m_pid = pid;
+  server->m_attached = true;
+  return server;
+}
+
 TestDbServer::~TestDbServer() {
-  Kill();
+  if (!m_attached) Kill();
 }
 
 void TestDbServer::Start() {
+  m_address = std::make_unique<LoopbackAddress>();
+  m_addressText = m_address->address();
+  fs::copy(TemplateDir(), file("data"), fs::copy_options::recursive);
+  // Temporary tables in a folder of the server's own, which goes with it: a server killed in the
+  // middle of a statement leaves nothing in /tmp for another one to meet.
+  fs::create_directory(file("tmp"));
   std::vector<std::string> args = {"/usr/sbin/mariadbd",
                                    "--no-defaults",
-                                   "--datadir=" + m_dir.file("data"),
+                                   "--datadir=" + file("data"),
                                    "--bind-address=" + address(),
                                    "--port=3306",
                                    "--extra-port=6033",
                                    "--socket=" + m_socket,
-                                   "--pid-file=" + m_dir.file("pid"),
-                                   "--log-error=" + m_dir.file("error.log"),
-                                   "--tmpdir=" + m_dir.file("tmp")};
+                                   "--pid-file=" + file("pid"),
+                                   "--log-error=" + file("error.log"),
+                                   "--tmpdir=" + file("tmp")};
   if (::getuid() == 0) args.push_back("--user=root");
   for (const char* option : kServerOptions) args.push_back(option);
   std::vector<char*> argv;
@@ -130,6 +153,8 @@ void TestDbServer::Start() {
     ::dup2(null, 0);
     ::dup2(null, 1);
     ::dup2(null, 2);
+    // The server itself holds the address's claim, for as long as it lives.
+    ::fcntl(m_address->fd(), F_SETFD, 0);
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
@@ -138,12 +163,12 @@ void TestDbServer::Start() {
     int status = 0;
     if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
       m_pid = -1;
-      throw std::runtime_error("mariadbd exited: " + ReadWholeFile(m_dir.file("error.log")));
+      throw std::runtime_error("mariadbd exited: " + ReadWholeFile(file("error.log")));
     }
     if (fs::exists(m_socket) && RootSession(m_socket).ok()) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
   }
-  throw std::runtime_error("mariadbd did not start: " + ReadWholeFile(m_dir.file("error.log")));
+  throw std::runtime_error("mariadbd did not start: " + ReadWholeFile(file("error.log")));
 }
 
 void TestDbServer::LoadSchema(Guest guest) {
@@ -164,6 +189,15 @@ void TestDbServer::LoadSchema(Guest guest) {
   for (const char* sql : statements) Exec(root, sql);
   if (guest != Guest::Missing) Exec(root, "CREATE USER 'ZEBRANO'@'%' IDENTIFIED BY 'ZEBRANO'");
   if (guest == Guest::Select) Exec(root, "GRANT SELECT ON dupesnukes.* TO 'ZEBRANO'@'%'");
+}
+
+void TestDbServer::Reset(Guest guest) {
+  {
+    RootSession root(m_socket);
+    Exec(root, "DROP DATABASE IF EXISTS dupesnukes");
+    Exec(root, "DROP USER IF EXISTS 'ZEBRANO'@'%'");
+  }
+  LoadSchema(guest);
 }
 
 void TestDbServer::Execute(const std::string& sql) {
@@ -248,8 +282,19 @@ void TestDbServer::Pause() {
   if (m_pid <= 0) return;
   ::kill(m_pid, SIGSTOP);
   // The signal is only queued when kill returns; wait until the server has really stopped.
-  int status = 0;
-  ::waitpid(m_pid, &status, WUNTRACED);
+  if (!m_attached) {
+    int status = 0;
+    ::waitpid(m_pid, &status, WUNTRACED);
+    return;
+  }
+  // Not our child: its state in /proc says when it has stopped.
+  const std::string stat = "/proc/" + std::to_string(m_pid) + "/stat";
+  for (;;) {
+    const std::string text = ReadWholeFile(stat);
+    const size_t end = text.rfind(')');
+    if (end == std::string::npos || end + 2 >= text.size() || text[end + 2] == 'T') return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
 }
 
 void TestDbServer::Resume() {
@@ -257,12 +302,13 @@ void TestDbServer::Resume() {
 }
 
 void TestDbServer::Kill() {
+  if (m_attached) throw std::logic_error("test server: a shared server is stopped by its fixture");
   if (m_pid <= 0) return;
   // A server that died on its own explains the failures before this: say so, with the end of
   // its log, which goes with its folder.
   int status = 0;
   if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-    const std::string log = ReadWholeFile(m_dir.file("error.log"));
+    const std::string log = ReadWholeFile(file("error.log"));
     std::fprintf(stderr, "test server %s ended by itself (%s %d); the end of its log:\n%s\n",
                  address().c_str(), WIFSIGNALED(status) ? "signal" : "status",
                  WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status),

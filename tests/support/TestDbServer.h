@@ -13,6 +13,8 @@
 //   int before = server.GuestConnections();
 //   TestDbServer refusing(TestDbServer::Guest::Missing);   // refuses the guest login
 //   server.Kill();                                         // SIGKILL, e.g. in the middle of a result
+// A program's shared servers, started once by its ctest fixture: tests/support/SharedDbServer.h.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,15 +33,26 @@ class TestDbServer {
   enum class Guest { Select, Missing, NoRights };
 
   explicit TestDbServer(Guest guest = Guest::Select);
+  // Its data in folder, made anew (the socket stays under /tmp: a socket path is short).
+  TestDbServer(Guest guest, const std::string& folder);
+  // One that another process started and stops; this one only reaches it, pauses and resumes it.
+  static std::unique_ptr<TestDbServer> Attach(const std::string& address, const std::string& folder,
+                                              const std::string& socket, int pid);
   ~TestDbServer();
   TestDbServer(const TestDbServer&) = delete;
   TestDbServer& operator=(const TestDbServer&) = delete;
 
-  const std::string& address() const { return m_address.address(); }
+  const std::string& address() const { return m_addressText; }
+  const std::string& folder() const { return m_folder; }
+  const std::string& socket() const { return m_socket; }
+  int pid() const { return m_pid; }
 
   // As root in dupesnukes; throws std::runtime_error with the server's error on failure.
   void Execute(const std::string& sql);
   std::string QueryValue(const std::string& sql);
+
+  // Empty tables of the first shape again and the guest of that kind, as if just started.
+  void Reset(Guest guest = Guest::Select);
 
   // Inserts rows (several thousand per statement).
   void AddDupes(const std::vector<DupeSample>& rows);
@@ -57,17 +70,25 @@ class TestDbServer {
 
   void Pause();   // SIGSTOP: accepts nothing, answers nothing
   void Resume();  // SIGCONT
-  void Kill();    // SIGKILL; the object stays, the address stays claimed (and now refuses)
+  // SIGKILL; the object stays, the address stays claimed (and now refuses). Not for an attached one.
+  void Kill();
   bool IsRunning() const { return m_pid > 0; }
 
  private:
+  struct Attached {};
+  explicit TestDbServer(Attached) {}
   void Start();
   void LoadSchema(Guest guest);
+  std::string file(const std::string& name) const { return m_folder + "/" + name; }
 
-  LoopbackAddress m_address;
-  TempDir m_dir;
+  std::unique_ptr<LoopbackAddress> m_address;
+  std::unique_ptr<TempDir> m_ownFolder;
+  std::unique_ptr<TempDir> m_socketFolder;
+  std::string m_addressText;
+  std::string m_folder;
   std::string m_socket;
   int m_pid = -1;
+  bool m_attached = false;
 };
 
 // Endpoints of two test addresses whose probe gives up after probeSeconds (the product waits 3).

@@ -8,9 +8,11 @@ target_sources(kestrel_test_support PRIVATE
   ${CMAKE_CURRENT_SOURCE_DIR}/support/SilentListener.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/FakeDbServer.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/TestDbServer.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/SharedDbServer.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/EventRecorder.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/RecordingSearchPort.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/RecordingMessageBox.cpp)
+target_sources(kestrel_test_main PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/support/TestMain.cpp)
 target_sources(kestrel_gui_test_support PRIVATE
   ${CMAKE_CURRENT_SOURCE_DIR}/support/GuiTestMain.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/GuiTestApp.cpp
