@@ -73,6 +73,21 @@ std::array<long long, 7> StampOf(const struct stat& st) {
           st.st_mtim.tv_nsec,   st.st_ctim.tv_sec,    st.st_ctim.tv_nsec};
 }
 
+// The whole of an open file in bytes; why it could not be read, or "".
+std::string ReadAll(int fd, struct stat& st, std::string& bytes) {
+  if (fd < 0 || ::fstat(fd, &st) != 0) return ErrnoText(errno);
+  if (!S_ISREG(st.st_mode) || size_t(st.st_size) > kMaxFileSize)
+    return "not a regular file of at most 16 MiB; defaults used";
+  char buf[8192];
+  for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) != 0;) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return ErrnoText(errno);
+    bytes.append(buf, size_t(n));
+    if (bytes.size() > kMaxFileSize) return "larger than 16 MiB; defaults used";
+  }
+  return "";
+}
+
 }  // namespace
 
 SettingsFile& SettingsFile::Shared() {
@@ -146,6 +161,12 @@ bool SettingsFile::ReportErrno(const std::string& step) {
   return Report(step, ErrnoText(errno));
 }
 
+void SettingsFile::Remember(const std::string& path, const struct stat& st, const SettingsText& text) {
+  m_cachedPath = path;
+  m_stamp = StampOf(st);
+  m_cached = text;
+}
+
 SettingsFile::State SettingsFile::Load(SettingsText& text) {
   const std::string path = Path();
   struct stat st;
@@ -159,24 +180,17 @@ SettingsFile::State SettingsFile::Load(SettingsText& text) {
   m_cachedPath.clear();
   Descriptor fd{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
   if (fd.fd < 0 && (errno == ENOENT || errno == ENOTDIR)) return State::Missing;
-  if (fd.fd < 0 || ::fstat(fd.fd, &st) != 0) return ReportErrno("read"), State::Bad;
-  if (!S_ISREG(st.st_mode) || size_t(st.st_size) > kMaxFileSize)
-    return Report("read", "not a regular file of at most 16 MiB; defaults used"), State::Bad;
   std::string bytes;
-  char buf[8192];
-  for (ssize_t n; (n = ::read(fd.fd, buf, sizeof buf)) != 0;) {
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return ReportErrno("read"), State::Bad;
-    bytes.append(buf, size_t(n));
-    if (bytes.size() > kMaxFileSize) return Report("read", "larger than 16 MiB; defaults used"), State::Bad;
+  std::string why = ReadAll(fd.fd, st, bytes);
+  if (why.empty() && !text.Parse(bytes))
+    why = "not in the registry export format; defaults used, the next write moves it aside";
+  if (!why.empty()) {
+    Report("read", why);
+    return State::Bad;
   }
-  if (!text.Parse(bytes))
-    return Report("read", "not in the registry export format; defaults used, the next write moves it aside"),
-           State::Bad;
   timespec now{};
   ::clock_gettime(CLOCK_REALTIME, &now);
-  if (st.st_mtim.tv_sec + kRacySeconds < now.tv_sec)
-    m_cachedPath = path, m_stamp = StampOf(st), m_cached = text;
+  if (st.st_mtim.tv_sec + kRacySeconds < now.tv_sec) Remember(path, st, text);
   return State::Good;
 }
 
@@ -270,7 +284,7 @@ bool SettingsFile::Update(const std::vector<Held>& changes) {
   // Written under the lock, so this is exactly what the file holds; any later writer replaces the
   // file and with it the stamp.
   struct stat st;
-  if (::stat(path.c_str(), &st) == 0) m_cachedPath = path, m_cached = text, m_stamp = StampOf(st);
+  if (::stat(path.c_str(), &st) == 0) Remember(path, st, text);
   m_reported.clear();
   return true;
 }

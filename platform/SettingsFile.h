@@ -5,6 +5,8 @@
 // file through a flushed temporary, so two instances never lose each other's values and a crash
 // never leaves half a file. A file that cannot be read reads as empty and is moved aside
 // (Kestrel.reg.bad-<time>) by the first write. Failures are told on standard error, once each.
+#include <sys/stat.h>
+
 #include <array>
 #include <mutex>
 #include <string>
@@ -38,6 +40,8 @@ class SettingsFile {
   // A key and a change to it; no change only makes the key.
   using Held = std::pair<std::string, std::optional<SettingChange>>;
   State Load(SettingsText& text);
+  // The file at path, as st shows it, holds text: read it again only when it changes.
+  void Remember(const std::string& path, const struct stat& st, const SettingsText& text);
   bool Update(const std::vector<Held>& changes);
   bool MoveAside(const std::string& file);
   bool WriteReplacing(const std::string& file, const std::string& text);

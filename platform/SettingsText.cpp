@@ -39,7 +39,10 @@ std::string Trim(std::string s, bool left = false) {
 bool ParseQuoted(const std::string& s, size_t& pos, std::string& out) {
   if (pos >= s.size() || s[pos] != '"') return false;
   for (++pos; pos < s.size(); ++pos) {
-    if (s[pos] == '"') return ++pos, true;
+    if (s[pos] == '"') {
+      ++pos;
+      return true;
+    }
     if (s[pos] == '\\' && (++pos >= s.size() || (s[pos] != '\\' && s[pos] != '"'))) return false;
     out += s[pos];
   }
@@ -68,7 +71,9 @@ bool ParseData(const std::string& raw, uint32_t& type, std::string& data, bool& 
   if (raw[0] == '"') {
     size_t pos = 0;
     type = kText;
-    return ParseQuoted(raw, pos, data) && Trim(raw.substr(pos)).empty() && (data += '\0', true);
+    if (!ParseQuoted(raw, pos, data) || !Trim(raw.substr(pos)).empty()) return false;
+    data += '\0';
+    return true;
   }
   const std::string s = Lower(raw.substr(0, raw.find(':'))) + raw.substr(std::min(raw.find(':'), raw.size()));
   if (s.compare(0, 6, "dword:") == 0) {
@@ -79,7 +84,10 @@ bool ParseData(const std::string& raw, uint32_t& type, std::string& data, bool& 
     data = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
     return true;
   }
-  if (s.compare(0, 4, "hex:") == 0) return type = kBinary, ParseHexBytes(s.substr(4), data);
+  if (s.compare(0, 4, "hex:") == 0) {
+    type = kBinary;
+    return ParseHexBytes(s.substr(4), data);
+  }
   if (s.compare(0, 4, "hex(") != 0) return false;
   const std::string digits = s.substr(4, std::min(s.find("):", 4), s.size()) - 4);
   if (digits.size() + 4 == s.size() || digits.empty() || digits.size() > 8 || !IsHex(digits)) return false;
@@ -175,13 +183,18 @@ bool SettingsText::ParseLines(const std::string& input) {
       std::string raw = line.substr(pos + 1);
       // Long hex lists may run on over lines ending in '\'.
       if (EqualsNoCase(raw.substr(0, 3), "hex"))
-        while (!raw.empty() && raw.back() == '\\' && i + 1 < lines.size())
-          raw.pop_back(), raw += Trim(lines[++i], true);
+        while (!raw.empty() && raw.back() == '\\' && i + 1 < lines.size()) {
+          raw.pop_back();
+          raw += Trim(lines[++i], true);
+        }
       uint32_t type = 0;
       std::string data;
       bool deleted = false;
       if (raw.empty() || !ParseData(raw, type, data, deleted)) return false;
-      deleted ? void(Remove(path, name)) : Set(path, name, type, std::move(data));
+      if (deleted)
+        Remove(path, name);
+      else
+        Set(path, name, type, std::move(data));
     }
   }
   return seenHeader;
@@ -321,7 +334,10 @@ void SettingsText::Set(const std::string& key, const std::string& name, uint32_t
   Key* k = FindKey(key);
   if (!k) k = &m_keys.emplace_back(Key{StoredPath(key), {}});
   for (Value& v : k->values)
-    if (EqualsNoCase(v.name, name)) return void(v = {v.name, type, std::move(data)});
+    if (EqualsNoCase(v.name, name)) {
+      v = {v.name, type, std::move(data)};
+      return;
+    }
   k->values.push_back({name, type, std::move(data)});
 }
 
