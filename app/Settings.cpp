@@ -79,7 +79,8 @@ void WriteHeldSettings() {
 bool ReadVersion(unsigned char& first, unsigned char& second) {
   int32_t version = first | second << 8;
   const bool found = ReadInteger("Version", version);
-  first = version & 0xff, second = version >> 8 & 0xff;
+  first = version & 0xff;
+  second = version >> 8 & 0xff;
   return found;
 }
 
