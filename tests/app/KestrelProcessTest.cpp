@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <thread>
@@ -27,6 +28,30 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// A child's environment: this one with some names set (or, given nullptr, removed). Built before
+// the fork, as the child of a threaded process may make no call that takes a lock until it execs:
+// another thread may have held that lock (the allocator's, the environment's) at the fork.
+class ChildEnvironment {
+ public:
+  ChildEnvironment(std::initializer_list<std::pair<std::string, const char*>> changes) {
+    for (char** entry = environ; *entry; ++entry) {
+      const std::string text = *entry;
+      const std::string name = text.substr(0, text.find('='));
+      if (std::none_of(changes.begin(), changes.end(), [&](const auto& c) { return c.first == name; }))
+        m_texts.push_back(text);
+    }
+    for (const auto& [name, value] : changes)
+      if (value) m_texts.push_back(name + "=" + value);
+    for (std::string& text : m_texts) m_pointers.push_back(text.data());
+    m_pointers.push_back(nullptr);
+  }
+  char** envp() { return m_pointers.data(); }
+
+ private:
+  std::vector<std::string> m_texts;
+  std::vector<char*> m_pointers;
+};
 
 const char kStoredSettings[] =
     "Windows Registry Editor Version 5.00\r\n\r\n"
@@ -51,13 +76,13 @@ class KestrelProcess : public ::testing::Test {
     int inFds[2] = {-1, -1};
     if (output && ::pipe(pipeFds) != 0) return -1;
     if (input && ::pipe2(inFds, O_CLOEXEC) != 0) return -1;
+    ChildEnvironment env({{"XDG_CONFIG_HOME", config.path().c_str()}, {"QT_QPA_PLATFORM", "offscreen"}});
+    char* argv[] = {binary.data(), nullptr};
     const pid_t pid = ::fork();
     if (pid == 0) {
       if (output) ::dup2(pipeFds[1], STDOUT_FILENO);
       if (input) ::dup2(inFds[0], STDIN_FILENO);
-      ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
-      ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-      ::execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
+      ::execve(binary.c_str(), argv, env.envp());
       ::_exit(127);
     }
     if (output) {
@@ -83,6 +108,12 @@ class KestrelProcess : public ::testing::Test {
       text.append(buffer, size_t(n));
     }
     return true;
+  }
+
+  // Whether pid has not ended yet; it stays to be waited for.
+  static bool Running(pid_t pid) {
+    siginfo_t info{};
+    return ::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
   }
 
   // Waits for the exit; the status, or -1 after milliseconds (the process is then killed).
@@ -145,14 +176,15 @@ class KestrelProcess : public ::testing::Test {
     std::vector<char*> argv;
     for (auto& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
+    ChildEnvironment env({{"XDG_CONFIG_HOME", config.path().c_str()},
+                          {"QT_QPA_PLATFORM", nullptr},
+                          {"WAYLAND_DISPLAY", nullptr},
+                          {"DISPLAY", display}});
     const pid_t pid = ::fork();
     if (pid == 0) {
       ::dup2(outFds[1], STDOUT_FILENO);
       ::dup2(errFds[1], STDERR_FILENO);
-      ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
-      for (const char* name : {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "DISPLAY"}) ::unsetenv(name);
-      if (display) ::setenv("DISPLAY", display, 1);
-      ::execv(binary.c_str(), argv.data());
+      ::execve(binary.c_str(), argv.data(), env.envp());
       ::_exit(127);
     }
     ::close(outFds[1]);
@@ -339,8 +371,10 @@ TEST_F(KestrelProcess, StandardInputHeldByAWorkerOrAskedForByAServerNeverHoldsTh
     const bool open = WaitLine(output, "open");
     ::close(output);
     const bool statistics = std::string(loop) == "statistics";
-    // The check has reached its login and been asked.
-    if (statistics) asking.WaitSwitches(1);
+    // The check has reached its login and been asked (or the program is gone, as the checks
+    // below will say).
+    while (statistics && asking.Switches() < 1 && Running(pid))
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
     if (std::string(loop) != "stdin-quit") ::kill(pid, statistics ? SIGINT : SIGTERM);
     const int status = WaitExit(pid, 3000);
     ::close(input);

@@ -372,11 +372,6 @@ void FakeDbServer::SwitchLogin(std::string plugin, std::string data, int times) 
   m_switchTimes = times;
 }
 
-void FakeDbServer::WaitSwitches(int n) {
-  std::unique_lock<std::mutex> lock(m_mutex);
-  m_changed.wait(lock, [&] { return m_switches >= n; });
-}
-
 std::string FakeDbServer::LocalFileBytes() {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_localFileBytes;

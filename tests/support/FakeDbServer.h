@@ -53,8 +53,7 @@ class FakeDbServer {
   // Before any client connects: every login is answered with a switch to plugin (data follows
   // its name), times times in a row, before the OK. The client's answers are kept (the first 16).
   void SwitchLogin(std::string plugin, std::string data, int times = 1);
-  // Blocks until n switch requests went out; how many did.
-  void WaitSwitches(int n);
+  // How many switch requests went out.
   int Switches();
   std::vector<std::string> SwitchAnswers();
   // The bytes clients sent for LocalFile requests.
