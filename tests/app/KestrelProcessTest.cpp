@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
 #include <random>
@@ -96,11 +97,21 @@ class KestrelProcess : public ::testing::Test {
     return pid;
   }
 
-  // Whether a line starting with word came on fd before it closed. No time limit: a start-up
-  // under the sanitizers on a busy machine may take long, and one that hangs meets ctest's.
-  static bool WaitLine(int fd, const std::string& word) {
+  // Whether a line starting with word came on fd (from pid) before it closed. No time limit: a
+  // start-up under the sanitizers on a busy machine may take long, and one that hangs meets
+  // ctest's. Each minute without an answer says where pid is, for that case's log.
+  static bool WaitLine(int fd, pid_t pid, const std::string& word) {
     std::string text;
     while (text.find(word) == std::string::npos) {
+      pollfd ready{fd, POLLIN, 0};
+      if (::poll(&ready, 1, 60000) == 0) {
+        const std::string proc = "/proc/" + std::to_string(pid);
+        const std::string status = ReadWholeFile(proc + "/status");
+        std::fprintf(stderr, "still waiting for \"%s\" from %d: %s, in %s\n", word.c_str(), int(pid),
+                     status.substr(0, status.find('\n', status.find("State:"))).c_str(),
+                     ReadWholeFile(proc + "/wchan").c_str());
+        continue;
+      }
       char buffer[256];
       const ssize_t n = ::read(fd, buffer, sizeof buffer);
       if (n < 0 && errno == EINTR) continue;
@@ -334,7 +345,7 @@ TEST_F(KestrelProcess, ASignalInAModalLoopEndsItAsQuitDoes) {
     int output = -1;
     const pid_t pid = Launch(MODAL_LOOP_APP, &output);
     ASSERT_GT(pid, 0);
-    const bool open = WaitLine(output, "open");
+    const bool open = WaitLine(output, pid, "open");
     ::close(output);
     ::kill(pid, round++ % 2 ? SIGINT : SIGTERM);
     // A splash screen after the first-run notice would stay four seconds.
@@ -368,7 +379,7 @@ TEST_F(KestrelProcess, StandardInputHeldByAWorkerOrAskedForByAServerNeverHoldsTh
     int output = -1, input = -1;
     const pid_t pid = Launch(MODAL_LOOP_APP, &output, &input);
     ASSERT_GT(pid, 0);
-    const bool open = WaitLine(output, "open");
+    const bool open = WaitLine(output, pid, "open");
     ::close(output);
     const bool statistics = std::string(loop) == "statistics";
     // The check has reached its login and been asked (or the program is gone, as the checks
