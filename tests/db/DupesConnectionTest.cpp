@@ -75,11 +75,10 @@ TEST_F(DupesConnectionTest, ProbeTellsOpenRefusedAndSilentPortsApart) {
   EXPECT_TRUE(IsServerReachable(S().good.address(), 3306, 3));
   EXPECT_TRUE(IsServerReachable(S().good.address(), 6033, 3));  // the backup's probe port
 
-  auto start = Clock::now();
-  EXPECT_FALSE(IsServerReachable(S().refused.address(), 3306, 3));
-  EXPECT_LT(SecondsSince(start), 2.5) << "a refused connect answers at once, not after the probe";
+  // A refused connect answers at once: waiting out ten minutes would end at the test's time-out.
+  EXPECT_FALSE(IsServerReachable(S().refused.address(), 3306, 600));
 
-  start = Clock::now();
+  const auto start = Clock::now();
   EXPECT_FALSE(IsServerReachable(S().silent.address(), 3306, 1));
   EXPECT_GE(SecondsSince(start), 0.95);
 
@@ -93,12 +92,11 @@ TEST_F(DupesConnectionTest, StopWakesABlockedProbe) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     run->Stop();
   });
-  const auto start = Clock::now();
-  EXPECT_FALSE(IsServerReachable(S().silent.address(), 3306, 20, run->WakeFd()));
-  EXPECT_LT(SecondsSince(start), 10.0);  // not the probe's twenty
+  // Probes of ten minutes: one that waited its time out would end at the test's time-out.
+  EXPECT_FALSE(IsServerReachable(S().silent.address(), 3306, 600, run->WakeFd()));
   stopper.join();
   // Once stopped, a probe gives up at once.
-  EXPECT_FALSE(IsServerReachable(S().silent.address(), 3306, 20, run->WakeFd()));
+  EXPECT_FALSE(IsServerReachable(S().silent.address(), 3306, 600, run->WakeFd()));
 }
 
 TEST_F(DupesConnectionTest, PrimaryUpConnectsSelectsAndCloses) {
@@ -133,12 +131,13 @@ TEST_F(DupesConnectionTest, SilentPrimaryCostsTheFullProbeThenBackup) {
 }
 
 TEST_F(DupesConnectionTest, RefusedPrimaryFailsOverAtOnce) {
-  DupesConnection c(DupesEndpoints{S().refused.address(), S().good.address()}, "ZEBRANO", "ZEBRANO");
+  // A probe of ten minutes: waiting it out would end at the test's time-out.
+  DupesEndpoints ends{S().refused.address(), S().good.address()};
+  ends.m_nProbeSeconds = 600;
+  DupesConnection c(ends, "ZEBRANO", "ZEBRANO");
   Recorder r;
   FailureLines lines;
-  const auto start = Clock::now();
   ASSERT_TRUE(c.Open(r));
-  EXPECT_LT(SecondsSince(start), 2.5);  // not the primary's three-second probe
   EXPECT_EQ(r.statuses, (Texts{"Testing Database Availability", "Testing Backup Database Availability",
                                "Connecting to Backup Database"}));
   EXPECT_EQ(lines.Take(), Texts{}) << "a failover that worked is no failure";
@@ -306,8 +305,8 @@ class AnswerOnStdin {
 }  // namespace
 
 // A server picks the login plugin. One that asks the terminal (`dialog`), one that wants the
-// password as it is (`mysql_clear_password`), a name that merely resembles an allowed one, or
-// an endless chain of switches: each is a login refused, reported as one.
+// password as it is (`mysql_clear_password`), a name that merely resembles an allowed one or is a
+// path, or an endless chain of switches: each is a login refused, reported as one.
 TEST_F(DupesConnectionTest, OnlyTheGuestsLoginPluginsRunWhateverTheServerAsks) {
   const std::string typed = "typed-answer\n";
   AnswerOnStdin terminal(typed);
@@ -322,6 +321,7 @@ TEST_F(DupesConnectionTest, OnlyTheGuestsLoginPluginsRunWhateverTheServerAsks) {
       {"mysql_clear_password", "", 1},
       {"sha256_password", scramble, 1},
       {"native_password", scramble, 1},
+      {"../../../../../../tmp/plugin", scramble, 1},
       {"mysql_native_password", scramble, 100000},
       {"dialog", "", 0},
       {"mysql_clear_password", "", 0},
@@ -341,6 +341,14 @@ TEST_F(DupesConnectionTest, OnlyTheGuestsLoginPluginsRunWhateverTheServerAsks) {
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].find("primary server " + server.address() + ":3306: connect failed: MySQL error "), 0u)
         << got[0];
+    // A refused plugin is told in plain words, never with the library's stray bytes. A name the
+    // library has no file for fails to load instead; a chain is cut off.
+    if (k.times < 1000 && std::string(k.plugin) != "native_password") {
+      EXPECT_NE(got[0].find(": the server asks for a login plugin other than mysql_native_password, "
+                            "caching_sha2_password or client_ed25519; backup server "),
+                std::string::npos)
+          << got[0];
+    }
     EXPECT_EQ(terminal.Unread(), int(typed.size())) << "standard input was read";
     for (const std::string& login : server.Logins()) {
       // The login names the user, ZEBRANO; a second time would be the password.

@@ -10,7 +10,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QThreadPool>
-#include <chrono>
 #include <random>
 #include <thread>
 
@@ -27,8 +26,6 @@
 #include "tests/support/SharedDbServer.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 int ThreadCount() {
   int count = 0;
@@ -164,7 +161,6 @@ TEST_F(Stress, StartsQuitAtRandomMoments) {
     QTest::mouseClick(FindById<QPushButton>(*app.MainFrame(), IDC_DUPE), Qt::LeftButton);
     std::shared_ptr<WorkerRun> run = app.MainFrame()->findChild<CKestrelView*>()->RunningWorker();
     QTest::qWait(delay(random));
-    const auto quit = Clock::now();
     if (i % 2) {
       app.QuitQuietly();
     } else {
@@ -173,7 +169,6 @@ TEST_F(Stress, StartsQuitAtRandomMoments) {
     ASSERT_TRUE(ended.count() > 0 || ended.wait(5000)) << "round " << i;
     // Quit never waits for the worker, and the worker leaves on its own at once.
     EXPECT_TRUE(WaitUntil([&] { return run->IsFinished(); }, 5000)) << "round " << i;
-    EXPECT_LT(Clock::now() - quit, std::chrono::seconds(5)) << "round " << i;
   }
   EXPECT_TRUE(WaitUntil([&] { return ThreadCount() <= threadsBefore; }, 5000))
       << ThreadCount() << " threads, " << threadsBefore << " before";
