@@ -41,8 +41,19 @@ class WholeLineBox : public QMessageBox {
       label->setMinimumWidth(std::min(widest + label->fontMetrics().averageCharWidth(), room));
     }
     QMessageBox::showEvent(event);
-    // The toolkit sizes the box itself as it shows, leaving a short caption too little room: the
-    // window manager then cuts it short.
+    KeepCaptionRoom();
+  }
+
+  bool event(QEvent* event) override {
+    const bool handled = QMessageBox::event(event);
+    if (event->type() == QEvent::LayoutRequest) KeepCaptionRoom();
+    return handled;
+  }
+
+ private:
+  // The toolkit sizes the box itself as it shows and again on each layout request, leaving a
+  // short caption too little room: the window manager then cuts it short.
+  void KeepCaptionRoom() {
     int caption = CaptionWidth(windowTitle());
     if (screen()) caption = std::min(caption, screen()->availableGeometry().width() * 3 / 4);
     if (width() < caption) setFixedSize(caption, height());

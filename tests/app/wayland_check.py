@@ -231,7 +231,10 @@ def press(x, y, click=True):
     display = ctypes.c_void_p(x11.XOpenDisplay(None))
     if not display:
         sys.exit("no X display for the pointer")
-    steps = [(xtest.XTestFakeMotionEvent, -1, x, y, 0)]
+    # The compositor may take its first pointer event as where the pointer enters and move its
+    # own pointer by the differences after that: pushed into two opposite corners first, its
+    # pointer meets the X server's wherever either started.
+    steps = [(xtest.XTestFakeMotionEvent, -1, cx, cy, 0) for cx, cy in ((1023, 767), (0, 0), (x, y))]
     if click:
         steps += [(xtest.XTestFakeButtonEvent, 1, True, 0), (xtest.XTestFakeButtonEvent, 1, False, 0)]
     for step in steps:
