@@ -120,12 +120,13 @@ std::string DescribeError(MYSQL* mysql) {
   if (!mysql) return "not connected";
   const unsigned error = mysql_errno(mysql);
   if (error == 0) return "no result row, and no error from the server";
-  // The library's own text for this one names the plugin from a stale buffer (stray bytes,
+  // The library's own text for a refused plugin names it from a stale buffer (stray bytes,
   // sometimes an allowed name); the refusal is ours, so it is told in our words.
-  if (error == CR_PLUGIN_NOT_ALLOWED)
-    return "MySQL error " + std::to_string(error) + ": the server asks for a login plugin other than " +
-           kGuestLoginPluginsText;
-  return "MySQL error " + std::to_string(error) + ": " + mysql_error(mysql);
+  const std::string text =
+      error == CR_PLUGIN_NOT_ALLOWED
+          ? std::string("the server asks for a login plugin other than ") + kGuestLoginPluginsText
+          : mysql_error(mysql);
+  return "MySQL error " + std::to_string(error) + ": " + text;
 }
 
 }  // namespace
